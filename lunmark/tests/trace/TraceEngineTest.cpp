@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TraceTestUtil.h"
+#include "trace/ModemStreamDispatcher.h"
+#include "trace/TraceEngine.h"
+
+using namespace lunmark;
+using namespace lunmark::test;
+
+namespace {
+
+struct Delivery {
+    int slot;
+    std::uint16_t id;
+    std::uint32_t bytes;
+    std::vector<std::uint32_t> words;
+};
+
+std::vector<Delivery> g_deliveries;
+std::vector<std::string> g_lines;
+std::vector<std::uint32_t> g_output;
+std::vector<int> g_fw_calls;
+
+void modem1(std::uint16_t id, std::uint32_t bytes)
+{
+    g_deliveries.push_back({1, id, bytes, {g_output.begin(), g_output.begin() + bytes / 4}});
+}
+void modem2(std::uint16_t id, std::uint32_t bytes) { g_deliveries.push_back({2, id, bytes, {}}); }
+void fw_debug(std::uint8_t tag, std::uint8_t count, std::uint16_t id, std::uint32_t p1, std::uint32_t p2,
+              std::uint32_t z1, std::uint32_t z2)
+{
+    g_fw_calls.push_back(tag + count + id + static_cast<int>(p1 + p2 + z1 + z2));
+}
+void fw_text(lunmark_bstr* line)
+{
+    std::string text;
+    for (std::uint32_t i = 0; i < lunmark_bstr_len(*line); ++i)
+        text.push_back(static_cast<char>((*line)[i]));
+    g_lines.push_back(text);
+}
+
+// A driver answering polls from a script of blocks.
+struct FakeLink : TraceLink {
+    std::vector<std::vector<std::uint32_t>> blocks;
+    bool answer = true;
+    bool reconnect_ok = true;
+    int reconnects = 0, connects = 0, disconnects = 0, closes = 0, polls = 0;
+    bool reconnect() override { ++reconnects; return reconnect_ok; }
+    void notify_connect() override { ++connects; }
+    void notify_disconnect(std::uint32_t reason) override { EXPECT_EQ(reason, 50u); ++disconnects; }
+    void close() override { ++closes; }
+    bool poll(void* block, std::uint32_t length, std::uint32_t* written) override
+    {
+        ++polls;
+        EXPECT_EQ(length, 8192u);
+        if (!answer)
+            return false;
+        auto* words = static_cast<std::uint32_t*>(block);
+        EXPECT_EQ(words[0], 0u);
+        EXPECT_EQ(words[1], 3u);
+        std::vector<std::uint32_t> data;
+        if (!blocks.empty()) {
+            data = blocks.front();
+            blocks.erase(blocks.begin());
+        }
+        for (std::size_t i = 0; i < data.size() && i < 2048; ++i)
+            words[i] = data[i];
+        *written = static_cast<std::uint32_t>(data.size() * 4);
+        return true;
+    }
+};
+
+class TraceEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_deliveries.clear();
+        g_lines.clear();
+        g_fw_calls.clear();
+        g_output.assign(64, 0);
+        engine->set_output(g_output.data(), static_cast<std::uint32_t>(g_output.size()));
+    }
+    std::unique_ptr<TraceEngine> engine = std::make_unique<TraceEngine>();
+    TraceEngine::Clock::time_point t0{std::chrono::seconds(100)};
+};
+
+} // namespace
+
+TEST_F(TraceEngineTest, ModemBlockDeliveredWithItsWords)
+{
+    engine->set_modem_1_cb(modem1);
+    put(engine->modem1(), {0xBABE0007u, 10, 20, 30, 0xBABE0008u});
+    pad(engine->modem1(), 64);
+    engine->process_streams();
+    ASSERT_EQ(g_deliveries.size(), 1u);
+    EXPECT_EQ(g_deliveries[0].id, 7);
+    EXPECT_EQ(g_deliveries[0].bytes, 12u);
+    EXPECT_EQ(g_deliveries[0].words, (std::vector<std::uint32_t>{10, 20, 30}));
+    // Block 8 has no end yet: it stays whole in the stream.
+    EXPECT_EQ(engine->modem1().peek32(0), 0xBABE0008u);
+}
+
+TEST_F(TraceEngineTest, SameCallbackInBothSlotsHearsTwice)
+{
+    engine->set_modem_1_cb(modem2);
+    engine->set_modem_2_cb(modem2);
+    for (TraceStream* stream : {&engine->modem1(), &engine->modem2()}) {
+        put(*stream, {0xBABE0005u, 1, 0xBABE0006u});
+        pad(*stream, 64);
+    }
+    engine->process_streams();
+    ASSERT_EQ(g_deliveries.size(), 2u);
+    EXPECT_EQ(g_deliveries[0].id, 5);
+    EXPECT_EQ(g_deliveries[1].id, 5);
+    EXPECT_EQ(g_deliveries[1].bytes, 4u);
+}
+
+TEST_F(TraceEngineTest, BlockSplitAcrossPassesIsNotLost)
+{
+    engine->set_modem_1_cb(modem1);
+    put(engine->modem1(), {0xBABE0001u});
+    for (std::uint32_t i = 0; i < 100; ++i)
+        engine->modem1().append32(i);
+    engine->process_streams();
+    EXPECT_TRUE(g_deliveries.empty());
+    put(engine->modem1(), {0xBABE0002u});
+    pad(engine->modem1(), 64);
+    engine->process_streams();
+    ASSERT_EQ(g_deliveries.size(), 1u);
+    EXPECT_EQ(g_deliveries[0].bytes, 64u * 4); // cut at the array's capacity
+    EXPECT_EQ(g_deliveries[0].words[63], 63u);
+    EXPECT_EQ(g_output[63], 63u);
+}
+
+TEST_F(TraceEngineTest, OutOfStepStreamResynchronises)
+{
+    engine->set_modem_1_cb(modem1);
+    put(engine->modem1(), {1, 2, 3, 0xBABE0009u, 4, 0xBABE000Au});
+    pad(engine->modem1(), 64);
+    engine->process_streams();
+    ASSERT_EQ(g_deliveries.size(), 1u);
+    EXPECT_EQ(g_deliveries[0].id, 9);
+    EXPECT_EQ(g_deliveries[0].words, (std::vector<std::uint32_t>{4}));
+}
+
+TEST_F(TraceEngineTest, OversizedBlockInAFullStreamIsDeliveredCut)
+{
+    engine->set_modem_1_cb(modem1);
+    put(engine->modem1(), {0xBABE0003u});
+    while (engine->modem1().append32(1)) {
+    }
+    engine->process_streams();
+    ASSERT_EQ(g_deliveries.size(), 1u);
+    EXPECT_EQ(g_deliveries[0].bytes, 64u * 4);
+    EXPECT_EQ(engine->modem1().length(), 256u);
+}
+
+TEST_F(TraceEngineTest, TickPollsParsesAndWatchesTheLink)
+{
+    FakeLink link;
+    engine->set_firmware_debug_cb(fw_debug);
+    engine->set_firmware_str_debug_cb(fw_text);
+    engine->messages().add_line("02051234=\"a=%d b=%x\"");
+    engine->modules().add(5, "MAC");
+    std::vector<std::uint32_t> block{fw_header(0x1234, 5, 2), 10, 255};
+    block.resize(2048, 0xFFFFFFFFu);
+    link.blocks = {block};
+
+    engine->tick(link, t0);
+    EXPECT_EQ(link.reconnects, 1);
+    EXPECT_EQ(link.connects, 1);
+    ASSERT_EQ(g_lines.size(), 1u);
+    EXPECT_EQ(g_lines[0], "[MAC] \"a=10 b=ff\" - (0000000a)(0000000ff)");
+    EXPECT_EQ(g_fw_calls.size(), 1u);
+    EXPECT_EQ(engine->raw().length(), 256u);
+
+    // Link lost: one disconnect notice and a close; reconnects then at
+    // most once per second.
+    link.answer = false;
+    link.reconnect_ok = false;
+    engine->tick(link, t0 + std::chrono::milliseconds(10));
+    EXPECT_EQ(link.disconnects, 1);
+    EXPECT_EQ(link.closes, 1);
+    EXPECT_FALSE(engine->link_up());
+    engine->tick(link, t0 + std::chrono::milliseconds(1000));
+    EXPECT_EQ(link.reconnects, 1);
+    engine->tick(link, t0 + std::chrono::milliseconds(1001));
+    EXPECT_EQ(link.reconnects, 2);
+    EXPECT_EQ(link.connects, 1);
+
+    // A successful poll raises the link without a connect notice.
+    link.answer = true;
+    engine->tick(link, t0 + std::chrono::milliseconds(1500));
+    EXPECT_TRUE(engine->link_up());
+    EXPECT_EQ(link.connects, 1);
+}
+
+TEST_F(TraceEngineTest, NoCallbacksStillConsumes)
+{
+    FakeLink link;
+    std::vector<std::uint32_t> block;
+    for (int i = 0; i < 1000; ++i)
+        block.push_back(fw_header(1, 1, 0));
+    link.blocks = {block};
+    engine->tick(link, t0);
+    EXPECT_EQ(engine->raw().length(), 256u);
+    EXPECT_EQ(engine->lines_formatted(), 0u);
+}

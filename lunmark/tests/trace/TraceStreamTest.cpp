@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "TraceTestUtil.h"
+
+using lunmark::TraceStream;
+
+TEST(TraceStream, TakePeekAndEmptyWord)
+{
+    auto s = std::make_unique<TraceStream>();
+    EXPECT_EQ(s->take32(), 0xFFFFFFFFu);
+    EXPECT_EQ(s->take16(), 0xFFFFu);
+    EXPECT_EQ(s->peek(0), 0xFF);
+    EXPECT_EQ(s->read_position(), 0u);
+
+    s->append32(0x11223344u);
+    EXPECT_EQ(s->peek(0), 0x44);
+    EXPECT_EQ(s->peek(3), 0x11);
+    EXPECT_EQ(s->peek(4), 0xFF);
+    EXPECT_EQ(s->peek32(0), 0x11223344u);
+    EXPECT_EQ(s->take16(), 0x3344u);
+    EXPECT_EQ(s->take16(), 0x1122u);
+    EXPECT_EQ(s->length(), 0u);
+    EXPECT_EQ(s->read_position(), 4u);
+
+    // Fewer bytes than asked for: what is there, padded with 0xFF.
+    const std::uint8_t two[2] = {0xAB, 0xCD};
+    s->append(two, 2);
+    EXPECT_EQ(s->take32(), 0xFFFFCDABu);
+    EXPECT_EQ(s->length(), 0u);
+}
+
+TEST(TraceStream, AppendOverflowCompactsThenDrops)
+{
+    auto s = std::make_unique<TraceStream>();
+    std::vector<std::uint8_t> chunk(8192, 0x5A);
+    // 15 chunks fill 122880 bytes; the 16th would cross the append limit.
+    for (int i = 0; i < 15; ++i)
+        ASSERT_TRUE(s->append(chunk.data(), 8192));
+    EXPECT_EQ(s->overflow_count(), 0u);
+    for (int i = 0; i < 1000; ++i)
+        s->take32();
+    const std::uint32_t unread = s->length();
+    chunk[0] = 0x77;
+    EXPECT_TRUE(s->append(chunk.data(), 8192)); // fits after compaction
+    EXPECT_EQ(s->overflow_count(), 1u);
+    EXPECT_EQ(s->read_position(), 0u);
+    EXPECT_EQ(s->length(), unread + 8192);
+    EXPECT_EQ(s->peek(0), 0x5A);
+    EXPECT_EQ(s->peek(unread), 0x77);
+
+    // Now nearly full: the next chunk does not fit even compacted.
+    EXPECT_FALSE(s->append(chunk.data(), 8192));
+    EXPECT_EQ(s->overflow_count(), 2u);
+    EXPECT_EQ(s->dropped_bytes(), 8192u);
+    EXPECT_EQ(s->length(), unread + 8192);
+}
+
+TEST(TraceStream, EmptiedStreamNearTheEndAcceptsDataAgain)
+{
+    auto s = std::make_unique<TraceStream>();
+    std::vector<std::uint8_t> chunk(8192, 1);
+    for (int i = 0; i < 15; ++i)
+        s->append(chunk.data(), 8192);
+    while (s->length() > 0)
+        s->take32();
+    EXPECT_TRUE(s->append(chunk.data(), 8192));
+    EXPECT_EQ(s->read_position(), 0u);
+    EXPECT_EQ(s->length(), 8192u);
+}

@@ -1,0 +1,63 @@
+// Helpers shared by the trace tests: crafting stream words and temp files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "trace/TraceStream.h"
+
+namespace lunmark::test {
+
+inline std::uint32_t fw_header(std::uint16_t id, std::uint8_t tag, std::uint8_t count)
+{
+    return id | static_cast<std::uint32_t>(tag) << 16 | static_cast<std::uint32_t>(count) << 24;
+}
+
+inline std::uint32_t modem_header(std::uint16_t words, std::uint16_t type)
+{
+    return words | static_cast<std::uint32_t>(type) << 16;
+}
+
+// Words that no decoder accepts (byte 2 is 0xFF): discarded 4 bytes at a time.
+inline void pad(TraceStream& s, std::uint32_t words)
+{
+    for (std::uint32_t i = 0; i < words; ++i)
+        s.append32(0xFFFFFFFFu);
+}
+
+inline void put(TraceStream& s, const std::vector<std::uint32_t>& words)
+{
+    for (std::uint32_t w : words)
+        s.append32(w);
+}
+
+// A scratch directory removed with the object.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "lunmark-trace-XXXXXX").string();
+        path_ = mkdtemp(tmpl.data()) != nullptr ? tmpl : std::string();
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ec);
+    }
+    std::string file(const std::string& name, const std::string& content) const
+    {
+        const std::string p = path_ + "/" + name;
+        std::ofstream(p, std::ios::binary) << content;
+        return p;
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+} // namespace lunmark::test

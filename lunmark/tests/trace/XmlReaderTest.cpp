@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "TraceTestUtil.h"
+#include "trace/ModuleNameTable.h"
+#include "trace/XmlElement.h"
+
+using namespace lunmark;
+using Pairs = std::vector<std::pair<std::uint32_t, std::string>>;
+
+namespace {
+
+Pairs table_of(const std::string& text)
+{
+    std::istringstream in(text);
+    xml_main doc;
+    doc.parse_stream(in);
+    ModuleNameTable table;
+    table.load(doc);
+    return table.entries();
+}
+
+} // namespace
+
+TEST(XmlReader, SixLineExample)
+{
+    const std::string text = "  <Config>\n"
+                             "    <ModulesList name=\"Elements\">\n"
+                             "      <Module name=\"MAC\" tag=\"3\"/>\n"
+                             "      <Module name=\"PHY\" tag=\"4\"/>\n"
+                             "    </ModulesList>\n"
+                             "  </Config>\n";
+    EXPECT_EQ(table_of(text), (Pairs{{3, "MAC"}, {4, "PHY"}}));
+
+    std::istringstream in(text);
+    xml_main doc;
+    doc.parse_stream(in);
+    ASSERT_NE(doc.first_child(), nullptr);
+    EXPECT_EQ(doc.first_child()->name(), "Config");
+    EXPECT_EQ(doc.first_child()->root(), &doc);
+    EXPECT_EQ(doc.node_count(), 6u); // one per line; the closing tag ends the read
+    EXPECT_FALSE(doc.end_of_file());
+}
+
+TEST(XmlReader, CommentFirstLineGivesNothing)
+{
+    EXPECT_TRUE(table_of("<!-- modules -->\n<ModulesList name=\"Elements\">\n"
+                         "<Module name=\"MAC\" tag=\"3\"/>\n</ModulesList>\n")
+                    .empty());
+    // Only the first element of a file is read.
+    EXPECT_EQ(table_of("<ModulesList name=\"Elements\">\n<Module name=\"A\" tag=\"1\"/>\n"
+                       "<Module name=\"B\" tag=\"2\"/>\n</ModulesList>\n<ModulesList name=\"Elements\">\n"
+                       "<Module name=\"C\" tag=\"3\"/>\n</ModulesList>\n"),
+              (Pairs{{1, "A"}, {2, "B"}}));
+}
+
+TEST(XmlReader, AttributesAndBlanks)
+{
+    EXPECT_EQ(table_of("<ModulesList name=\"Elements\">\n"
+                       "\t\t<Module tag=\"7\" name=\"X\"/>\n"
+                       "  <Module name=\"no tag\"/>\n"
+                       "<Module name=\"hex\" tag=\"0x10\"/>\n"
+                       "\t<Module name=\"  two  blanks \" tag=\"  12abc\"/>   \t\n"
+                       "</ModulesList>\n"),
+              (Pairs{{7, "X"}, {0, "no tag"}, {0, "hex"}, {12, "  two  blanks "}}));
+
+    std::istringstream in("<Entry/>\n");
+    xml_main doc;
+    doc.parse_stream(in);
+    ASSERT_NE(doc.first_child(), nullptr);
+    EXPECT_EQ(doc.first_child()->name(), "Entry/");
+    // Matches glued to letters are skipped: "xname" and "nameless".
+    std::istringstream in2("<M xname=\"a\" nameless=\"b\" name=\"c\"/>\n");
+    xml_main doc2;
+    doc2.parse_stream(in2);
+    EXPECT_EQ(doc2.first_child()->attribute("name"), "c");
+    EXPECT_EQ(doc2.first_child()->attribute("missing"), "");
+    EXPECT_EQ(doc2.first_child()->attribute_name(0), "");
+}
+
+TEST(XmlReader, FirstDepthFirstMatchWins)
+{
+    EXPECT_EQ(table_of("<Config>\n"
+                       " <Group>\n"
+                       "  <ModulesList name=\"Other\">\n   <Module name=\"O\" tag=\"9\"/>\n  </ModulesList>\n"
+                       "  <ModulesList name=\"Elements\">\n   <Module name=\"Deep\" tag=\"1\"/>\n  </ModulesList>\n"
+                       " </Group>\n"
+                       " <ModulesList name=\"Elements\">\n  <Module name=\"Late\" tag=\"2\"/>\n </ModulesList>\n"
+                       "</Config>\n"),
+              (Pairs{{1, "Deep"}}));
+}
+
+TEST(XmlReader, IncludeFilesAndMissingOnes)
+{
+    test::TempDir dir;
+    dir.file("mods.xml", "<ModulesList name=\"Elements\">\n<Module name=\"INC\" tag=\"5\"/>\n</ModulesList>\n"
+                         "<ignored/>\n");
+    const std::string main = dir.file(
+        "main.xml", "<Config>\n<Include Name=\"nothere.xml\"/>\n<Include Name=\"mods.xml\"/>\n"
+                    "<Include Name=\"main.xml\"/>\n<Module name=\"after\"/>\n</Config>\n");
+    std::vector<std::string> reports;
+    ModuleNameTable table;
+    ASSERT_TRUE(table.load(main, [&](const std::string& t) { reports.push_back(t); }));
+    EXPECT_EQ(table.entries(), (Pairs{{5, "INC"}}));
+    ASSERT_GE(reports.size(), 2u);
+    EXPECT_EQ(reports[0], "[XML_PARSER] Could not find include file - nothere.xml");
+    // main.xml including itself ends at the include depth limit.
+    EXPECT_EQ(reports.back(), "[XML_PARSER] Include files nested too deeply - main.xml");
+
+    xml_main doc;
+    ASSERT_TRUE(doc.parse_file(main, [](const std::string&) {}));
+    const xml_element* config = doc.first_child();
+    ASSERT_NE(config, nullptr);
+    ASSERT_GE(config->children().size(), 2u);
+    EXPECT_EQ(config->children()[0]->name(), "ModulesList");
+    EXPECT_EQ(config->children().back()->attribute("name"), "after");
+
+    EXPECT_FALSE(table.load(dir.path() + "/absent.xml"));
+    EXPECT_EQ(table.size(), 0u);
+}
+
+TEST(XmlReader, HostileInputStaysBounded)
+{
+    std::string deep;
+    for (int i = 0; i < 100000; ++i)
+        deep += "<a>\n";
+    std::istringstream in(deep);
+    xml_main doc;
+    std::vector<std::string> reports;
+    doc.parse_stream(in, [&](const std::string& t) { reports.push_back(t); });
+    EXPECT_EQ(reports.size(), 1u);
+    EXPECT_EQ(doc.find("b", "", ""), nullptr);
+
+    // A 2000-byte line is read in 511-byte pieces, each a node of its own.
+    std::istringstream longline("<L" + std::string(2000, 'x') + "/>\n");
+    xml_main doc2;
+    doc2.parse_stream(longline);
+    EXPECT_EQ(doc2.first_child(), nullptr);
+}
