@@ -36,6 +36,7 @@ enum Win32Error : std::uint32_t {
     kErrorServiceCannotAcceptCtrl = 1061,
     kErrorServiceNotActive = 1062,
     kErrorServiceAlreadyRunning = 1056,
+    kErrorNotAllAssigned = 1300,
     kErrorNoSuchPrivilege = 1313,
     kErrorPrivilegeNotHeld = 1314,
     kErrorTimeout = 1460,
