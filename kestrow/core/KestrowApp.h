@@ -1,0 +1,129 @@
+// CKestrowApp: the application object without its windows.  It holds the
+// driver connection state, the two locks that the user-interface thread and
+// the polling thread share, the refresh flags, the statistics area and the
+// application's registry profile functions.  There is one, reached through
+// theApp() from every part of the program.
+//
+// Flags that one thread writes and the other reads are std::atomic.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace platform {
+class NamedMutex;
+}
+
+namespace kestrow {
+
+class CProfileMngr;
+class CStationMngr;
+class CPoll;
+
+// Which lock EnterSection and LeaveSection work on.
+inline constexpr int SECTION_MAIN = 0;
+inline constexpr int SECTION_STATS = 1;
+
+class CKestrowApp {
+public:
+    // Identity: every profile value lives under
+    // HKEY_CURRENT_USER\Software\<registry key>\<application name>.
+    static constexpr const char *kAppName = "Configuration Utility";
+    static constexpr const char *kRegistryKey = "Dovrel";
+    static constexpr const char *kMainGateName = "MutexToProtectm_Section";
+    static constexpr const char *kStatsGateName = "MutexToProtectm_StatsSection";
+
+    CKestrowApp();
+    virtual ~CKestrowApp();
+    CKestrowApp(const CKestrowApp &) = delete;
+    CKestrowApp &operator=(const CKestrowApp &) = delete;
+
+    // ecom_connect("SEARCH"); sets and returns m_bConnected.  A failure or an
+    // exception of the library leaves the program disconnected.
+    bool ConnectDriver();
+    // ecom_disconnect when connected; m_bConnected becomes false.
+    void DisconnectDriver();
+
+    // Creates the gate of the main lock ("MutexToProtectm_Section"); start-up
+    // does this.  False when the gate cannot be set up.
+    bool CreateMainLock();
+    // Creates the gate of the statistics lock; the polling thread does this
+    // when it starts.
+    bool CreateStatsLock();
+
+    // Takes lock `which` (SECTION_MAIN or SECTION_STATS).  The main lock is a
+    // try-lock: false at once while it is held or being taken, by any thread
+    // including the holder's own.  The statistics lock fails only while
+    // another thread passes its gate at that moment (or another process holds
+    // the gate) and otherwise waits for the holder to leave.  False also when
+    // the lock's gate was not created.
+    bool EnterSection(int which);
+    // Leaves lock `which`; for the main lock the busy flag is cleared.  A
+    // thread that does not hold the lock changes nothing.
+    void LeaveSection(int which);
+
+    // The application's profile functions: values of `section` (a subkey of
+    // the application key; empty: the application key itself).
+    int GetProfileInt(std::string_view section, std::string_view entry, int defaultValue) const;
+    bool WriteProfileInt(std::string_view section, std::string_view entry, int value);
+    std::string GetProfileString(std::string_view section, std::string_view entry,
+                                 std::string_view defaultValue) const;
+    bool WriteProfileString(std::string_view section, std::string_view entry, std::string_view value);
+
+    // "Software\Dovrel\Configuration Utility", the application key below
+    // HKEY_CURRENT_USER, and the key of a section (the application key
+    // itself for an empty section).
+    static std::string AppKeyPath();
+    static std::string SectionKeyPath(std::string_view section);
+
+    // --- Members (in the order of the original application object) --------
+    std::atomic<bool> m_bAdHocConnected{false};
+    std::atomic<bool> m_bConnected{false};
+    // Profile store and station list: owned from start-up to shutdown.
+    CProfileMngr *m_pProfileMngr = nullptr;
+    CStationMngr *m_pStationMngr = nullptr;
+    // Statistics area: the tick switch (-1 silences every polling tick) and
+    // the current throughput in KB/sec.
+    std::atomic<std::int32_t> m_nStatsIndex{0};
+    std::atomic<std::int32_t> m_nRxKBps{0};
+    std::atomic<std::int32_t> m_nTxKBps{0};
+    std::unique_ptr<platform::NamedMutex> m_hMainMutex;
+    std::unique_ptr<platform::NamedMutex> m_hStatsMutex;
+    std::atomic<bool> m_bScanActive{false};
+    std::atomic<bool> m_bFullRefresh{false};
+    std::atomic<bool> m_bRefreshPending{false};
+    std::atomic<std::int32_t> m_nReadBackCountdown{-1};
+    // The polling thread; owned from start-up to shutdown.
+    CPoll *m_pPoll = nullptr;
+    std::string m_strTip;
+    std::atomic<bool> m_bMainBusy{false};
+
+private:
+    // A critical section: re-entrant for its owner, like the Windows one,
+    // and knowing its owner so that a stray leave cannot unlock it.
+    class CriticalSection {
+    public:
+        void Enter();
+        bool Leave();  // false when the calling thread does not hold it
+    private:
+        std::recursive_mutex m_mutex;
+        std::atomic<std::thread::id> m_owner{};
+        int m_depth = 0;  // changed by the owner only
+    };
+
+    CriticalSection m_Section;
+    CriticalSection m_StatsSection;
+};
+
+// The application object.
+CKestrowApp &theApp();
+// Replaces the application object by a fresh one (tests).  No other thread
+// may use the old one any more.
+void ResetTheApp();
+
+} // namespace kestrow

@@ -1,0 +1,65 @@
+// CStationMngr: the station list built from the adapter's scan results,
+// keyed by "<network name>;<channel>", and the record of which station the
+// adapter is connected to.  It also notices when a connection is lost.
+//
+// Pointers to stations are valid only until the next UpdateFromScan; keep
+// keys instead.  The list has no lock of its own: the user-interface thread
+// uses it under the application's main lock, and so does the polling thread.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "Station.h"
+
+namespace kestrow {
+
+class CStationMngr {
+public:
+    using StationMap = std::map<std::string, std::unique_ptr<CStation>>;
+
+    // Empty list; sets the polling thread's refresh period to 3 ticks and
+    // starts a scan.
+    CStationMngr();
+    // Writes ConnectedKey as "ConnectedStation" under the application key.
+    ~CStationMngr();
+
+    CStationMngr(const CStationMngr &) = delete;
+    CStationMngr &operator=(const CStationMngr &) = delete;
+
+    // Asks the adapter to scan; 2 when it accepted (the polling thread then
+    // refreshes on every tick until the scan is over), 0 otherwise.
+    int StartScan();
+    // The adapter's connection state; false when it cannot be read.
+    bool IsConnected();
+    // Rebuilds the list from the latest scan results and tracks the
+    // connection.  True while the device reports more results to come.
+    bool UpdateFromScan();
+
+    CStation *Lookup(const std::string &key) const;
+    CStation *GetConnectedStation() const { return Lookup(ConnectedKey); }
+    // ConnectedKey becomes the station's key (empty for null).
+    void SetConnected(const CStation *station);
+    // Stores the station under its key, replacing a station of that key.
+    void AddStation(std::unique_ptr<CStation> station);
+    void RemoveStation(const std::string &key);
+    void RemoveAll();
+    // Network view: keeps per network name the station with the strongest
+    // signal (and the stations that share its address).
+    void MergeByNetwork();
+
+    // Iteration in key order.
+    const StationMap &Stations() const { return m_Stations; }
+    StationMap::const_iterator begin() const { return m_Stations.begin(); }
+    StationMap::const_iterator end() const { return m_Stations.end(); }
+    std::size_t GetCount() const { return m_Stations.size(); }
+
+    std::string ConnectedKey;
+    bool WasConnected = false;
+
+private:
+    StationMap m_Stations;
+};
+
+} // namespace kestrow

@@ -1,0 +1,189 @@
+// Communication variables and their table against the recording fake of the
+// device library.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CommVar.h"
+#include "CommVarList.h"
+#include "Conversions.h"
+#include "KestrowApp.h"
+#include "VarCodes.h"
+#include "support/FakeDevice.h"
+#include "support/Recorders.h"
+
+namespace kestrow {
+namespace {
+
+using test::FakeDevice;
+using test::Le32;
+
+// Records the phases a conversion was called with.
+std::vector<std::int32_t> g_phases;
+void RecordPhase(request_record *, std::string *text, std::int32_t phase)
+{
+    g_phases.push_back(phase);
+    if (phase == CONVERT_AFTER_READ)
+        *text = "converted";
+}
+
+class CommVarTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTheApp();
+        g_phases.clear();
+    }
+    FakeDevice fake;
+};
+
+TEST_F(CommVarTest, RefusedFirstRequestStopsTheVariable)
+{
+    fake.Refuse(VAR_CHANNEL.read);
+    const OID_PAIR pairs[] = {VAR_CHANNEL, VAR_PHY};
+    test::RecordingParent parent({1065});
+    auto var = std::make_unique<CCommVar>(1065, pairs, 2, parent.FindControl(1065), RecordPhase);
+    EXPECT_FALSE(var->m_bValid);
+    EXPECT_EQ(fake.ExecCodes(), std::vector<std::uint32_t>{VAR_CHANNEL.read});
+    EXPECT_EQ(g_phases, std::vector<std::int32_t>{CONVERT_BEFORE_READ});
+    EXPECT_TRUE(parent[1065].texts.empty());
+}
+
+TEST_F(CommVarTest, BadStatusStillSendsTheSecondRequest)
+{
+    fake.Answer(VAR_CHANNEL.read, {}, 7);
+    const OID_PAIR pairs[] = {VAR_CHANNEL, VAR_PHY};
+    test::RecordingParent parent({1065});
+    CCommVar var(1065, pairs, 2, parent.FindControl(1065), RecordPhase);
+    EXPECT_FALSE(var.m_bValid);
+    EXPECT_EQ(fake.ExecCodes(), (std::vector<std::uint32_t>{VAR_CHANNEL.read, VAR_PHY.read}));
+    EXPECT_EQ(g_phases, (std::vector<std::int32_t>{3, 0, 3, 0}));
+    EXPECT_EQ(parent[1065].texts, std::vector<std::string>{"converted"});
+}
+
+TEST_F(CommVarTest, NoAdapterLeavesTheTextAndControlUnchanged)
+{
+    fake.connect_result = 50;
+    std::string text = "previous";
+    CCommVar var(VAR_SSID.read, VAR_SSID.write, &text, ConvSsid);
+    EXPECT_EQ(var.DriverRecv(true), &text);
+    EXPECT_FALSE(var.m_bValid);
+    EXPECT_EQ(text, "previous");
+    var.DriverSend();
+    EXPECT_FALSE(var.m_bValid);
+    EXPECT_TRUE(fake.ExecCodes().empty());
+    // Each attempt tried to connect again, with "SEARCH".
+    ASSERT_EQ(fake.Calls().size(), 2u);
+    EXPECT_EQ(fake.Calls()[0].name, "SEARCH");
+
+    test::RecordingParent parent({1063});
+    CCommVar bound(1063, VAR_SSID.read, VAR_SSID.write, parent.FindControl(1063), ConvSsid);
+    EXPECT_TRUE(parent[1063].texts.empty());
+}
+
+TEST_F(CommVarTest, LibraryExceptionIsCaughtAsARefusal)
+{
+    fake.Throw(VAR_NET_RATE.read);
+    test::DebugCapture log;
+    CCommVar var(VAR_NET_RATE.read, VAR_NET_RATE.write, nullptr, RecordPhase);
+    var.DriverRecv(false);
+    EXPECT_FALSE(var.m_bValid);
+    EXPECT_EQ(g_phases, std::vector<std::int32_t>{CONVERT_BEFORE_READ});
+    EXPECT_NE(log.text.find("DriverRecv Exception Occured"), std::string::npos);
+
+    fake.Throw(VAR_NET_RATE.write);
+    var.DriverSend();
+    EXPECT_FALSE(var.m_bValid);
+    EXPECT_NE(log.text.find("DriverSend Exception Occured"), std::string::npos);
+}
+
+TEST_F(CommVarTest, CallersStringSurvivesTheVariable)
+{
+    fake.Answer(VAR_NET_MODE.read, Le32(2));
+    auto text = std::make_unique<std::string>("old");
+    {
+        CCommVarList list;
+        list.Add(VAR_NET_MODE, ConvNetMode, text.get());
+        EXPECT_TRUE(list.Exec(false, false));
+    }
+    EXPECT_EQ(*text, "Ad-Hoc");
+}
+
+TEST_F(CommVarTest, WriteStoresCodeBeforeConverting)
+{
+    std::string key = "1 10 0102030405";
+    CCommVar var(VAR_WEP_KEY.read, VAR_WEP_KEY.write, &key, ConvWepKey);
+    var.DriverSend();
+    EXPECT_TRUE(var.m_bValid);
+    ASSERT_EQ(fake.ExecCodes(), std::vector<std::uint32_t>{VAR_WEP_KEY.write});
+    const std::vector<std::uint8_t> &sent = fake.Calls().back().data;
+    EXPECT_EQ(sent[1], 5);
+    EXPECT_EQ(sent[8], 0x01);
+    EXPECT_EQ(sent[12], 0x05);
+
+    // ConvNumber decides by the code stored before the write phase.
+    std::string mode = "2";
+    CCommVar connect(VAR_CONNECT_MODE.read, VAR_CONNECT_MODE.write, &mode, ConvNumber);
+    connect.DriverSend();
+    EXPECT_EQ(fake.Calls().back().data[0], 2);
+}
+
+TEST_F(CommVarTest, ListExecEmptyAndStopsAtFirstFailure)
+{
+    CCommVarList list;
+    EXPECT_TRUE(list.Exec(false, false));
+    EXPECT_EQ(list.GetVar(0), nullptr);
+    EXPECT_TRUE(fake.Calls().empty());
+
+    fake.Refuse(VAR_SSID.read);
+    std::string first = "a", second = "b", third = "c";
+    list.Add(VAR_NET_MODE, ConvNetMode, &first);
+    list.Add(VAR_SSID, ConvSsid, &second);
+    list.Add(VAR_SECURITY, ConvSecurity, &third);
+    EXPECT_FALSE(list.Exec(false, false));
+    EXPECT_EQ(fake.ExecCodes(), (std::vector<std::uint32_t>{VAR_NET_MODE.read, VAR_SSID.read}));
+    EXPECT_EQ(third, "c");
+
+    fake.ClearCalls();
+    fake.Refuse(VAR_SSID.write);
+    EXPECT_FALSE(list.Exec(true, false));
+    EXPECT_EQ(fake.ExecCodes(), (std::vector<std::uint32_t>{VAR_NET_MODE.write, VAR_SSID.write}));
+}
+
+TEST_F(CommVarTest, KeysStartAgainAfterRemoveAll)
+{
+    CCommVarList list;
+    list.Add(VAR_MAC, nullptr, nullptr);
+    list.Add(VAR_BSSID, nullptr, nullptr);
+    ASSERT_NE(list.GetVar(1), nullptr);
+    EXPECT_EQ(list.GetVar(2), nullptr);
+    list.RemoveAll();
+    EXPECT_EQ(list.GetVar(0), nullptr);
+    CCommVar *added = list.Add(VAR_CONNECTED, nullptr, nullptr);
+    EXPECT_EQ(list.GetVar(0), added);
+    EXPECT_EQ(added->m_Oids[0].read, VAR_CONNECTED.read);
+    EXPECT_TRUE(list.Exec(false, false));
+    EXPECT_EQ(fake.ExecCodes(), std::vector<std::uint32_t>{VAR_CONNECTED.read});
+}
+
+TEST_F(CommVarTest, BoundControlShowsItsValueBeforeAddReturns)
+{
+    fake.Answer(VAR_REG_DOMAIN.read, Le32(0x31));
+    test::RecordingParent parent({1145});
+    CCommVarList list(&parent);
+    list.AddControl(1145, VAR_REG_DOMAIN.read, VAR_REG_DOMAIN.write, ConvCountry);
+    EXPECT_EQ(parent[1145].texts, std::vector<std::string>{"SPAIN"});
+
+    // A control the parent does not have makes the variable unbound in effect.
+    EXPECT_NE(list.AddControl(9999, VAR_MAC.read, VAR_MAC.write, ConvMac), nullptr);
+    fake.Answer(VAR_REG_DOMAIN.read, Le32(0x40));
+    EXPECT_TRUE(list.Exec(false, true));
+    EXPECT_EQ(parent[1145].texts.back(), "JAPAN");
+    EXPECT_TRUE(list.Exec(false, false));
+    EXPECT_EQ(parent[1145].texts.size(), 2u);  // read without control update
+}
+
+} // namespace
+} // namespace kestrow

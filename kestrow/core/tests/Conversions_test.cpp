@@ -1,0 +1,320 @@
+// The value conversions, grouped per conversion, with the examples the
+// pages rely on.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CommVar.h"
+#include "Conversions.h"
+#include "KestrowApp.h"
+#include "StringTable.h"
+#include "VarCodes.h"
+
+namespace kestrow {
+namespace {
+
+class Conv : public ::testing::Test {
+protected:
+    std::vector<request_record> recs = std::vector<request_record>(COMMVAR_MAX_OIDS);
+    request_record &r = recs[0];
+    std::string text;
+    std::string Read(CONVERT_FN fn)
+    {
+        fn(recs.data(), &text, CONVERT_AFTER_READ);
+        return text;
+    }
+    void Write(CONVERT_FN fn, const std::string &value)
+    {
+        text = value;
+        fn(recs.data(), &text, CONVERT_BEFORE_WRITE);
+    }
+};
+
+TEST_F(Conv, SsidReadsLengthByteAndCapsItAt32)
+{
+    const std::string name = "home-net";
+    r.set_u8(0, static_cast<std::uint8_t>(name.size()));
+    for (std::size_t i = 0; i < name.size(); ++i)
+        r.set_u8(1 + i, static_cast<std::uint8_t>(name[i]));
+    r.set_u8(1 + name.size(), 'X');  // not part of the name
+    EXPECT_EQ(Read(ConvSsid), "home-net");
+
+    r.set_u8(0, 0);
+    EXPECT_EQ(Read(ConvSsid), "");
+
+    // A length byte beyond 32 takes 32 characters.
+    for (std::size_t i = 0; i < 60; ++i)
+        r.set_u8(1 + i, 'a');
+    r.set_u8(0, 200);
+    EXPECT_EQ(Read(ConvSsid), std::string(32, 'a'));
+}
+
+TEST_F(Conv, SsidWritesAtMost32Characters)
+{
+    r.set_u8(40, 0x5A);
+    Write(ConvSsid, std::string(50, 'b'));
+    EXPECT_EQ(r.u8(0), 32);
+    EXPECT_EQ(r.u8(32), 'b');
+    EXPECT_EQ(r.u8(33), 0);     // nothing beyond the 32 characters
+    EXPECT_EQ(r.u8(40), 0x5A);
+    Write(ConvSsid, "");
+    EXPECT_EQ(r.u8(0), 0);
+}
+
+TEST_F(Conv, NetModeBothWays)
+{
+    r.set_u32(0, 1);
+    EXPECT_EQ(Read(ConvNetMode), "Infrastructure");
+    r.set_u32(0, 2);
+    EXPECT_EQ(Read(ConvNetMode), "Ad-Hoc");
+    r.set_u32(0, 7);
+    EXPECT_EQ(Read(ConvNetMode), "N/A");
+    Write(ConvNetMode, "Ad-Hoc");
+    EXPECT_EQ(r.u32(0), 2u);
+    Write(ConvNetMode, "Infrastructure");
+    EXPECT_EQ(r.u32(0), 1u);
+    Write(ConvNetMode, "other");
+    EXPECT_EQ(r.u32(0), 5u);
+}
+
+TEST_F(Conv, ChannelTextAndRecord)
+{
+    r.set_u8(8, 11);
+    r.set_u32(12, 1);
+    EXPECT_EQ(Read(ConvChannel), "11 1");
+    r.set_u32(12, 3);
+    EXPECT_EQ(Read(ConvChannel), "11 0");
+
+    Write(ConvChannel, "149 1");
+    EXPECT_EQ(r.u32(0), 12u);
+    EXPECT_EQ(r.u8(8), 149);
+    Write(ConvChannel, "");  // no fields: channel 0
+    EXPECT_EQ(r.u8(8), 0);
+
+    r.set_u32(0, 0);
+    text = "unchanged";
+    ConvChannel(recs.data(), &text, CONVERT_BEFORE_READ);
+    EXPECT_EQ(r.u32(0), 12u);
+    EXPECT_EQ(text, "unchanged");
+}
+
+TEST_F(Conv, ChannelFrequencyAndPhyLetter)
+{
+    const struct {
+        int channel;
+        std::uint32_t phy;
+        const char *text;
+    } cases[] = {
+        {6, 2, "6 / 2.437 GHz - 802.11g"},
+        {14, 1, "14 / 2.484 GHz - 802.11b"},
+        {36, 0, "36 / 5.180 GHz - 802.11a"},
+        {240, 0, "240 / 5.100 GHz - 802.11a"},
+    };
+    for (const auto &c : cases) {
+        r.set_u8(8, static_cast<std::uint8_t>(c.channel));
+        recs[1].set_u32(0, c.phy);
+        EXPECT_EQ(Read(ConvChannelFreq), c.text);
+    }
+}
+
+TEST_F(Conv, PhyRateBothWays)
+{
+    const std::pair<std::uint32_t, const char *> reads[] = {{0, "54 Mbps"}, {1, "11 Mbps"}, {2, "54 Mbps"}};
+    for (const auto &[phy, expected] : reads) {
+        r.set_u32(0, phy);
+        EXPECT_EQ(Read(ConvPhyRate), expected);
+    }
+    Write(ConvPhyRate, "PHY A");
+    EXPECT_EQ(r.u32(0), 0u);
+    Write(ConvPhyRate, "PHY B");
+    EXPECT_EQ(r.u32(0), 1u);
+    Write(ConvPhyRate, "PHY G");
+    EXPECT_EQ(r.u32(0), 2u);
+}
+
+TEST_F(Conv, CountersAreUnsigned)
+{
+    r.set_u32(0, 12345);
+    r.set_u32(4, 0xFFFFFFFFu);
+    EXPECT_EQ(Read(ConvSentCount), "12345");
+    EXPECT_EQ(Read(ConvRecvCount), "4294967295");
+}
+
+TEST_F(Conv, SecurityKeepsTextForUnknownType)
+{
+    r.set_u32(0, 0);
+    EXPECT_EQ(Read(ConvSecurity), "Disabled");
+    r.set_u32(0, 2);
+    EXPECT_EQ(Read(ConvSecurity), "TKIP");
+    r.set_u32(0, 9);
+    EXPECT_EQ(Read(ConvSecurity), "TKIP");
+    Write(ConvSecurity, "WEP");
+    EXPECT_EQ(r.u32(0), 1u);
+    Write(ConvSecurity, "AES");
+    EXPECT_EQ(r.u32(0), 0u);
+}
+
+TEST_F(Conv, WepKeyWriteParsesUpperAndLowerCase)
+{
+    for (const char *key : {"0a1B2c3D4e", "0A1b2C3d4E"}) {
+        recs[0] = request_record{};
+        Write(ConvWepKey, std::string("1 10 ") + key);
+        EXPECT_EQ(r.u8(0), 1);
+        EXPECT_EQ(r.u8(1), 5);
+        EXPECT_EQ(r.u32(4), 1u);
+        const std::uint8_t expected[] = {0x0A, 0x1B, 0x2C, 0x3D, 0x4E};
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(r.u8(8 + i), expected[i]) << key << " byte " << i;
+    }
+    Write(ConvWepKey, "2 26 00112233445566778899AABBCC");
+    EXPECT_EQ(r.u8(1), 13);
+    EXPECT_EQ(r.u32(4), 2u);
+    EXPECT_EQ(r.u8(8 + 12), 0xCC);
+}
+
+TEST_F(Conv, WepKeyNoActiveKey)
+{
+    Write(ConvWepKey, "-1 -1");
+    EXPECT_EQ(r.u8(0), 255);
+    EXPECT_EQ(r.u8(1), 0);
+    EXPECT_EQ(r.u32(4), 2u);
+}
+
+TEST_F(Conv, WepKeyWriteStaysInsideTheKeyArea)
+{
+    r.set_u8(44, 0x77);  // first byte after the 44-byte record
+    Write(ConvWepKey, "1 200 " + std::string(200, 'F'));
+    EXPECT_EQ(r.u8(1), 36);
+    EXPECT_EQ(r.u8(8 + 35), 0xFF);
+    EXPECT_EQ(r.u8(44), 0x77);
+    // A key shorter than its digit count leaves the missing bytes 0.
+    Write(ConvWepKey, "0 10 AB");
+    EXPECT_EQ(r.u8(8), 0xAB);
+    EXPECT_EQ(r.u8(9), 0);
+}
+
+TEST_F(Conv, WepKeyRead)
+{
+    r.set_u8(0, 1);
+    r.set_u8(1, 5);
+    for (int i = 0; i < 5; ++i)
+        r.set_u8(8 + i, static_cast<std::uint8_t>(10 + i));
+    EXPECT_EQ(Read(ConvWepKey), "ABCDE");
+    r.set_u8(1, 27);
+    EXPECT_EQ(Read(ConvWepKey), "");
+    r.set_u8(1, 5);
+    r.set_u8(0, 5);
+    EXPECT_EQ(Read(ConvWepKey), "");
+}
+
+TEST_F(Conv, NumberByCommandCode)
+{
+    r.set_command(VAR_SNR.read);
+    r.set_u32(0, static_cast<std::uint32_t>(-7));
+    EXPECT_EQ(Read(ConvNumber), "-7 dB");
+    r.set_command(592);
+    r.set_u32(0, 0x12345678);
+    EXPECT_EQ(Read(ConvNumber), "22136");  // 0x5678
+    r.set_command(1088);
+    EXPECT_EQ(Read(ConvNumber), "120");    // 0x78
+    r.set_command(999);
+    EXPECT_EQ(Read(ConvNumber), "120");    // unknown code: text unchanged
+
+    r.set_command(VAR_CONNECT_MODE.write);
+    Write(ConvNumber, "2");
+    EXPECT_EQ(r.u32(0), 2u);
+    r.set_command(1088);
+    r.set_u32(0, 0);
+    Write(ConvNumber, "300");
+    EXPECT_EQ(r.u32(0), 44u);  // only the byte
+}
+
+TEST_F(Conv, IdentityBlock)
+{
+    r.set_u32(8, 3);
+    r.set_u32(12, 1);
+    r.set_u32(16, 0);
+    r.set_u32(20, 27);
+    EXPECT_EQ(Read(ConvDriverVersion), "3.1.0.27");
+    r.set_u32(32, 0x00020001);
+    r.set_u32(36, 0x0000000A);
+    EXPECT_EQ(Read(ConvFirmwareVersion), "0002 - 0001 / 0000 - 000A");
+    r.set_u32(148, 0x1F);
+    r.set_u32(0, 0xA0B);
+    EXPECT_EQ(Read(ConvNvmVersion), "1F - A0B");
+    // These format in every phase.
+    text.clear();
+    ConvDriverVersion(recs.data(), &text, CONVERT_BEFORE_READ);
+    EXPECT_EQ(text, "3.1.0.27");
+}
+
+TEST_F(Conv, CountryMacAndRate)
+{
+    r.set_u32(0, 0x31);
+    EXPECT_EQ(Read(ConvCountry), "SPAIN");
+    r.set_u32(0, 0);
+    EXPECT_EQ(Read(ConvCountry), "None");
+
+    const std::uint8_t mac[] = {0x00, 0x0A, 0xFF, 0x10, 0x9b, 0x01};
+    for (int i = 0; i < 6; ++i)
+        r.set_u8(static_cast<std::size_t>(i), mac[i]);
+    EXPECT_EQ(Read(ConvMac), "00-0A-FF-10-9B-01");
+
+    const std::pair<std::uint32_t, const char *> rates[] = {
+        {5500000, "5.5 Mbps"}, {54000000, "54 Mbps"}, {1000000, "1 Mbps"}};
+    for (const auto &[rate, expected] : rates) {
+        r.set_u32(0, rate);
+        EXPECT_EQ(Read(ConvNetRate), expected);
+    }
+}
+
+TEST(FormatSignal, PercentAndDbm)
+{
+    std::string text;
+    EXPECT_EQ(FormatSignal(-91, &text, false), 0);
+    EXPECT_EQ(text, "00%");
+    EXPECT_EQ(FormatSignal(-100, &text, false), 0);
+    EXPECT_EQ(text, "00%");
+    EXPECT_EQ(FormatSignal(-40, &text, false), 99);
+    EXPECT_EQ(text, "99%");
+    EXPECT_EQ(FormatSignal(-76, &text, false), 50);
+    EXPECT_EQ(text, "50%");
+    EXPECT_EQ(FormatSignal(-9, &text, true), 99);
+    EXPECT_EQ(text, "-09dBm");
+    EXPECT_EQ(FormatSignal(-91, &text, true), 0);
+    EXPECT_EQ(text, "-91dBm");
+    FormatSignal(-2147483647 - 1, &text, false);  // no overflow
+    EXPECT_EQ(text, "00%");
+}
+
+TEST(FormatSignal, FollowsThePreference)
+{
+    ResetTheApp();
+    std::string text;
+    ASSERT_TRUE(theApp().WriteProfileInt("", "dBm-Percent", 1));
+    FormatSignal(-40, &text);
+    EXPECT_EQ(text, "-40dBm");
+    ASSERT_TRUE(theApp().WriteProfileInt("", "dBm-Percent", 0));
+    FormatSignal(-40, &text);
+    EXPECT_EQ(text, "99%");
+}
+
+TEST(Hex, DigitsAndValues)
+{
+    EXPECT_EQ(HexValue('a'), 10);
+    EXPECT_EQ(HexValue('F'), 15);
+    EXPECT_EQ(HexValue('7'), 7);
+    EXPECT_EQ(HexDigit(9), '9');
+    EXPECT_EQ(HexDigit(11), 'B');
+}
+
+TEST(StringTable, ById)
+{
+    EXPECT_EQ(LoadString(IDS_NOT_CONNECTED), "Not Connected");
+    EXPECT_EQ(LoadString(123), "Disabled");
+    EXPECT_EQ(LoadString(121), "");
+}
+
+} // namespace
+} // namespace kestrow

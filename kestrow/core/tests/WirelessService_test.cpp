@@ -1,0 +1,156 @@
+#include "WirelessService.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "platform/Win32Error.h"
+
+namespace {
+
+using platform::FakeClock;
+using platform::ServiceState;
+using platform::SimulatedServiceManager;
+
+SimulatedServiceManager::ServiceConfig service(const char *name, ServiceState state,
+                                               std::uint32_t wait_hint, std::uint32_t stop_time)
+{
+    SimulatedServiceManager::ServiceConfig c;
+    c.name = name;
+    c.display_name = name;
+    c.state = state;
+    c.wait_hint_ms = wait_hint;
+    c.stop_time_ms = stop_time;
+    return c;
+}
+
+class WirelessServiceTest : public ::testing::Test {
+protected:
+    FakeClock clock_{1000};
+    SimulatedServiceManager scm_{clock_};
+    std::ostringstream out_;
+
+    bool stop(const char *name) { return kestrow::StopServiceByName(scm_, clock_, out_, name); }
+};
+
+TEST_F(WirelessServiceTest, AlreadyStoppedSucceedsAtOnceWithoutSendingAnything)
+{
+    scm_.add_service(service("wzcsvc", ServiceState::Stopped, 1000, 0));
+    EXPECT_TRUE(stop("wzcsvc"));
+    EXPECT_EQ(scm_.stop_controls_sent("wzcsvc"), 0u);
+    EXPECT_EQ(clock_.sleeps(), 0u);
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(scm_.open_handles(), 0u);
+}
+
+TEST_F(WirelessServiceTest, StopPendingThatEndsInTimeIsAwaitedWithoutAStopControl)
+{
+    auto c = service("wzcsvc", ServiceState::StopPending, 1000, 4500);
+    scm_.add_service(c);
+    EXPECT_TRUE(stop("wzcsvc"));
+    EXPECT_EQ(scm_.stop_controls_sent("wzcsvc"), 0u);
+    EXPECT_EQ(scm_.state_of("wzcsvc"), ServiceState::Stopped);
+    EXPECT_EQ(clock_.slept_ms(), 5000u);  // five wait hints
+    EXPECT_EQ(scm_.open_handles(), 0u);
+}
+
+TEST_F(WirelessServiceTest, RunningServiceWithDependentsStopsDependentsFirst)
+{
+    // The demo table: "wzcsvc" and a service that depends on it; the name
+    // is found whatever its case.
+    auto demo = platform::make_demo_service_table(clock_);
+    std::ostringstream out;
+    EXPECT_TRUE(kestrow::StopServiceByName(*demo, clock_, out, "WZCSVC"));
+    EXPECT_EQ(demo->state_of("wzcsvc"), ServiceState::Stopped);
+    EXPECT_EQ(demo->state_of("wlannotify"), ServiceState::Stopped);
+    EXPECT_EQ(demo->stop_controls_sent("wzcsvc"), 1u);
+    EXPECT_EQ(demo->stop_controls_sent("wlannotify"), 1u);
+    EXPECT_EQ(demo->open_handles(), 0u);
+    EXPECT_EQ(out.str(), "");
+
+    EXPECT_TRUE(kestrow::StartWirelessService(*demo));
+    EXPECT_EQ(demo->state_of("wzcsvc"), ServiceState::Running);
+    EXPECT_EQ(demo->starts("wzcsvc"), 1u);
+    EXPECT_EQ(demo->open_handles(), 0u);
+    // Starting a running service fails inside, and still reports true.
+    EXPECT_TRUE(kestrow::StartWirelessService(*demo));
+    EXPECT_EQ(demo->starts("wzcsvc"), 1u);
+}
+
+TEST_F(WirelessServiceTest, DependentThatNeverStopsTimesOutAndTheServiceIsNotAsked)
+{
+    scm_.add_service(service("wzcsvc", ServiceState::Running, 1000, 0));
+    auto dep = service("helper", ServiceState::Running, 3000, SimulatedServiceManager::kNeverStops);
+    dep.depends_on = {"wzcsvc"};
+    scm_.add_service(dep);
+
+    const std::uint64_t start = clock_.tick_ms();
+    const auto manager = scm_.open_sc_manager(platform::kScManagerConnect);
+    const auto svc = scm_.open_service(manager, "wzcsvc",
+                                       platform::kServiceStop | platform::kServiceQueryStatus |
+                                           platform::kServiceEnumerateDependents);
+    ASSERT_NE(svc, platform::kNullScHandle);
+    EXPECT_EQ(kestrow::StopService(scm_, clock_, manager, svc, true, 30000),
+              platform::kErrorTimeout);
+    const std::uint64_t elapsed = clock_.tick_ms() - start;
+    EXPECT_GT(elapsed, 30000u);
+    EXPECT_LE(elapsed, 30001u);  // the last wait is cut at the time-out
+    EXPECT_EQ(scm_.stop_controls_sent("helper"), 1u);
+    EXPECT_EQ(scm_.stop_controls_sent("wzcsvc"), 0u);
+    EXPECT_EQ(scm_.state_of("wzcsvc"), ServiceState::Running);
+    scm_.close_service_handle(svc);
+    scm_.close_service_handle(manager);
+    EXPECT_EQ(scm_.open_handles(), 0u);  // the dependent's handle was closed too
+}
+
+TEST_F(WirelessServiceTest, HugeWaitHintNeverOutlastsTheTimeOut)
+{
+    scm_.add_service(service("wzcsvc", ServiceState::StopPending, 0xFFFFFFFFu,
+                             SimulatedServiceManager::kNeverStops));
+    const std::uint64_t start = clock_.tick_ms();
+    EXPECT_FALSE(stop("wzcsvc"));
+    EXPECT_EQ(clock_.tick_ms() - start, 30001u);
+}
+
+TEST_F(WirelessServiceTest, OpenFailuresPrintTheDiagnostic)
+{
+    auto c = service("wzcsvc", ServiceState::Running, 1000, 0);
+    c.denied_access = platform::kServiceStop;
+    scm_.add_service(c);
+    EXPECT_FALSE(stop("wzcsvc"));
+    EXPECT_EQ(out_.str(), "OpenService() failed:\n"
+                          "    error code = 5\n"
+                          "    message    = Access is denied.\n");
+    EXPECT_EQ(scm_.stop_controls_sent("wzcsvc"), 0u);
+    EXPECT_EQ(scm_.open_handles(), 0u);
+
+    out_.str("");
+    EXPECT_FALSE(stop("nosuchservice"));
+    EXPECT_EQ(out_.str(), "OpenService() failed:\n"
+                          "    error code = 1060\n"
+                          "    message    = The specified service does not exist as an "
+                          "installed service.\n");
+
+    out_.str("");
+    scm_.set_manager_open_error(platform::kErrorAccessDenied);
+    EXPECT_FALSE(stop("wzcsvc"));
+    EXPECT_EQ(out_.str().rfind("OpenSCManager() failed:\n    error code = 5\n", 0), 0u);
+}
+
+TEST_F(WirelessServiceTest, StopRefusedWithoutEnumerateRightReturnsTheError)
+{
+    scm_.add_service(service("wzcsvc", ServiceState::Running, 1000, 0));
+    const auto manager = scm_.open_sc_manager(platform::kScManagerConnect);
+    const auto svc = scm_.open_service(manager, "wzcsvc",
+                                       platform::kServiceStop | platform::kServiceQueryStatus);
+    EXPECT_EQ(kestrow::StopService(scm_, clock_, manager, svc, true, 30000),
+              platform::kErrorAccessDenied);
+    EXPECT_EQ(scm_.stop_controls_sent("wzcsvc"), 0u);
+    // Without dependents to stop the same handle is enough.
+    EXPECT_EQ(kestrow::StopService(scm_, clock_, manager, svc, false, 30000),
+              platform::kErrorSuccess);
+    scm_.close_service_handle(svc);
+    scm_.close_service_handle(manager);
+}
+
+} // namespace

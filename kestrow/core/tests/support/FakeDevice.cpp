@@ -1,0 +1,92 @@
+#include "FakeDevice.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace kestrow::test {
+
+namespace {
+FakeDevice *g_fake = nullptr;
+} // namespace
+
+FakeDevice::FakeDevice() : ops_{&OnConnect, &OnDisconnect, &OnExec}
+{
+    g_fake = this;
+    previous_ = InstallDeviceOps(&ops_);
+}
+
+FakeDevice::~FakeDevice()
+{
+    InstallDeviceOps(previous_);
+    g_fake = nullptr;
+}
+
+void FakeDevice::Answer(std::uint32_t code, std::vector<std::uint8_t> data, std::uint32_t status)
+{
+    Reply &r = replies_[code];
+    r.kind = Reply::Data;
+    r.data = std::move(data);
+    r.status = status;
+}
+
+void FakeDevice::Refuse(std::uint32_t code)
+{
+    replies_[code].kind = Reply::Refused;
+}
+
+void FakeDevice::Throw(std::uint32_t code)
+{
+    replies_[code].kind = Reply::Thrown;
+}
+
+std::vector<std::uint32_t> FakeDevice::ExecCodes() const
+{
+    std::vector<std::uint32_t> codes;
+    for (const FakeCall &c : calls_)
+        if (c.kind == FakeCall::Exec)
+            codes.push_back(c.command);
+    return codes;
+}
+
+int FakeDevice::OnConnect(const char *name)
+{
+    g_fake->calls_.push_back(FakeCall{FakeCall::Connect, name ? name : "", 0, {}});
+    if (g_fake->connect_throws)
+        throw std::runtime_error("connect fault");
+    return g_fake->connect_result;
+}
+
+int FakeDevice::OnDisconnect()
+{
+    g_fake->calls_.push_back(FakeCall{FakeCall::Disconnect, "", 0, {}});
+    return 0;
+}
+
+int FakeDevice::OnExec(void *raw)
+{
+    auto *record = static_cast<request_record *>(raw);
+    const std::uint32_t code = record->command();
+    g_fake->calls_.push_back(
+        FakeCall{FakeCall::Exec, "", code, std::vector<std::uint8_t>(record->data(), record->data() + 64)});
+    auto it = g_fake->replies_.find(code);
+    if (it == g_fake->replies_.end()) {
+        record->set_status(kStatusDone);
+        return 0;
+    }
+    const Reply &reply = it->second;
+    if (reply.kind == Reply::Refused)
+        return 21;
+    if (reply.kind == Reply::Thrown)
+        throw std::runtime_error("library fault");
+    std::copy_n(reply.data.begin(), std::min(reply.data.size(), kRecordDataSize), record->data());
+    record->set_status(reply.status);
+    return 0;
+}
+
+std::vector<std::uint8_t> Le32(std::uint32_t v)
+{
+    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+            static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+}
+
+} // namespace kestrow::test

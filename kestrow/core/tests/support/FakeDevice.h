@@ -1,0 +1,63 @@
+// A recording fake of the device library for kestrow/core tests: installs
+// itself as the device operations while it lives, answers requests by
+// command code and logs every call.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "DeviceOps.h"
+#include "RequestRecord.h"
+
+namespace kestrow::test {
+
+struct FakeCall {
+    enum Kind { Connect, Disconnect, Exec } kind;
+    std::string name;                 // Connect: the name given
+    std::uint32_t command = 0;        // Exec: command code sent
+    std::vector<std::uint8_t> data;   // Exec: first 64 bytes of command data sent
+};
+
+class FakeDevice {
+public:
+    FakeDevice();
+    ~FakeDevice();
+    FakeDevice(const FakeDevice &) = delete;
+    FakeDevice &operator=(const FakeDevice &) = delete;
+
+    // What a request with `code` gets: its command data starts with `data`
+    // and its status word becomes `status`.  Codes without an answer come
+    // back with status 2 and their data untouched.
+    void Answer(std::uint32_t code, std::vector<std::uint8_t> data, std::uint32_t status = 2);
+    void Refuse(std::uint32_t code);  // the library returns 21
+    void Throw(std::uint32_t code);   // the library call throws
+
+    std::vector<std::uint32_t> ExecCodes() const;
+    const std::vector<FakeCall> &Calls() const { return calls_; }
+    void ClearCalls() { calls_.clear(); }
+
+    int connect_result = 0;
+    bool connect_throws = false;
+
+private:
+    struct Reply {
+        enum { Data, Refused, Thrown } kind = Data;
+        std::vector<std::uint8_t> data;
+        std::uint32_t status = 2;
+    };
+    static int OnConnect(const char *name);
+    static int OnDisconnect();
+    static int OnExec(void *record);
+
+    std::map<std::uint32_t, Reply> replies_;
+    std::vector<FakeCall> calls_;
+    DeviceOps ops_;
+    const DeviceOps *previous_ = nullptr;
+};
+
+// Little-endian 32-bit value as bytes, for building answers.
+std::vector<std::uint8_t> Le32(std::uint32_t v);
+
+} // namespace kestrow::test
