@@ -1,0 +1,185 @@
+#include "AdapterChannel.h"
+
+#include <lunmark/lunmark.h>
+#include <lunmark_wire/command_frame.h>
+#include <lunmark_wire/socket_protocol.h>
+
+#include <array>
+#include <initializer_list>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+namespace lunmark {
+
+namespace wire = lunmark_wire;
+
+static_assert(wire::kRecordSize == LUNMARK_RECORD_SIZE);
+static_assert(wire::kRecordDataOffset == LUNMARK_RECORD_DATA_OFFSET);
+static_assert(sizeof(w32n_adapter_record) == 780);
+
+namespace {
+
+// The Windows 95 family renews its adapter handle every this many requests.
+constexpr std::uint32_t kRenewEvery = 99;
+// A misbehaving enumeration can never grow the adapter list without end.
+constexpr std::size_t kMaxAdapters = 1024;
+
+std::string record_device_name(const w32n_adapter_record &r) {
+    return std::string(r.device_name, ::strnlen(r.device_name, sizeof r.device_name));
+}
+
+} // namespace
+
+AdapterChannel::AdapterChannel()
+    : frame_(new std::uint8_t[wire::kFrameSize]()),
+      probe_frame_(new std::uint8_t[wire::kFrameSize]()) {
+    // Only the low byte of the answer carries the flag.
+    windows95_ = (static_cast<unsigned>(W32N_IsWindows95()) & 0xFFu) != 0;
+    device_prefix_ = windows95_ ? "" : "\\Device\\";
+    for (std::uint8_t *frame : {frame_.get(), probe_frame_.get()}) {
+        wire::put_u32(frame, wire::kFrameSignature);
+        wire::put_u16(frame + 6, 0);
+    }
+}
+
+AdapterChannel::~AdapterChannel() {
+    if (handle_ != W32N_INVALID_HANDLE)
+        close();
+}
+
+void AdapterChannel::enumerate() {
+    w32n_adapter_record record{};
+    adapters_.clear();
+    if (W32N_GetFirstAdapterRegistryInfo(&record) != 0)
+        return;
+    while (adapters_.size() < kMaxAdapters) {
+        const int rc = W32N_GetNextAdapterRegistryInfo(&record);
+        adapters_.push_back(record);
+        if (rc != 0)
+            break;
+    }
+}
+
+bool AdapterChannel::open(const std::string &name) {
+    // Overwriting a handle that is still open would leak its connection.
+    if (handle_ != W32N_INVALID_HANDLE)
+        close();
+    enumerate();
+    request_counter_ = 0;
+    if (windows95_)
+        overlapped_.event = 0;
+
+    if (!name.empty()) {
+        device_name_ = name;
+        handle_ = W32N_OpenAdapterA((device_prefix_ + device_name_).c_str());
+        if (handle_ != W32N_INVALID_HANDLE)
+            return true;
+    } else {
+        // A failed probe may reopen and thereby re-enumerate: walk the
+        // list by index as it stands after each probe.
+        for (std::size_t i = 0; i < adapters_.size(); ++i) {
+            std::string candidate = record_device_name(adapters_[i]);
+            // An entry without a name cannot be reopened by name; a probe
+            // failing on it would start a nested search.
+            if (candidate.empty())
+                continue;
+            device_name_ = std::move(candidate);
+            handle_ = W32N_OpenAdapterA((device_prefix_ + device_name_).c_str());
+            if (handle_ == W32N_INVALID_HANDLE)
+                continue;
+            std::array<std::uint8_t, wire::kRecordSize> probe{};
+            wire::put_u32(probe.data(), LUNMARK_CMD_PROBE);
+            if (exec_in_frame(probe_frame_.get(), probe.data(), kCommandMagic))
+                return true;
+        }
+    }
+    device_name_.clear();
+    return false;
+}
+
+void AdapterChannel::close() {
+    W32N_CloseAdapter(handle_);
+    handle_ = W32N_INVALID_HANDLE;
+}
+
+bool AdapterChannel::send_request(void *buffer, std::uint32_t length, std::uint32_t *bytes_out,
+                                  std::uint32_t oid) {
+    if (windows95_ && ++request_counter_ >= kRenewEvery) {
+        // The request below then fails on the closed handle and reopens.
+        request_counter_ = 0;
+        if (handle_ != W32N_INVALID_HANDLE) {
+            close();
+            pause(30);
+        }
+    }
+
+    w32n_ndis_request request{};
+    unsigned reopened = 0;
+    for (;;) {
+        request.request_type = W32N_REQUEST_QUERY_INFORMATION;
+        request.oid = oid;
+        request.buffer = buffer;
+        request.buffer_length = length;
+        request.bytes_written = 0;
+        request.bytes_needed = 0;
+        if (W32N_MakeNdisRequest(handle_, &request, &overlapped_, 1) == 0)
+            break;
+        // A failed query's byte count means nothing.
+        request.bytes_written = 0;
+        if (bytes_out)
+            *bytes_out = 0;
+        close();
+        pause(100);
+        if (!open(device_name_)) {
+            pause(100);
+            return false;
+        }
+        if (++reopened >= 2)
+            break;
+    }
+
+    if (request.bytes_written != 0 && request.bytes_written >= length) {
+        if (bytes_out)
+            *bytes_out = request.bytes_written;
+        pause(30);
+        return true;
+    }
+    if (bytes_out)
+        *bytes_out = 0;
+    close();
+    pause(100);
+    return false;
+}
+
+bool AdapterChannel::exec_command(void *record, std::uint32_t magic) {
+    return exec_in_frame(frame_.get(), record, magic);
+}
+
+bool AdapterChannel::exec_in_frame(std::uint8_t *frame, void *record, std::uint32_t magic) {
+    if (record == nullptr)
+        return false;
+    std::memcpy(frame + wire::kFrameRecordOffset, record, wire::kRecordSize);
+    wire::put_u16(frame + 4, static_cast<std::uint16_t>(wire::kRecordSize));
+    wire::put_u32(frame + 8, magic);
+    wire::put_u32(frame + wire::kFrameTrailerOffset, ~magic);
+    if (!send_request(frame, static_cast<std::uint32_t>(wire::kFrameSize), nullptr,
+                      wire::kOidPrivateCommand))
+        return false;
+    std::memcpy(record, frame + wire::kFrameRecordOffset, wire::kRecordSize);
+    return true;
+}
+
+void AdapterChannel::pause(std::uint32_t ms) {
+    // Requests run back to back except on the Windows 95 family.
+    if (windows95_)
+        sleep_ms(ms);
+}
+
+void AdapterChannel::sleep_ms(std::uint32_t ms) {
+    timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+} // namespace lunmark

@@ -1,0 +1,114 @@
+// The adapter channel on its own: the Windows 95 family path with its
+// pauses and handle renewal, and the handling of a still-open handle.
+#include "AdapterChannel.h"
+#include "FakeW32n.h"
+
+#include <lunmark/lunmark.h>
+#include <lunmark_wire/command_frame.h>
+#include <lunmark_wire/socket_protocol.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using fake_w32n::CallKind;
+using fake_w32n::Outcome;
+namespace wire = lunmark_wire;
+
+namespace {
+
+// Records the pauses instead of sleeping.
+class RecordingChannel : public lunmark::AdapterChannel {
+public:
+    std::vector<std::uint32_t> pauses;
+
+protected:
+    void sleep_ms(std::uint32_t ms) override { pauses.push_back(ms); }
+};
+
+class AdapterChannelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fake_w32n::reset();
+        fake_w32n::set_adapters({{"a", "", true, true}, {"b", "", true, true}});
+    }
+    std::vector<std::uint8_t> record = std::vector<std::uint8_t>(LUNMARK_RECORD_SIZE);
+};
+
+} // namespace
+
+TEST_F(AdapterChannelTest, Windows95FamilyPausesAndRenewsItsHandle) {
+    fake_w32n::set_windows95(true);
+    RecordingChannel ch;
+    ASSERT_TRUE(ch.is_windows95());
+    ASSERT_TRUE(ch.open("a"));
+    // No device prefix on that family.
+    EXPECT_EQ(fake_w32n::calls(CallKind::Open).back().device, "a");
+
+    ASSERT_TRUE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+    EXPECT_EQ(ch.pauses, std::vector<std::uint32_t>{30});
+
+    // A failure: close, pause, reopen, retry.
+    ch.pauses.clear();
+    fake_w32n::script({Outcome{W32N_ERR_IO, {}}});
+    ASSERT_TRUE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+    EXPECT_EQ(ch.pauses, (std::vector<std::uint32_t>{100, 30}));
+
+    // The reopen reset the counter; the 99th request after it renews the
+    // handle: close, pause 30, a failed request on the closed handle, pause
+    // 100, reopen, retry.
+    ch.pauses.clear();
+    fake_w32n::clear_calls();
+    for (int i = 1; i <= 98; ++i)
+        ASSERT_TRUE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+    EXPECT_TRUE(fake_w32n::calls(CallKind::Open).empty());
+    ASSERT_TRUE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+    EXPECT_EQ(fake_w32n::calls(CallKind::Open).size(), 1u);
+    const std::vector<std::uint32_t> tail(ch.pauses.end() - 3, ch.pauses.end());
+    EXPECT_EQ(tail, (std::vector<std::uint32_t>{30, 100, 30}));
+    const auto requests = fake_w32n::calls(CallKind::Request);
+    ASSERT_EQ(requests.size(), 100u);
+    EXPECT_EQ(requests[98].handle, W32N_INVALID_HANDLE);
+
+    // A short answer: close and pause 100.
+    ch.pauses.clear();
+    fake_w32n::script({Outcome{0, 4}});
+    EXPECT_FALSE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+    EXPECT_EQ(ch.pauses, std::vector<std::uint32_t>{100});
+    EXPECT_EQ(ch.handle(), W32N_INVALID_HANDLE);
+}
+
+TEST_F(AdapterChannelTest, OtherSystemsNeverPause) {
+    RecordingChannel ch;
+    ASSERT_TRUE(ch.open("a"));
+    EXPECT_EQ(fake_w32n::calls(CallKind::Open).back().device, "\\Device\\a");
+    fake_w32n::script({Outcome{W32N_ERR_IO, {}}, Outcome{0, 0}});
+    EXPECT_FALSE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+    for (int i = 0; i < 120; ++i)
+        ASSERT_TRUE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+    EXPECT_TRUE(ch.pauses.empty());
+}
+
+TEST_F(AdapterChannelTest, OpenClosesAStillOpenHandle) {
+    RecordingChannel ch;
+    ASSERT_TRUE(ch.open("a"));
+    const w32n_handle first = ch.handle();
+    ASSERT_TRUE(ch.open("b"));
+    ASSERT_TRUE(ch.open(""));
+    EXPECT_EQ(fake_w32n::open_handles(), 1);
+    EXPECT_EQ(fake_w32n::calls(CallKind::Close).front().handle, first);
+    EXPECT_EQ(ch.device_name(), "a");
+}
+
+TEST_F(AdapterChannelTest, SendRequestReportsTheByteCount) {
+    RecordingChannel ch;
+    ASSERT_TRUE(ch.open("a"));
+    std::vector<std::uint8_t> block(8192);
+    std::uint32_t bytes = 77;
+    fake_w32n::script({Outcome{0, 8192}, Outcome{0, 100}});
+    EXPECT_TRUE(ch.send_request(block.data(), 8192, &bytes, wire::kOidPrivateTrace));
+    EXPECT_EQ(bytes, 8192u);
+    EXPECT_EQ(fake_w32n::calls(CallKind::Request).back().oid, wire::kOidPrivateTrace);
+    EXPECT_FALSE(ch.send_request(block.data(), 8192, &bytes, wire::kOidPrivateTrace));
+    EXPECT_EQ(bytes, 0u);
+}

@@ -1,0 +1,256 @@
+// The connection and request exports over the scripted fake.
+#include "LunmarkFixture.h"
+
+#include <atomic>
+#include <thread>
+
+using fake_w32n::Adapter;
+using fake_w32n::CallKind;
+using fake_w32n::Outcome;
+namespace wire = lunmark_wire;
+
+namespace {
+
+class ConnectionExports : public LunmarkFixture {};
+
+// The names of the adapters each logged request went to.
+std::vector<std::string> request_targets() {
+    std::vector<std::string> out;
+    for (const auto &c : fake_w32n::calls(CallKind::Request))
+        out.push_back(c.device);
+    return out;
+}
+
+} // namespace
+
+TEST_F(ConnectionExports, SearchOpensTheFirstAdapterThatAnswersTheProbe) {
+    for (const char *text : {"SEARCH", ""}) {
+        SetUp();
+        fake_w32n::set_adapters({{"mute", "", true, false}, {"good", "", true, true}});
+        ASSERT_EQ(ecom_connect(text), LUNMARK_OK) << text;
+        EXPECT_EQ(device_name(), "good");
+        EXPECT_EQ(fake_w32n::open_handles(), 1);
+        // The silent one got its probe and one retry after a reopen; every
+        // request was a probe.
+        EXPECT_EQ(request_targets(), (std::vector<std::string>{"mute", "mute", "good"}));
+        for (const auto &c : fake_w32n::calls(CallKind::Request))
+            EXPECT_EQ(logged_code(c), LUNMARK_CMD_PROBE);
+
+        fake_w32n::clear_calls();
+        auto r = record(0x30);
+        EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_OK);
+        EXPECT_EQ(request_targets(), std::vector<std::string>{"good"});
+    }
+}
+
+TEST_F(ConnectionExports, SearchWithoutAnAnsweringAdapterFails) {
+    fake_w32n::set_adapters({{"closed", "", false, true}, {"mute", "", true, false}});
+    EXPECT_EQ(ecom_connect("SEARCH"), LUNMARK_ERR_CONNECT);
+    EXPECT_EQ(device_name(), "");
+    EXPECT_EQ(handle(), W32N_INVALID_HANDLE);
+    EXPECT_EQ(fake_w32n::open_handles(), 0);
+}
+
+TEST_F(ConnectionExports, NamedOpenSendsNoProbeAndFailureEmptiesTheName) {
+    fake_w32n::set_adapters({{"a", "", true, false}, {"locked", "", false, true}});
+    ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
+    EXPECT_EQ(device_name(), "a");
+    EXPECT_TRUE(fake_w32n::calls(CallKind::Request).empty());
+
+    EXPECT_EQ(ecom_connect("locked"), LUNMARK_ERR_CONNECT);
+    EXPECT_EQ(ecom_connect("absent"), LUNMARK_ERR_CONNECT);
+    EXPECT_EQ(device_name(), "");
+    EXPECT_TRUE(fake_w32n::calls(CallKind::Request).empty());
+    const auto opens = fake_w32n::calls(CallKind::Open);
+    ASSERT_EQ(opens.size(), 3u);
+    EXPECT_EQ(opens[1].device, "\\Device\\locked");
+    // The reopen closed the handle of "a" first instead of leaking it.
+    EXPECT_EQ(fake_w32n::open_handles(), 0);
+}
+
+TEST_F(ConnectionExports, OnlyTheExactUpperCaseWordSearches) {
+    fake_w32n::set_adapters({{"first", "", true, true}, {"search", "", true, false}});
+    ASSERT_EQ(ecom_connect("search"), LUNMARK_OK);
+    EXPECT_EQ(device_name(), "search");
+    EXPECT_TRUE(fake_w32n::calls(CallKind::Request).empty());
+    EXPECT_EQ(ecom_connect(nullptr), LUNMARK_OK); // a null text searches too
+    EXPECT_EQ(device_name(), "first");
+}
+
+TEST_F(ConnectionExports, ShortOrEmptyAnswerFailsAndClosesTheAdapter) {
+    fake_w32n::set_adapters({{"a", "", true, true}});
+    for (std::uint32_t written : {0u, 15391u}) {
+        ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
+        auto r = record(0x30);
+        const auto before = r;
+        fake_w32n::script({Outcome{0, written}});
+        EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_ERR_REQUEST) << written;
+        EXPECT_EQ(r, before);
+        EXPECT_EQ(handle(), W32N_INVALID_HANDLE);
+        EXPECT_EQ(fake_w32n::open_handles(), 0);
+        EXPECT_EQ(device_name(), "a");
+    }
+}
+
+TEST_F(ConnectionExports, FailedRequestIsRetriedOnceAfterAReopen) {
+    fake_w32n::set_adapters({{"a", "", true, true}});
+    ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
+    auto r = record(0x30);
+    fake_w32n::script({Outcome{W32N_ERR_IO, {}}});
+    EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_OK);
+    EXPECT_EQ(wire::get_u32(r.data() + 4), 2u);
+
+    fake_w32n::clear_calls();
+    fake_w32n::script({Outcome{W32N_ERR_IO, {}}, Outcome{W32N_ERR_IO, {}}});
+    EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_ERR_REQUEST);
+    EXPECT_EQ(fake_w32n::calls(CallKind::Request).size(), 2u);
+    EXPECT_EQ(fake_w32n::open_handles(), 0);
+}
+
+TEST_F(ConnectionExports, RequestAfterDisconnectReopensByTheKeptName) {
+    fake_w32n::set_adapters({{"x", "", true, true}, {"a", "", true, true}});
+    ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
+    EXPECT_EQ(ecom_disconnect(), LUNMARK_OK);
+    EXPECT_EQ(fake_w32n::open_handles(), 0);
+    EXPECT_EQ(device_name(), "a");
+
+    fake_w32n::clear_calls();
+    auto r = record(0x30);
+    ASSERT_EQ(ecom_exec_oid(r.data()), LUNMARK_OK);
+    EXPECT_EQ(wire::get_u32(r.data() + 4), 2u);
+    const auto requests = fake_w32n::calls(CallKind::Request);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].handle, W32N_INVALID_HANDLE);
+    EXPECT_EQ(requests[1].device, "a");
+    const auto opens = fake_w32n::calls(CallKind::Open);
+    ASSERT_EQ(opens.size(), 1u);
+    EXPECT_EQ(opens[0].device, "\\Device\\a");
+}
+
+TEST_F(ConnectionExports, FailedReopenEmptiesTheNameAndTheNextRequestSearches) {
+    fake_w32n::set_adapters({{"a", "", true, true}, {"b", "", true, true}});
+    ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
+    ecom_disconnect();
+    fake_w32n::set_adapters({{"a", "", false, true}, {"b", "", true, true}});
+    auto r = record(0x30);
+    EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_ERR_REQUEST);
+    EXPECT_EQ(device_name(), "");
+
+    // The reopen searches; its probe travels in its own frame, so the retry
+    // carries the caller's command and the caller gets its own answer.
+    fake_w32n::clear_calls();
+    fake_w32n::set_responder([](const std::string &, std::uint32_t, std::uint8_t *buf,
+                                std::uint32_t) {
+        std::uint8_t *rec = buf + wire::kFrameRecordOffset;
+        wire::put_u32(rec + 4, 2);
+        wire::put_u32(rec + 8, wire::get_u32(rec) + 1000); // echo of the code
+    });
+    r = record(0x31);
+    ASSERT_EQ(ecom_exec_oid(r.data()), LUNMARK_OK);
+    EXPECT_EQ(device_name(), "b");
+    EXPECT_EQ(wire::get_u32(r.data()), 0x31u);
+    EXPECT_EQ(wire::get_u32(r.data() + 8), 0x31u + 1000);
+    const auto requests = fake_w32n::calls(CallKind::Request);
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1].device, "b");
+    EXPECT_EQ(logged_code(requests[1]), LUNMARK_CMD_PROBE);
+    EXPECT_EQ(logged_code(requests[2]), 0x31u);
+}
+
+TEST_F(ConnectionExports, GetConnectionListsTheEnumeratedNames) {
+    EXPECT_EQ(ecom_get_connection(0), nullptr);
+    EXPECT_EQ(ecom_get_connection(1), nullptr);
+    fake_w32n::set_adapters({{"wlan0", "first", true, true}, {"wlan1", "second", true, true}});
+    ASSERT_NE(ecom_get_connection(0), nullptr);
+    EXPECT_STREQ(ecom_get_connection(0), "wlan0");
+    EXPECT_STREQ(ecom_get_connection(1), "wlan1");
+    EXPECT_EQ(ecom_get_connection(2), nullptr);
+    EXPECT_EQ(ecom_get_connection(UINT32_MAX), nullptr);
+    EXPECT_TRUE(fake_w32n::calls(CallKind::Open).empty());
+}
+
+TEST_F(ConnectionExports, DisconnectWithNothingOpenIsHarmless) {
+    EXPECT_EQ(ecom_disconnect(), LUNMARK_OK);
+    const auto closes = fake_w32n::calls(CallKind::Close);
+    ASSERT_EQ(closes.size(), 1u);
+    EXPECT_EQ(closes[0].handle, W32N_INVALID_HANDLE);
+    EXPECT_EQ(ecom_exec_oid(nullptr), LUNMARK_ERR_REQUEST);
+}
+
+TEST_F(ConnectionExports, CommandFrameBytes) {
+    fake_w32n::set_adapters({{"a", "", true, true}});
+    ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
+    auto r = record(0x12345678);
+    for (std::size_t i = 4; i < r.size(); ++i)
+        r[i] = static_cast<std::uint8_t>(i * 7);
+    const auto sent = r;
+    fake_w32n::set_responder([](const std::string &, std::uint32_t, std::uint8_t *buf,
+                                std::uint32_t len) {
+        for (std::uint32_t i = 0; i < len; ++i)
+            buf[i] = static_cast<std::uint8_t>(~buf[i]);
+    });
+    ASSERT_EQ(ecom_exec_ndis_oid(r.data()), LUNMARK_OK);
+
+    const auto requests = fake_w32n::calls(CallKind::Request);
+    ASSERT_EQ(requests.size(), 1u);
+    const auto &f = requests[0].bytes;
+    EXPECT_EQ(requests[0].oid, 0xFFA0C90Au);
+    ASSERT_EQ(f.size(), 15392u);
+    const std::vector<std::uint8_t> head(f.begin(), f.begin() + 12);
+    EXPECT_EQ(head, (std::vector<std::uint8_t>{0x59, 0x41, 0x36, 0x49, 0x10, 0x3C, 0x00, 0x00,
+                                               0xEE, 0x55, 0xAA, 0x55}));
+    EXPECT_TRUE(std::equal(sent.begin(), sent.end(), f.begin() + 12));
+    const std::vector<std::uint8_t> tail(f.end() - 4, f.end());
+    EXPECT_EQ(tail, (std::vector<std::uint8_t>{0x11, 0xAA, 0x55, 0xAA}));
+    // The answer replaces the record.
+    for (std::size_t i = 0; i < r.size(); ++i)
+        ASSERT_EQ(r[i], static_cast<std::uint8_t>(~sent[i])) << i;
+}
+
+TEST_F(ConnectionExports, RegistrationsStoreTheCallbacks) {
+    auto on_connect = +[] {};
+    auto on_disconnect = +[](std::uint32_t) {};
+    EXPECT_EQ(ecom_register_notify_connect_cb(on_connect), LUNMARK_OK);
+    EXPECT_EQ(ecom_register_notify_disconnect_cb(on_disconnect), LUNMARK_OK);
+    {
+        lunmark::LibraryLock lock;
+        EXPECT_EQ(lunmark::context().connect_cb, on_connect);
+        EXPECT_EQ(lunmark::context().disconnect_cb, on_disconnect);
+    }
+    ecom_register_notify_connect_cb(nullptr);
+    ecom_register_notify_disconnect_cb(nullptr);
+    lunmark::LibraryLock lock;
+    EXPECT_EQ(lunmark::context().connect_cb, nullptr);
+}
+
+TEST_F(ConnectionExports, TheLockSerialisesThreadsAndIsReentrant) {
+    fake_w32n::set_adapters({{"a", "", true, true}});
+    ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
+    {
+        // A thread that holds the lock may send again.
+        lunmark::LibraryLock outer;
+        auto r = record(1);
+        EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_OK);
+        EXPECT_EQ(lunmark::LibraryLock::depth(), 1u);
+    }
+    EXPECT_EQ(lunmark::LibraryLock::depth(), 0u);
+
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&failures, t] {
+            for (int i = 0; i < 100; ++i) {
+                auto r = record(static_cast<std::uint32_t>(t));
+                std::uint32_t value = 0;
+                if (ecom_exec_oid(r.data()) != LUNMARK_OK ||
+                    ecom_modem_peek7(static_cast<std::uint32_t>(i), &value) != LUNMARK_OK)
+                    ++failures;
+                if (i % 25 == 0)
+                    ecom_disconnect(); // the next request reopens
+            }
+        });
+    for (auto &t : threads)
+        t.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(fake_w32n::max_concurrent_requests(), 1);
+}

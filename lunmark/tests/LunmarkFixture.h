@@ -1,0 +1,55 @@
+// Test fixture for the exports over the fake: each test starts with no
+// adapter open, an empty device name and an empty call log.
+#pragma once
+
+#include "FakeW32n.h"
+#include "LibraryContext.h"
+#include "LibraryLock.h"
+
+#include <lunmark/lunmark.h>
+#include <lunmark_wire/command_frame.h>
+#include <lunmark_wire/socket_protocol.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+class LunmarkFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fake_w32n::reset();
+        {
+            lunmark::LibraryLock lock;
+            lunmark::LibraryContext &ctx = lunmark::context();
+            ctx.close();
+            ctx.open(""); // no adapters: leaves the device name empty
+        }
+        fake_w32n::clear_calls();
+    }
+
+    static std::vector<std::uint8_t> record(std::uint32_t code) {
+        std::vector<std::uint8_t> r(LUNMARK_RECORD_SIZE);
+        lunmark_wire::put_u32(r.data(), code);
+        return r;
+    }
+
+    // The request_record inside a logged command frame.
+    static const std::uint8_t *logged_record(const fake_w32n::Call &c) {
+        return c.bytes.data() + lunmark_wire::kFrameRecordOffset;
+    }
+    static std::uint32_t logged_code(const fake_w32n::Call &c) {
+        return c.bytes.size() >= lunmark_wire::kFrameSize
+                   ? lunmark_wire::get_u32(logged_record(c))
+                   : 0xFFFFFFFFu;
+    }
+
+    static std::string device_name() {
+        lunmark::LibraryLock lock;
+        return lunmark::context().device_name();
+    }
+    static w32n_handle handle() {
+        lunmark::LibraryLock lock;
+        return lunmark::context().handle();
+    }
+};

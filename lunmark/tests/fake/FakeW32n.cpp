@@ -1,0 +1,245 @@
+#include "FakeW32n.h"
+
+#include <lunmark_wire/command_frame.h>
+#include <lunmark_wire/socket_protocol.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+
+namespace fake_w32n {
+
+namespace wire = lunmark_wire;
+
+namespace {
+
+void default_responder(const std::string &, std::uint32_t oid, std::uint8_t *buffer,
+                       std::uint32_t length) {
+    if (oid == wire::kOidPrivateCommand && length >= wire::kFrameSize)
+        wire::put_u32(buffer + wire::kFrameRecordOffset + 4, 2);
+}
+
+struct State {
+    std::mutex mutex;
+    std::vector<Adapter> adapters;
+    bool windows95 = false;
+    Responder responder = default_responder;
+    std::deque<Outcome> script;
+    std::vector<Call> calls;
+    std::map<w32n_handle, std::string> handles;
+    w32n_handle next_handle = 100;
+    std::vector<Adapter> enumeration; // snapshot of the running enumeration
+    std::size_t enum_next = 0;
+    std::atomic<int> active{0};
+    std::atomic<int> max_active{0};
+};
+
+State &state() {
+    static State s;
+    return s;
+}
+
+const Adapter *find_adapter(const State &s, const std::string &name) {
+    for (const Adapter &a : s.adapters)
+        if (a.name == name)
+            return &a;
+    return nullptr;
+}
+
+void fill(w32n_adapter_record *r, const Adapter &a) {
+    std::memset(r, 0, sizeof *r);
+    std::strncpy(r->description, a.description.c_str(), sizeof r->description - 1);
+    std::strncpy(r->location, ("fake:" + a.name).c_str(), sizeof r->location - 1);
+    std::strncpy(r->device_name, a.name.c_str(), sizeof r->device_name - 1);
+}
+
+} // namespace
+
+void reset() {
+    State &s = state();
+    std::lock_guard<std::mutex> g(s.mutex);
+    s.adapters.clear();
+    s.windows95 = false;
+    s.responder = default_responder;
+    s.script.clear();
+    s.calls.clear();
+    s.handles.clear();
+    s.enumeration.clear();
+    s.enum_next = 0;
+    s.max_active = 0;
+}
+
+void set_adapters(std::vector<Adapter> adapters) {
+    State &s = state();
+    std::lock_guard<std::mutex> g(s.mutex);
+    s.adapters = std::move(adapters);
+}
+
+void set_windows95(bool on) {
+    State &s = state();
+    std::lock_guard<std::mutex> g(s.mutex);
+    s.windows95 = on;
+}
+
+void set_responder(Responder responder) {
+    State &s = state();
+    std::lock_guard<std::mutex> g(s.mutex);
+    s.responder = responder ? std::move(responder) : Responder(default_responder);
+}
+
+void script(std::vector<Outcome> outcomes) {
+    State &s = state();
+    std::lock_guard<std::mutex> g(s.mutex);
+    s.script.assign(outcomes.begin(), outcomes.end());
+}
+
+std::vector<Call> calls() {
+    State &s = state();
+    std::lock_guard<std::mutex> g(s.mutex);
+    return s.calls;
+}
+
+std::vector<Call> calls(CallKind kind) {
+    std::vector<Call> all = calls();
+    std::erase_if(all, [kind](const Call &c) { return c.kind != kind; });
+    return all;
+}
+
+void clear_calls() {
+    State &s = state();
+    std::lock_guard<std::mutex> g(s.mutex);
+    s.calls.clear();
+}
+
+int open_handles() {
+    State &s = state();
+    std::lock_guard<std::mutex> g(s.mutex);
+    return static_cast<int>(s.handles.size());
+}
+
+int max_concurrent_requests() { return state().max_active.load(); }
+
+} // namespace fake_w32n
+
+using namespace fake_w32n;
+
+extern "C" {
+
+int W32N_IsWindows95(void) {
+    State &s = state();
+    std::lock_guard<std::mutex> g(s.mutex);
+    s.calls.push_back({CallKind::IsWindows95, {}, W32N_INVALID_HANDLE, 0, {}, s.windows95});
+    return s.windows95 ? 1 : 0;
+}
+
+// Same contract as the real library: First positions before the first
+// adapter; Next delivers one and says non-zero with the last one.
+int W32N_GetFirstAdapterRegistryInfo(w32n_adapter_record *record) {
+    State &s = state();
+    std::lock_guard<std::mutex> g(s.mutex);
+    s.enumeration = s.adapters;
+    s.enum_next = 0;
+    std::memset(record, 0, sizeof *record);
+    const int rc = s.enumeration.empty() ? 1 : 0;
+    s.calls.push_back({CallKind::EnumFirst, {}, W32N_INVALID_HANDLE, 0, {}, rc});
+    return rc;
+}
+
+int W32N_GetNextAdapterRegistryInfo(w32n_adapter_record *record) {
+    State &s = state();
+    std::lock_guard<std::mutex> g(s.mutex);
+    int rc = 1;
+    if (s.enum_next < s.enumeration.size()) {
+        fill(record, s.enumeration[s.enum_next++]);
+        rc = s.enum_next < s.enumeration.size() ? 0 : 1;
+    }
+    s.calls.push_back({CallKind::EnumNext, record->device_name, W32N_INVALID_HANDLE, 0, {}, rc});
+    return rc;
+}
+
+w32n_handle W32N_OpenAdapterA(const char *device) {
+    State &s = state();
+    std::lock_guard<std::mutex> g(s.mutex);
+    const std::string text = device ? device : "";
+    const std::string prefix = s.windows95 ? "" : "\\Device\\";
+    w32n_handle h = W32N_INVALID_HANDLE;
+    if (text.compare(0, prefix.size(), prefix) == 0) {
+        const Adapter *a = find_adapter(s, text.substr(prefix.size()));
+        if (a && a->can_open) {
+            h = s.next_handle++;
+            s.handles[h] = a->name;
+        }
+    }
+    s.calls.push_back({CallKind::Open, text, h, 0, {}, h});
+    return h;
+}
+
+int W32N_CloseAdapter(w32n_handle handle) {
+    State &s = state();
+    std::lock_guard<std::mutex> g(s.mutex);
+    std::string name;
+    int rc = 1;
+    if (auto it = s.handles.find(handle); it != s.handles.end()) {
+        name = it->second;
+        s.handles.erase(it);
+        rc = 0;
+    }
+    s.calls.push_back({CallKind::Close, name, handle, 0, {}, rc});
+    return rc;
+}
+
+int W32N_MakeNdisRequest(w32n_handle handle, w32n_ndis_request *request,
+                         w32n_overlapped *overlapped, int) {
+    State &s = state();
+    const int now = ++s.active;
+    int seen = s.max_active.load();
+    while (now > seen && !s.max_active.compare_exchange_weak(seen, now)) {
+    }
+
+    auto *buffer = static_cast<std::uint8_t *>(request->buffer);
+    const std::uint32_t length = request->buffer_length;
+    Call call{CallKind::Request, {}, handle, request->oid,
+              std::vector<std::uint8_t>(buffer, buffer + length), 0};
+    Outcome outcome;
+    Responder responder;
+    {
+        std::lock_guard<std::mutex> g(s.mutex);
+        if (auto it = s.handles.find(handle); it == s.handles.end()) {
+            outcome.result = W32N_ERR_HANDLE;
+        } else {
+            call.device = it->second;
+            const Adapter *a = find_adapter(s, call.device);
+            const bool probe = request->oid == wire::kOidPrivateCommand &&
+                               length >= wire::kFrameSize &&
+                               wire::get_u32(buffer + kFrameCodeOffset) == 16;
+            if (!s.script.empty()) {
+                outcome = s.script.front();
+                s.script.pop_front();
+            } else if (a == nullptr || (probe && !a->answers_probe)) {
+                outcome.result = W32N_ERR_DRIVER;
+            }
+        }
+        responder = s.responder;
+    }
+    if (outcome.result == 0)
+        responder(call.device, request->oid, buffer, length);
+    request->bytes_written = outcome.result != 0 ? 0 : outcome.bytes_written.value_or(length);
+    request->bytes_needed = 0;
+    if (overlapped) {
+        overlapped->status = static_cast<std::uint32_t>(outcome.result);
+        overlapped->bytes_transferred = request->bytes_written;
+        overlapped->event = 1;
+    }
+    call.result = outcome.result;
+    {
+        std::lock_guard<std::mutex> g(s.mutex);
+        s.calls.push_back(std::move(call));
+    }
+    --s.active;
+    return outcome.result;
+}
+
+} // extern "C"
