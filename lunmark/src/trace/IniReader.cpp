@@ -1,5 +1,6 @@
 #include "trace/IniReader.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -62,6 +63,9 @@ std::vector<std::string> pack(const std::vector<std::string>& items, std::size_t
 bool IniReader::load(const std::string& path)
 {
     sections_.clear();
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;

@@ -42,6 +42,7 @@ void TraceEngine::tick(TraceLink& link, Clock::time_point now)
         last_reconnect_ = now;
         if (link.reconnect()) {
             link_up_ = true;
+            disconnect_reported_ = false;
             link.notify_connect();
         }
     }
@@ -54,11 +55,18 @@ void TraceEngine::tick(TraceLink& link, Clock::time_point now)
     std::uint32_t written = 0;
     if (!link.poll(block_.data(), kBlockSize, &written)) {
         link_up_ = false;
+        disconnect_reported_ = true;
         link.notify_disconnect(kDisconnectReason);
         link.close();
         return;
     }
     link_up_ = true;
+    if (disconnect_reported_) {
+        // The poll's own reopen brought the link back: whoever heard of the
+        // loss hears of the recovery too.
+        disconnect_reported_ = false;
+        link.notify_connect();
+    }
     std::uint32_t words = written / 4;
     if (words > kBlockSize / 4)
         words = kBlockSize / 4;
@@ -117,6 +125,10 @@ void TraceEngine::report(const std::string& text)
 
 bool TraceEngine::load_message_table(const std::string& name)
 {
+    if (name.empty()) {
+        messages_.clear();
+        return false;
+    }
     return messages_.load(DataDirectory::resolve(name));
 }
 
@@ -126,6 +138,12 @@ bool TraceEngine::load_module_table()
     if (modules_.load(kModuleFile, reporter))
         return true;
     return modules_.load(DataDirectory::resolve(kModuleFile), reporter);
+}
+
+TraceEngine& trace_engine()
+{
+    static TraceEngine engine;
+    return engine;
 }
 
 } // namespace lunmark

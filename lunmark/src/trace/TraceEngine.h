@@ -47,7 +47,9 @@ public:
 
     // One tick: reconnect by search at most once per kReconnectInterval while
     // the link is down, poll the driver, and on success feed the raw stream,
-    // parse it and dispatch both modem streams.
+    // parse it and dispatch both modem streams.  A failed poll reports a
+    // disconnect; the next recovery, by the reconnect or by a poll that gets
+    // through again, reports a connect.
     void tick(TraceLink& link, Clock::time_point now);
 
     // Parses the raw stream and dispatches the modem 1, then the modem 2
@@ -106,10 +108,16 @@ private:
     std::uint32_t capacity_words_ = 0;
 
     bool link_up_ = false;
+    // A disconnect was reported and no connect since.
+    bool disconnect_reported_ = false;
     std::optional<Clock::time_point> last_reconnect_;
 
     std::uint64_t lines_formatted_ = 0;
     std::uint64_t bytes_polled_ = 0;
 };
+
+// The process's trace engine, created on first use.  Call with the library
+// lock held.
+TraceEngine& trace_engine();
 
 } // namespace lunmark

@@ -1,6 +1,7 @@
 #include "trace/XmlElement.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 namespace lunmark {
@@ -18,6 +19,16 @@ std::string_view trim(std::string_view s)
     while (!s.empty() && is_blank(s.back()))
         s.remove_suffix(1);
     return s;
+}
+
+// Opens a file for reading; directories count as missing.
+bool open_file(std::ifstream& in, const std::string& path)
+{
+    std::error_code ec;
+    if (path.empty() || std::filesystem::is_directory(path, ec))
+        return false;
+    in.open(path, std::ios::binary);
+    return static_cast<bool>(in);
 }
 
 bool at_least_A(char c) { return static_cast<signed char>(c) >= 'A'; }
@@ -142,8 +153,8 @@ xml_main::xml_main()
 
 bool xml_main::parse_file(const std::string& path, Reporter report)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::ifstream in;
+    if (!open_file(in, path))
         return false;
     reporter_ = std::move(report);
     LineSource source(in, directory_of(path));
@@ -215,13 +226,14 @@ void xml_main::parse_node(xml_element* node, LineSource& source, xml_element* pa
                 return;
             }
             std::string opened = file;
-            std::ifstream in(file, std::ios::binary);
-            if (!in && !file.empty() && file[0] != '/' && !source.directory().empty()) {
+            std::ifstream in;
+            bool found = open_file(in, file);
+            if (!found && !file.empty() && file[0] != '/' && !source.directory().empty()) {
                 opened = source.directory() + file;
                 in.clear();
-                in.open(opened, std::ios::binary);
+                found = open_file(in, opened);
             }
-            if (!in) {
+            if (!found) {
                 report("[XML_PARSER] Could not find include file - " + file);
                 return;
             }

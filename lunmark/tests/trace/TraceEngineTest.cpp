@@ -192,11 +192,24 @@ TEST_F(TraceEngineTest, TickPollsParsesAndWatchesTheLink)
     EXPECT_EQ(link.reconnects, 2);
     EXPECT_EQ(link.connects, 1);
 
-    // A successful poll raises the link without a connect notice.
+    // The poll gets through again (its own reopen worked): the recovery is
+    // reported once.
     link.answer = true;
     engine->tick(link, t0 + std::chrono::milliseconds(1500));
     EXPECT_TRUE(engine->link_up());
-    EXPECT_EQ(link.connects, 1);
+    EXPECT_EQ(link.connects, 2);
+    engine->tick(link, t0 + std::chrono::milliseconds(1600));
+    EXPECT_EQ(link.connects, 2);
+}
+
+TEST_F(TraceEngineTest, FirstPollWithoutAReportedLossIsSilent)
+{
+    FakeLink link;
+    link.reconnect_ok = false;
+    engine->tick(link, t0);
+    EXPECT_EQ(link.reconnects, 1);
+    EXPECT_TRUE(engine->link_up());
+    EXPECT_EQ(link.connects, 0);
 }
 
 TEST_F(TraceEngineTest, NoCallbacksStillConsumes)

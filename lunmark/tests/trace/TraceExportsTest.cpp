@@ -1,0 +1,197 @@
+// The trace exports over the fake driver library: the timer thread, the
+// lock held by ticks, re-entrant callbacks, stop and the link watching.
+#include "LunmarkFixture.h"
+#include "TraceTestUtil.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace wire = lunmark_wire;
+
+std::mutex g_mutex;
+std::condition_variable g_changed;
+std::vector<std::string> g_lines;
+int g_connects = 0;
+std::vector<std::uint32_t> g_disconnects;
+int g_modem_blocks = 0;
+std::uint32_t g_modem_bytes = 0;
+std::atomic<bool> g_inside{false};
+std::atomic<bool> g_stop_from_callback{false};
+std::atomic<bool> g_reenter{false};
+
+template <class Pred> bool wait_for(Pred pred)
+{
+    std::unique_lock<std::mutex> lock(g_mutex);
+    return g_changed.wait_for(lock, 20s, pred);
+}
+
+void on_line(lunmark_bstr* line)
+{
+    g_inside = true;
+    std::string text;
+    for (std::uint32_t i = 0; i < lunmark_bstr_len(*line); ++i)
+        text.push_back(static_cast<char>((*line)[i]));
+    if (g_reenter) {
+        // Exports called again from the tick's own thread must not block.
+        ecom_trace_register_modem_2_cb(nullptr);
+        std::vector<std::uint8_t> record(LUNMARK_RECORD_SIZE, 0);
+        EXPECT_EQ(ecom_exec_oid(record.data()), LUNMARK_OK);
+    }
+    if (g_stop_from_callback)
+        ecom_trace_stop();
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_lines.push_back(text);
+    }
+    g_changed.notify_all();
+    g_inside = false;
+}
+
+void on_connect()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    ++g_connects;
+    g_changed.notify_all();
+}
+
+void on_disconnect(std::uint32_t reason)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_disconnects.push_back(reason);
+    g_changed.notify_all();
+}
+
+void on_modem(std::uint16_t, std::uint32_t bytes)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    ++g_modem_blocks;
+    g_modem_bytes = bytes;
+    g_changed.notify_all();
+}
+
+// Every trace poll answers one firmware message (id 0x0001, module 2, one
+// parameter 7), a modem 1 block of 64 words holding a block of 40 words,
+// and filler.
+void driver(const std::string&, std::uint32_t oid, std::uint8_t* buffer, std::uint32_t length)
+{
+    if (oid == wire::kOidPrivateCommand && length >= wire::kFrameSize) {
+        wire::put_u32(buffer + wire::kFrameRecordOffset + 4, 2);
+        return;
+    }
+    if (oid != wire::kOidPrivateTrace)
+        return;
+    std::vector<std::uint32_t> words{lunmark::test::fw_header(1, 2, 1), 7,
+                                     lunmark::test::modem_header(64, 0x3E), 0xBABE0001u};
+    for (int i = 0; i < 40; ++i)
+        words.push_back(static_cast<std::uint32_t>(i));
+    words.push_back(0xBABE0002u);
+    while (words.size() < 2 + 1 + 64)
+        words.push_back(0);
+    for (std::uint32_t i = 0; i < length / 4; ++i)
+        wire::put_u32(buffer + 4 * i, i < words.size() ? words[i] : 0xFFFFFFFFu);
+}
+
+class TraceExports : public LunmarkFixture {
+protected:
+    void SetUp() override
+    {
+        LunmarkFixture::SetUp();
+        fake_w32n::set_adapters({{"wlan0", "test adapter"}});
+        fake_w32n::set_responder(driver);
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_lines.clear();
+        g_connects = 0;
+        g_disconnects.clear();
+        g_modem_blocks = 0;
+        g_stop_from_callback = false;
+        g_reenter = false;
+    }
+    void TearDown() override
+    {
+        ecom_trace_stop();
+        ecom_trace_register_firmware_str_debug_cb(nullptr);
+        ecom_trace_register_modem_1_cb(nullptr);
+        ecom_trace_register_modem_2_cb(nullptr);
+        ecom_register_notify_connect_cb(nullptr);
+        ecom_register_notify_disconnect_cb(nullptr);
+        ecom_trace_set_fw_string_resource_table("");
+    }
+    std::vector<std::uint32_t> output = std::vector<std::uint32_t>(64, 0);
+};
+
+} // namespace
+
+TEST_F(TraceExports, TicksConnectDecodeAndStop)
+{
+    lunmark::test::TempDir dir;
+    ecom_trace_set_fw_string_resource_table(
+        dir.file("messages.ini", "[Core]\n01020001=\"value %d\"\n").c_str());
+    ecom_register_notify_connect_cb(on_connect);
+    ecom_trace_register_firmware_str_debug_cb(on_line);
+    ecom_trace_register_modem_1_cb(on_modem);
+    g_reenter = true;
+    // Cut the 40-word block at 16 words.
+    ecom_trace_start_ex(output.data(), 16, 10);
+    ASSERT_TRUE(wait_for([] { return g_lines.size() >= 3 && g_modem_blocks >= 1; }));
+    ecom_trace_stop();
+    EXPECT_FALSE(g_inside); // no tick runs once stop has returned
+
+    std::lock_guard<std::mutex> lock(g_mutex);
+    EXPECT_EQ(g_connects, 1); // the first tick connected by search
+    EXPECT_EQ(g_lines[0], "[Unknown] \"value 7\" - (00000007)(000000000)");
+    EXPECT_EQ(g_modem_bytes, 16u * 4);
+    EXPECT_EQ(output[15], 15u);
+}
+
+TEST_F(TraceExports, StopFromACallbackAndRestart)
+{
+    ecom_trace_register_firmware_str_debug_cb(on_line);
+    g_stop_from_callback = true;
+    ecom_trace_start(output.data(), 10);
+    ecom_trace_start(output.data(), 10); // replaces the first timer
+    ASSERT_TRUE(wait_for([] { return !g_lines.empty(); }));
+    ecom_trace_stop();
+    std::size_t seen = 0;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        seen = g_lines.size();
+        EXPECT_EQ(g_lines[0], "[Unknown] Unknown resource string 01020001( 7 ) - (00000007)(000000000)");
+    }
+    // One tick delivers several lines; the stop ended the ticks after it.
+    EXPECT_GE(seen, 1u);
+
+    g_stop_from_callback = false;
+    ecom_trace_start(output.data(), 10);
+    ASSERT_TRUE(wait_for([&] { return g_lines.size() > seen; }));
+}
+
+TEST_F(TraceExports, FailedPollReportsAndReconnects)
+{
+    ecom_register_notify_connect_cb(on_connect);
+    ecom_register_notify_disconnect_cb(on_disconnect);
+    ecom_trace_register_firmware_str_debug_cb(on_line);
+    ecom_trace_start(output.data(), 10);
+    ASSERT_TRUE(wait_for([] { return !g_lines.empty(); })); // the link is up
+    int connects = 0;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        connects = g_connects;
+    }
+    // The adapter goes away: the poll and its retry after a reopen fail.
+    fake_w32n::set_adapters({});
+    ASSERT_TRUE(wait_for([] { return !g_disconnects.empty(); }));
+    fake_w32n::set_adapters({{"wlan0", "test adapter"}});
+    ASSERT_TRUE(wait_for([&] { return g_connects > connects; }));
+    ecom_trace_stop();
+    std::lock_guard<std::mutex> lock(g_mutex);
+    EXPECT_EQ(g_disconnects[0], 50u);
+    EXPECT_EQ(g_connects, connects + 1);
+}
