@@ -82,13 +82,14 @@ std::uint32_t StopService(ServiceControlManager &scm, platform::Clock &clock, Sc
                                          &count)) {
             if (last_error() != platform::kErrorMoreData)
                 return last_error();
-            std::unique_ptr<void, FreeDeleter> buffer(std::calloc(1, needed));
+            const std::uint32_t size = needed;
+            std::unique_ptr<void, FreeDeleter> buffer(std::calloc(1, size));
             if (!buffer)
                 return platform::kErrorNotEnoughMemory;
             if (!scm.enum_dependent_services(service, platform::kServiceActive, buffer.get(),
-                                             needed, &needed, &count))
+                                             size, &needed, &count))
                 return last_error();
-            if (std::uint64_t{count} * sizeof(platform::EnumServiceStatus) > needed)
+            if (std::uint64_t{count} * sizeof(platform::EnumServiceStatus) > size)
                 return platform::kErrorInvalidData;
             const auto *deps = static_cast<const platform::EnumServiceStatus *>(buffer.get());
             for (std::uint32_t i = 0; i < count; ++i) {

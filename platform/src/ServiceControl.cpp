@@ -55,6 +55,8 @@ struct SimulatedServiceManager::Handle {
 
 SimulatedServiceManager::SimulatedServiceManager(Clock &clock) : clock_(clock) {}
 
+SimulatedServiceManager::~SimulatedServiceManager() = default;
+
 void SimulatedServiceManager::add_service(ServiceConfig config)
 {
     std::lock_guard lock(mutex_);

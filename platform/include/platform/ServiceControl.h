@@ -115,6 +115,7 @@ public:
     };
 
     explicit SimulatedServiceManager(Clock &clock);
+    ~SimulatedServiceManager() override;
 
     void add_service(ServiceConfig config);
     // open_sc_manager fails with this code while it is not 0.
