@@ -1,0 +1,229 @@
+#include "KestrowDlg.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QWindowStateChangeEvent>
+
+#include "KestrowApp.h"
+#include "Prefs.h"
+#include "WirelessService.h"
+
+namespace kestrow {
+
+namespace {
+constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+QIcon IconFromResources(const char *stem)
+{
+    QIcon icon;
+    for (int size : kIconSizes) {
+        icon.addFile(QStringLiteral(":/kestrow/icons/%1-%2.png").arg(QLatin1String(stem)).arg(size),
+                     QSize(size, size));
+    }
+    return icon;
+}
+
+// The wireless service is started again at exit only on Windows NT 5.1,
+// where stopping it at start-up would otherwise leave the system without
+// it; never on this platform.
+bool IsWindowsNT51()
+{
+    return false;
+}
+} // namespace
+
+QIcon CKestrowDlg::ProgramIcon()
+{
+    return IconFromResources("program");
+}
+
+QIcon CKestrowDlg::TrayIcon()
+{
+    return IconFromResources("tray");
+}
+
+CKestrowDlg::CKestrowDlg(const QString &caption, QWidget *parent, int selectPage)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("KestrowDlg"));
+    setWindowTitle(caption);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setModal(false);
+
+    auto *layout = new QVBoxLayout(this);
+    m_pSheet = new QTabWidget;
+    m_pSheet->addTab(&m_GenPage, QStringLiteral("General"));
+    m_pSheet->addTab(&m_ProfilePage, QStringLiteral("Profiles"));
+    m_pSheet->addTab(&m_StatsPage, QStringLiteral("CurrentStatistics"));
+    m_pSheet->addTab(&m_AboutPage, QStringLiteral("&About"));
+    if (selectPage >= 0 && selectPage < m_pSheet->count()) {
+        m_pSheet->setCurrentIndex(selectPage);
+    }
+    layout->addWidget(m_pSheet);
+
+    // The button row: Preferences and View Site at the left, Close at the right.
+    auto *row = new QHBoxLayout;
+    m_pBtnPrefs = CQtControlParent::Tag(new QPushButton(QStringLiteral("&Preferences")), IDC_PREFERENCES);
+    m_pBtnViewSite = CQtControlParent::Tag(new QPushButton(QStringLiteral("&View Site")), IDC_VIEW_SITE);
+    auto *close = CQtControlParent::Tag(new QPushButton(QStringLiteral("&Close")), IDC_CLOSE);
+    for (QPushButton *b : {m_pBtnPrefs, m_pBtnViewSite, close}) {
+        b->setAutoDefault(false);
+    }
+    row->addWidget(m_pBtnPrefs);
+    row->addWidget(m_pBtnViewSite);
+    row->addStretch(1);
+    row->addWidget(close);
+    layout->addLayout(row);
+
+    connect(m_pBtnPrefs, &QPushButton::clicked, this, &CKestrowDlg::OnPreferences);
+    connect(m_pBtnViewSite, &QPushButton::clicked, this, &CKestrowDlg::OnViewSite);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_pSheet, &QTabWidget::currentChanged, this, &CKestrowDlg::OnPageChanged);
+    connect(&m_Tray, &clsSysTray::DoubleClicked, this, &CKestrowDlg::RestoreFromTray);
+}
+
+CKestrowDlg::~CKestrowDlg()
+{
+    CKestrowApp &app = theApp();
+    // Every later polling tick does nothing.
+    if (app.EnterSection(SECTION_MAIN)) {
+        app.m_nStatsIndex.store(-1);
+        app.LeaveSection(SECTION_MAIN);
+    }
+    if (IsWindowsNT51()) {
+        StartWirelessService();
+    }
+    m_Tray.Remove();
+}
+
+void CKestrowDlg::OnInitDialog()
+{
+    if (m_bInitDone) {
+        return;
+    }
+    m_bInitDone = true;
+    const QIcon icon = ProgramIcon();
+    setWindowIcon(icon);
+    m_ViewSite.setWindowIcon(icon);
+    // The first page is set up as the sheet shows it.
+    OnPageChanged(m_pSheet->currentIndex());
+    UpdatePages(true);
+    m_nFullRefreshes = 0;
+    m_bSiteWasVisible = false;
+    m_Tray.SetIcon(TrayIcon());
+    m_Tray.Add();
+}
+
+int CKestrowDlg::ActivePage() const
+{
+    return m_pSheet->currentIndex();
+}
+
+void CKestrowDlg::SetActivePage(int index)
+{
+    m_pSheet->setCurrentIndex(index);
+}
+
+void CKestrowDlg::OnPageChanged(int index)
+{
+    switch (index) {
+    case PAGE_GENERAL: m_GenPage.OnSetActive(); break;
+    case PAGE_PROFILES: m_ProfilePage.OnSetActive(); break;
+    case PAGE_STATS: m_StatsPage.OnSetActive(); break;
+    case PAGE_ABOUT: m_AboutPage.OnSetActive(); break;
+    default: break;
+    }
+}
+
+void CKestrowDlg::UpdatePages(bool full)
+{
+    const int active = ActivePage();
+    if (active == PAGE_GENERAL) {
+        m_GenPage.Refresh();
+    } else if (active == PAGE_STATS) {
+        m_StatsPage.Refresh();
+    }
+    if (full) {
+        m_ProfilePage.Refresh();
+        if (active == PAGE_ABOUT) {
+            m_AboutPage.Refresh();
+        }
+        ++m_nFullRefreshes;
+    }
+    emit PagesUpdated(full);
+}
+
+void CKestrowDlg::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized() || !m_Tray.IsAdded() ||
+        m_bMinimizePending) {
+        return;
+    }
+    // Hide once the window system has finished minimising.
+    m_bMinimizePending = true;
+    QMetaObject::invokeMethod(this, [this] {
+        m_bMinimizePending = false;
+        if (isMinimized()) {
+            MinimizeToTray();
+        }
+    }, Qt::QueuedConnection);
+}
+
+void CKestrowDlg::MinimizeToTray()
+{
+    hide();
+    m_bSiteWasVisible = m_ViewSite.isVisible();
+    if (m_bSiteWasVisible) {
+        m_ViewSite.hide();
+    }
+}
+
+void CKestrowDlg::RestoreFromTray()
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+    if (m_bSiteWasVisible) {
+        m_ViewSite.setWindowState(m_ViewSite.windowState() & ~Qt::WindowMinimized);
+        m_ViewSite.show();
+        m_ViewSite.raise();
+    }
+}
+
+bool CKestrowDlg::IsSiteListVisible() const
+{
+    return m_ViewSite.isVisible();
+}
+
+void CKestrowDlg::RefreshSiteList()
+{
+    m_ViewSite.Refresh();
+}
+
+void CKestrowDlg::SetTrayTip(const std::string &text)
+{
+    // The polling thread calls this; the tray belongs to this thread.
+    QMetaObject::invokeMethod(this, [this, tip = QStr(text)] { m_Tray.SetTip(tip); },
+                              Qt::QueuedConnection);
+}
+
+void CKestrowDlg::OnPreferences()
+{
+    CPrefs prefs(this, &m_ViewSite);
+    prefs.exec();
+}
+
+void CKestrowDlg::OnViewSite()
+{
+    m_ViewSite.show();
+    m_ViewSite.raise();
+    m_ViewSite.activateWindow();
+}
+
+} // namespace kestrow

@@ -1,0 +1,113 @@
+// CKestrowDlg: the program's main window, the sheet "Configuration Utility"
+// with the pages General, Profiles, CurrentStatistics and About, the buttons
+// "&Preferences" and "&View Site" at the bottom left and "&Close".  It owns
+// the Available Networks dialog (created hidden) and the tray icon.
+// Minimising hides the window, and the Available Networks dialog with it,
+// when the desktop has a notification area; a double click on the tray icon
+// brings both back.  Without a notification area the window minimises
+// normally, since a hidden window could never be brought back.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QString>
+
+#include <string>
+
+#include "MainAbout.h"
+#include "MainGen.h"
+#include "MainProfile.h"
+#include "MainStats.h"
+#include "SysTray.h"
+#include "ViewSite.h"
+
+class QPushButton;
+class QTabWidget;
+
+namespace kestrow {
+
+class CKestrowDlg : public QDialog {
+    Q_OBJECT
+public:
+    enum : int {
+        IDC_CLOSE = 2,
+        IDC_PREFERENCES = 1017,
+        IDC_VIEW_SITE = 1018,
+    };
+    enum Page : int { PAGE_GENERAL = 0, PAGE_PROFILES = 1, PAGE_STATS = 2, PAGE_ABOUT = 3 };
+
+    // The sheet with its four pages; `selectPage` is the page shown first.
+    explicit CKestrowDlg(const QString &caption, QWidget *parent = nullptr, int selectPage = PAGE_GENERAL);
+    ~CKestrowDlg() override;
+
+    // Set-up before the window is first shown: icons, the first page's own
+    // set-up, a first refresh and the tray icon.
+    void OnInitDialog();
+
+    // Refreshes the active page (General or Statistics); when `full`, also
+    // the Profiles page's lists and, when it is active, the About page.
+    void UpdatePages(bool full);
+
+    // Minimise to the notification area: hides this window and, when it is
+    // visible, the Available Networks dialog.
+    void MinimizeToTray();
+    // Shows the window restored (and the Available Networks dialog when it
+    // was visible at minimising), in front.
+    void RestoreFromTray();
+
+    // For the application object: the Available Networks list.
+    bool IsSiteListVisible() const;
+    void RefreshSiteList();
+    // Tooltip of the tray icon; may be called from any thread.
+    void SetTrayTip(const std::string &text);
+
+    // "&Preferences": the Preferences dialog, modal.
+    void OnPreferences();
+    // "&View Site": shows the Available Networks dialog.
+    void OnViewSite();
+
+    QTabWidget *Sheet() const { return m_pSheet; }
+    int ActivePage() const;
+    void SetActivePage(int index);
+    clsSysTray &Tray() { return m_Tray; }
+    CViewSite &ViewSite() { return m_ViewSite; }
+    CMainGen &GenPage() { return m_GenPage; }
+    CMainStats &StatsPage() { return m_StatsPage; }
+    CMainAbout &AboutPage() { return m_AboutPage; }
+    CMainProfile &ProfilePage() { return m_ProfilePage; }
+    bool SiteWasVisible() const { return m_bSiteWasVisible; }
+    // Number of full refreshes since set-up (the set-up's own not counted).
+    int FullRefreshCount() const { return m_nFullRefreshes; }
+
+    // Resource 128, the program icon, and the tray icon, at every size.
+    static QIcon ProgramIcon();
+    static QIcon TrayIcon();
+
+signals:
+    // After each UpdatePages.
+    void PagesUpdated(bool full);
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    void OnPageChanged(int index);
+
+    // Members in the order of the original window object.
+    clsSysTray m_Tray;
+    CViewSite m_ViewSite;
+    CMainStats m_StatsPage;
+    bool m_bSiteWasVisible = false;
+    CMainAbout m_AboutPage;
+    CMainGen m_GenPage;
+    CMainProfile m_ProfilePage;
+    QPushButton *m_pBtnPrefs = nullptr;
+    QPushButton *m_pBtnViewSite = nullptr;
+
+    QTabWidget *m_pSheet = nullptr;
+    bool m_bInitDone = false;
+    bool m_bMinimizePending = false;
+    int m_nFullRefreshes = 0;
+};
+
+} // namespace kestrow

@@ -1,0 +1,10 @@
+#include "MainProfile.h"
+
+namespace kestrow {
+
+CMainProfile::CMainProfile(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Profiles"));
+}
+
+} // namespace kestrow

@@ -1,0 +1,208 @@
+// kestrow: the configuration utility of the USB 802.11a/b/g wireless adapter.
+//
+// Start-up connects to the adapter, stops the system's own wireless
+// configuration service, starts the polling thread, loads the profiles and
+// the station list, runs the main window until it is closed and shuts down
+// in order.  One copy runs per user and registry: a second start brings the
+// running copy's window back and ends.
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "KestrowApp.h"
+#include "KestrowDlg.h"
+#include "QtMessageSink.h"
+#include "Screenshots.h"
+#include "SingleInstance.h"
+#include "platform/Registry.h"
+
+using namespace kestrow;
+
+namespace {
+
+const char kUsage[] =
+    "Usage: kestrow [OPTION]...\n"
+    "Watch and configure the USB 802.11a/b/g wireless adapter.\n"
+    "\n"
+    "  --screenshots DIR   start normally, wait for the first full refresh, write a\n"
+    "                      PNG of each page and of the Available Networks dialog\n"
+    "                      into DIR, and exit\n"
+    "  --registry FILE     keep the settings in FILE instead of $KESTROW_REGISTRY\n"
+    "                      or ~/.config/kestrow/registry.sqlite3\n"
+    "  --adapter-dir DIR   look for adapters in DIR instead of $LUNMARK_ADAPTER_DIR\n"
+    "                      or the per-user runtime directory\n"
+    "  --help              show this help and exit\n"
+    "  --version           show the version and exit\n"
+    "\n"
+    "Qt's own options (-platform NAME, -display DISPLAY, ...) are accepted too.\n";
+
+struct Options {
+    QString screenshots;
+    std::string registry;
+    std::string adapterDir;
+    bool help = false;
+    bool version = false;
+    std::string error;
+};
+
+// Takes our own options out of argv; Qt's are left for QApplication.
+Options ParseOptions(int &argc, char **argv)
+{
+    Options o;
+    int out = 1;
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        auto value = [&](const char *name) -> const char * {
+            const std::size_t n = std::strlen(name);
+            if (std::strncmp(arg, name, n) == 0 && arg[n] == '=') {
+                return arg + n + 1;
+            }
+            if (std::strcmp(arg, name) == 0) {
+                if (i + 1 >= argc) {
+                    o.error = std::string(name) + " needs a value";
+                    return nullptr;
+                }
+                return argv[++i];
+            }
+            return nullptr;
+        };
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            o.help = true;
+        } else if (std::strcmp(arg, "--version") == 0) {
+            o.version = true;
+        } else if (const char *v = value("--screenshots")) {
+            o.screenshots = QString::fromLocal8Bit(v);
+        } else if (const char *v2 = value("--registry")) {
+            o.registry = v2;
+        } else if (const char *v3 = value("--adapter-dir")) {
+            o.adapterDir = v3;
+        } else if (!o.error.empty()) {
+            break;
+        } else {
+            argv[out++] = argv[i];
+        }
+    }
+    argc = out;
+    argv[argc] = nullptr;
+    return o;
+}
+
+std::atomic<bool> g_wakeQueued{false};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options opt = ParseOptions(argc, argv);
+    if (!opt.error.empty()) {
+        std::fprintf(stderr, "kestrow: %s\nTry 'kestrow --help'.\n", opt.error.c_str());
+        return 2;
+    }
+    if (opt.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (opt.version) {
+        std::printf("kestrow %s\n", KESTROW_VERSION);
+        return 0;
+    }
+    if (!opt.adapterDir.empty() && ::setenv("LUNMARK_ADAPTER_DIR", opt.adapterDir.c_str(), 1) != 0) {
+        std::perror("kestrow: LUNMARK_ADAPTER_DIR");
+        return 1;
+    }
+
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kestrow"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Configuration Utility"));
+    QApplication::setApplicationVersion(QStringLiteral(KESTROW_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("kestrow"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    for (int i = 1; i < argc; ++i) {
+        std::fprintf(stderr, "kestrow: unknown argument '%s'\nTry 'kestrow --help'.\n", argv[i]);
+        return 2;
+    }
+
+    const std::string registry = opt.registry.empty() ? platform::Registry::default_path() : opt.registry;
+    if (!opt.registry.empty()) {
+        const std::uint32_t rc = platform::Registry::set_current_user_path(opt.registry);
+        if (rc != 0) {
+            std::fprintf(stderr, "kestrow: cannot open the registry %s (error %u)\n",
+                         opt.registry.c_str(), rc);
+            return 1;
+        }
+    }
+
+    // One copy per user and registry.
+    CSingleInstance guard(CSingleInstance::DefaultSocketPath(QString::fromStdString(registry)));
+    switch (guard.TryClaim()) {
+    case CSingleInstance::Claim::Secondary:
+        if (!guard.AskPrimaryToRestore()) {
+            std::fputs("kestrow: another copy is running but did not answer\n", stderr);
+            return 1;
+        }
+        return 0;
+    case CSingleInstance::Claim::Failed:
+        std::fprintf(stderr, "kestrow: cannot set up %s; running without the single-copy check\n",
+                     qPrintable(guard.SocketPath()));
+        break;
+    case CSingleInstance::Claim::Primary:
+        break;
+    }
+
+    CQtMessageSink messages;
+    CKestrowApp &app = theApp();
+    // The polling thread wakes this thread; one wake-up queued at a time.
+    app.SetWakeCallback([] {
+        if (!g_wakeQueued.exchange(true)) {
+            QMetaObject::invokeMethod(qApp, [] {
+                g_wakeQueued.store(false);
+                theApp().PumpRefresh();
+            }, Qt::QueuedConnection);
+        }
+    });
+    app.Startup();
+
+    int result = 0;
+    {
+        CKestrowDlg dlg(QString::fromLatin1(CKestrowApp::kAppName));
+        messages.SetOwner(&dlg);
+        app.SetMainWindow(&dlg);
+        QObject::connect(&guard, &CSingleInstance::RestoreRequested, &dlg, &CKestrowDlg::RestoreFromTray);
+        QObject::connect(&dlg, &QDialog::finished, &qapp, [] { QApplication::quit(); });
+        dlg.OnInitDialog();
+
+        CScreenshots shots(dlg, opt.screenshots);
+        if (!opt.screenshots.isEmpty()) {
+            if (!shots.Start()) {
+                std::fprintf(stderr, "kestrow: cannot create %s\n", qPrintable(opt.screenshots));
+                result = 1;
+            }
+            QObject::connect(&shots, &CScreenshots::Finished, &dlg, [&](bool ok) {
+                for (const QString &file : shots.Written()) {
+                    std::printf("%s\n", qPrintable(file));
+                }
+                std::fflush(stdout);
+                result = ok ? 0 : 1;
+                dlg.reject();
+            });
+        }
+        if (result == 0) {
+            dlg.show();
+            QApplication::exec();
+        }
+        app.SetMainWindow(nullptr);
+        messages.SetOwner(nullptr);
+    }
+    app.SetWakeCallback(nullptr);
+    app.Shutdown();
+    return result;
+}

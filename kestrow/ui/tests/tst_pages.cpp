@@ -1,0 +1,237 @@
+// The status pages against a real adapter-sim: General, CurrentStatistics
+// and About, connected, not connected and without any adapter.
+#include <QtTest>
+
+#include <cstring>
+#include <memory>
+#include <set>
+
+#include "DeviceOps.h"
+#include "KestrowApp.h"
+#include "MainAbout.h"
+#include "MainGen.h"
+#include "MainStats.h"
+#include "ProfileMngr.h"
+#include "SimAdapter.h"
+#include "Station.h"
+#include "StationMngr.h"
+
+using namespace kestrow;
+using namespace kestrow::test;
+
+namespace {
+
+// Passes requests to the library but refuses the command codes listed.
+std::set<std::int32_t> g_refused;
+int FilteredExec(void *record)
+{
+    std::int32_t code = 0;
+    std::memcpy(&code, record, sizeof code);
+    return g_refused.count(code) != 0 ? 21 : DefaultDeviceOps().exec_oid(record);
+}
+const DeviceOps kFilteredOps{[](const char *n) { return DefaultDeviceOps().connect(n); },
+                             [] { return DefaultDeviceOps().disconnect(); }, FilteredExec};
+
+} // namespace
+
+class TestPages : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CSimAdapter> m_pSim;
+
+    // Starts the managers and connects the adapter to `ssid` through a
+    // profile named "Office", as the Profiles page would.
+    void ConnectTo(const char *ssid, int phyType, int channel, int dBm)
+    {
+        CKestrowApp &app = theApp();
+        QVERIFY(app.ConnectDriver());
+        app.m_pProfileMngr = new CProfileMngr;
+        app.m_pStationMngr = new CStationMngr;
+        CProfile profile;
+        profile.ProfName = "Office";
+        profile.NetName = ssid;
+        profile.NetMode = true;
+        profile.PhyType = phyType;
+        profile.PhyChnl = CProfile::ChannelIndex(phyType, channel);
+        auto station = std::make_unique<CStation>(profile, nullptr, dBm);
+        QVERIFY(station->Apply(CStation::Connect));
+        const std::string name = app.m_pProfileMngr->AddNew(&profile);
+        CProfile *stored = app.m_pProfileMngr->Get(name);
+        QVERIFY(stored != nullptr);
+        stored->ProfName = "Office";
+        app.m_pProfileMngr->SetCurrent(stored, false);
+        app.m_pStationMngr->SetConnected(station.get());
+        app.m_pStationMngr->AddStation(std::move(station));
+        QVERIFY(app.m_pStationMngr->IsConnected());
+    }
+
+    static QString Text(CQtControlParent &c, int id) { return c.ItemText(id); }
+
+private slots:
+    void init()
+    {
+        g_refused.clear();
+        InstallDeviceOps(nullptr);
+        m_pSim = std::make_unique<CSimAdapter>();
+    }
+
+    void cleanup()
+    {
+        CKestrowApp &app = theApp();
+        delete app.m_pStationMngr;
+        app.m_pStationMngr = nullptr;
+        delete app.m_pProfileMngr;
+        app.m_pProfileMngr = nullptr;
+        InstallDeviceOps(nullptr);
+        m_pSim.reset();
+    }
+
+    void generalShowsNotConnectedUntilRefreshedAndWhenDisconnected()
+    {
+        QVERIFY(m_pSim->Start(DefaultScenario()));
+        ConnectTo("KestrowNet", 2, 6, -61);
+        CMainGen page;
+        page.OnInitDialog();  // the bindings read real values...
+        CQtControlParent &c = page.Controls();
+        QCOMPARE(Text(c, CMainGen::IDC_SSID), QStringLiteral("Not Connected"));  // ...but show none
+        const int others[] = {1064, 1065, 1066, 1067, 1069, 1070, 1071, 1074, 1072};
+        for (int id : others) {
+            QVERIFY2(Text(c, id).isEmpty(), qPrintable(QString::number(id)));
+        }
+
+        page.Refresh();
+        QCOMPARE(Text(c, CMainGen::IDC_SSID), QStringLiteral("KestrowNet"));
+
+        // The link drops: the next refresh blanks everything again.
+        QVERIFY(!m_pSim->Control(QStringLiteral("drop-link")).isNull());
+        page.Refresh();
+        QCOMPARE(Text(c, CMainGen::IDC_SSID), QStringLiteral("Not Connected"));
+        for (int id : others) {
+            QVERIFY2(Text(c, id).isEmpty(), qPrintable(QString::number(id)));
+        }
+    }
+
+    void generalShowsTheConnection()
+    {
+        QVERIFY(m_pSim->Start(DefaultScenario()));
+        ConnectTo("KestrowNet", 2, 6, -61);
+        CMainGen page;
+        page.OnSetActive();
+        CQtControlParent &c = page.Controls();
+        QCOMPARE(Text(c, CMainGen::IDC_SSID), QStringLiteral("KestrowNet"));
+        QCOMPARE(Text(c, CMainGen::IDC_NET_MODE), QStringLiteral("Infrastructure"));
+        QCOMPARE(Text(c, CMainGen::IDC_CHANNEL), QStringLiteral("6 / 2.437 GHz - 802.11g"));
+        QCOMPARE(Text(c, CMainGen::IDC_MAX_RATE), QStringLiteral("54 Mbps"));
+        QCOMPARE(Text(c, CMainGen::IDC_SECURITY), QStringLiteral("Disabled"));
+        QCOMPARE(Text(c, CMainGen::IDC_PROFILE), QStringLiteral("Office"));
+        QCOMPARE(Text(c, CMainGen::IDC_LINK_QUALITY), QStringLiteral("99%"));
+        bool number = false;
+        Text(c, CMainGen::IDC_RECEIVED).toUInt(&number);
+        QVERIFY(number);
+        Text(c, CMainGen::IDC_SENT).toUInt(&number);
+        QVERIFY(number);
+        QVERIFY(Text(c, CMainGen::IDC_NET_RATE).endsWith(QLatin1String(" Mbps")));
+    }
+
+    void generalFallsBackToThePhyRate()
+    {
+        QVERIFY(m_pSim->Start(DefaultScenario()));
+        g_refused = {0x540};
+        InstallDeviceOps(&kFilteredOps);
+        ConnectTo("LegacyB", 1, 11, -75);
+        CMainGen page;
+        page.OnSetActive();
+        QCOMPARE(Text(page.Controls(), CMainGen::IDC_SSID), QStringLiteral("LegacyB"));
+        QCOMPARE(Text(page.Controls(), CMainGen::IDC_CHANNEL), QStringLiteral("11 / 2.462 GHz - 802.11b"));
+        QCOMPARE(Text(page.Controls(), CMainGen::IDC_NET_RATE), QStringLiteral("11 Mbps"));
+    }
+
+    void statisticsPage()
+    {
+        QVERIFY(m_pSim->Start(DefaultScenario()));
+        ConnectTo("KestrowNet", 2, 6, -61);
+        theApp().m_nRxKBps = 12;
+        theApp().m_nTxKBps = 3;
+        CMainStats page;
+        page.OnSetActive();
+        CQtControlParent &c = page.Controls();
+        QCOMPARE(Text(c, CMainStats::IDC_SIGNAL), QStringLiteral("99%"));
+        QCOMPARE(Text(c, CMainStats::IDC_MAX_RATE), QStringLiteral("54 Mbps"));
+        QVERIFY(Text(c, CMainStats::IDC_SNR).endsWith(QLatin1String(" dB")));
+        QCOMPARE(Text(c, CMainStats::IDC_RECEIVING), QStringLiteral("12 KB/sec"));
+        QCOMPARE(Text(c, CMainStats::IDC_SENDING), QStringLiteral("3 KB/sec"));
+
+        // Disconnected: "N/A", empty SNR and rate, the throughput kept.
+        QVERIFY(!m_pSim->Control(QStringLiteral("drop-link")).isNull());
+        theApp().m_nRxKBps = 0;
+        page.Refresh();
+        QCOMPARE(Text(c, CMainStats::IDC_SIGNAL), QStringLiteral("N/A"));
+        QVERIFY(Text(c, CMainStats::IDC_SNR).isEmpty());
+        QVERIFY(Text(c, CMainStats::IDC_MAX_RATE).isEmpty());
+        QCOMPARE(Text(c, CMainStats::IDC_RECEIVING), QStringLiteral("12 KB/sec"));
+        QCOMPARE(Text(c, CMainStats::IDC_SENDING), QStringLiteral("3 KB/sec"));
+    }
+
+    void statisticsRateOf80211bAndFailedReset()
+    {
+        QVERIFY(m_pSim->Start(DefaultScenario()));
+        ConnectTo("LegacyB", 1, 11, -75);
+        CRecordingSink messages;
+        CMainStats page;
+        page.OnSetActive();
+        QCOMPARE(Text(page.Controls(), CMainStats::IDC_MAX_RATE), QStringLiteral("11 Mbps"));
+        QCOMPARE(Text(page.Controls(), CMainStats::IDC_SIGNAL), QStringLiteral("53%"));
+
+        page.OnReset();  // the simulator accepts it
+        QVERIFY(messages.Messages.empty());
+        g_refused = {0x380};
+        InstallDeviceOps(&kFilteredOps);
+        page.OnReset();
+        QCOMPARE(messages.Messages.size(), std::size_t{1});
+        QVERIFY(messages.Messages[0].starts_with("An error occured connecting to the driver."));
+    }
+
+    void aboutPageShowsTheAdapter()
+    {
+        QVERIFY(m_pSim->Start(DefaultScenario(QStringLiteral("reg_domain = 0x31\n"
+                                                             "firmware = 0x00020001 0x0000000A\n"
+                                                             "driver_version = 2.1.0.17\n"
+                                                             "mac = 00:0e:2e:4c:19:7a\n"))));
+        CMainAbout page;
+        page.OnSetActive();
+        CQtControlParent &c = page.Controls();
+        QCOMPARE(Text(c, CMainAbout::IDC_REG_DOMAIN), QStringLiteral("SPAIN"));
+        QCOMPARE(Text(c, CMainAbout::IDC_FIRMWARE_VERSION), QStringLiteral("0002 - 0001 / 0000 - 000A"));
+        QCOMPARE(Text(c, CMainAbout::IDC_DRIVER_VERSION), QStringLiteral("2.1.0.17"));
+        QCOMPARE(Text(c, CMainAbout::IDC_MAC), QStringLiteral("00-0E-2E-4C-19-7A"));
+        QVERIFY(!Text(c, CMainAbout::IDC_NVM_VERSION).isEmpty());
+        QCOMPARE(Text(c, CMainAbout::IDC_DEVICE_NAME), QStringLiteral("802.11g Wireless Adapter"));
+        QCOMPARE(Text(c, CMainAbout::IDC_VERSION), QStringLiteral("2.1.2 / 23 Feb 2004"));
+    }
+
+    void aboutPageUnknownDomainAndNoAdapter()
+    {
+        {
+            QVERIFY(m_pSim->Start(DefaultScenario(QStringLiteral("reg_domain = 0\n"))));
+            CMainAbout page;
+            page.OnSetActive();
+            QCOMPARE(Text(page.Controls(), CMainAbout::IDC_REG_DOMAIN), QStringLiteral("None"));
+        }
+        theApp().DisconnectDriver();
+        m_pSim->Stop();
+        CRecordingSink messages;
+        CMainAbout page;
+        page.OnSetActive();
+        CQtControlParent &c = page.Controls();
+        QCOMPARE(Text(c, CMainAbout::IDC_DRIVER_VERSION), QStringLiteral("Not Connected"));
+        QVERIFY(Text(c, CMainAbout::IDC_FIRMWARE_VERSION).isEmpty());
+        QVERIFY(Text(c, CMainAbout::IDC_REG_DOMAIN).isEmpty());
+        QCOMPARE(Text(c, CMainAbout::IDC_DEVICE_NAME), QStringLiteral("802.11g Wireless Adapter"));
+        QCOMPARE(Text(c, CMainAbout::IDC_VERSION), QStringLiteral("2.1.2 / 23 Feb 2004"));
+        QVERIFY(messages.Messages.empty());
+    }
+};
+
+QTEST_MAIN(TestPages)
+#include "tst_pages.moc"

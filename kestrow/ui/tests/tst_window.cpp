@@ -1,0 +1,203 @@
+// The main window: its sheet and buttons, the tray icon and minimising to
+// it, start-up without an adapter, destruction, and the single running copy.
+#include <QtTest>
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+
+#include <memory>
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "KestrowApp.h"
+#include "KestrowDlg.h"
+#include "SimAdapter.h"
+#include "SingleInstance.h"
+#include "SysTray.h"
+
+using namespace kestrow;
+using namespace kestrow::test;
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CSimAdapter> m_pSim;
+
+    void MinimiseAndRestore(bool siteVisible)
+    {
+        clsSysTray::OverrideAvailable(true);
+        CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
+        dlg.OnInitDialog();
+        QVERIFY(dlg.Tray().IsAdded());
+        dlg.show();
+        if (siteVisible) {
+            dlg.OnViewSite();
+        }
+        QVERIFY(dlg.ViewSite().isVisible() == siteVisible);
+
+        dlg.showMinimized();
+        QTRY_VERIFY(!dlg.isVisible());
+        QVERIFY(!dlg.ViewSite().isVisible());
+        QCOMPARE(dlg.SiteWasVisible(), siteVisible);
+
+        dlg.Tray().OnActivated(QSystemTrayIcon::Trigger);  // a single click does nothing
+        QVERIFY(!dlg.isVisible());
+        dlg.Tray().OnActivated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(dlg.isVisible());
+        QVERIFY(!dlg.isMinimized());
+        QCOMPARE(dlg.ViewSite().isVisible(), siteVisible);
+        clsSysTray::OverrideAvailable(std::nullopt);
+    }
+
+private slots:
+    void init() { m_pSim = std::make_unique<CSimAdapter>(); }
+    void cleanup()
+    {
+        clsSysTray::OverrideAvailable(std::nullopt);
+        m_pSim.reset();
+    }
+
+    void sheetHasItsPagesAndButtons()
+    {
+        CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
+        dlg.OnInitDialog();
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Configuration Utility"));
+        QTabWidget *sheet = dlg.Sheet();
+        QCOMPARE(sheet->count(), 4);
+        QCOMPARE(sheet->tabText(0), QStringLiteral("General"));
+        QCOMPARE(sheet->tabText(1), QStringLiteral("Profiles"));
+        QCOMPARE(sheet->tabText(2), QStringLiteral("CurrentStatistics"));
+        QCOMPARE(sheet->tabText(3), QStringLiteral("&About"));
+        CQtControlParent buttons(&dlg);
+        QCOMPARE(buttons.ItemText(CKestrowDlg::IDC_PREFERENCES), QStringLiteral("&Preferences"));
+        QCOMPARE(buttons.ItemText(CKestrowDlg::IDC_VIEW_SITE), QStringLiteral("&View Site"));
+        QCOMPARE(buttons.ItemText(CKestrowDlg::IDC_CLOSE), QStringLiteral("&Close"));
+        QVERIFY(!dlg.windowIcon().isNull());
+        for (int size : {16, 22, 32, 48}) {
+            QCOMPARE(dlg.windowIcon().pixmap(size, size).width(), size);
+            QCOMPARE(CKestrowDlg::TrayIcon().pixmap(size, size).width(), size);
+        }
+
+        // The Available Networks dialog exists hidden until View Site.
+        QVERIFY(!dlg.ViewSite().isVisible());
+        qobject_cast<QPushButton *>(buttons.Control(CKestrowDlg::IDC_VIEW_SITE))->click();
+        QVERIFY(dlg.ViewSite().isVisible());
+        CQtControlParent site(&dlg.ViewSite());
+        qobject_cast<QPushButton *>(site.Control(CViewSite::IDC_CLOSE))->click();
+        QVERIFY(!dlg.ViewSite().isVisible());
+    }
+
+    void startsWithoutAdapterQuietly()
+    {
+        CRecordingSink messages;
+        CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
+        dlg.OnInitDialog();
+        dlg.show();
+        QCOMPARE(dlg.GenPage().Controls().ItemText(CMainGen::IDC_SSID), QStringLiteral("Not Connected"));
+        dlg.SetActivePage(CKestrowDlg::PAGE_ABOUT);
+        QCOMPARE(dlg.AboutPage().Controls().ItemText(CMainAbout::IDC_DRIVER_VERSION),
+                 QStringLiteral("Not Connected"));
+        dlg.SetActivePage(CKestrowDlg::PAGE_STATS);
+        dlg.UpdatePages(true);
+        QCOMPARE(dlg.StatsPage().Controls().ItemText(CMainStats::IDC_SIGNAL), QStringLiteral("N/A"));
+        QVERIFY(messages.Messages.empty());
+    }
+
+    void tooltipIsCutAt127()
+    {
+        clsSysTray tray;
+        const QString longTip = QStringLiteral("Configuration Utility\nConnected to:\n") + QString(200, QLatin1Char('x'));
+        tray.SetTip(longTip);
+        QCOMPARE(tray.GetTip().size(), clsSysTray::kMaxTip);
+        QCOMPARE(tray.GetTip(), longTip.left(127));
+        tray.SetTip(QStringLiteral("short"));
+        QCOMPARE(tray.GetTip(), QStringLiteral("short"));
+
+        // From another thread, through the window.
+        CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
+        std::thread poller([&dlg] { dlg.SetTrayTip("Configuration Utility\nConnected to:\nKestrowNet"); });
+        poller.join();
+        QTRY_COMPARE(dlg.Tray().GetTip(), QStringLiteral("Configuration Utility\nConnected to:\nKestrowNet"));
+    }
+
+    void minimiseAndRestoreWithSiteVisible() { MinimiseAndRestore(true); }
+    void minimiseAndRestoreWithSiteHidden() { MinimiseAndRestore(false); }
+
+    void withoutTrayMinimisesNormally()
+    {
+        clsSysTray::OverrideAvailable(false);
+        CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
+        dlg.OnInitDialog();
+        QVERIFY(!dlg.Tray().IsAdded());
+        dlg.show();
+        dlg.showMinimized();
+        QCoreApplication::processEvents();
+        QVERIFY(dlg.isVisible());
+        QVERIFY(dlg.isMinimized());
+    }
+
+    void destructionSilencesThePollingTicks()
+    {
+        theApp().m_nStatsIndex = 0;
+        QVERIFY(theApp().CreateMainLock());
+        {
+            CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
+            dlg.OnInitDialog();
+        }
+        QCOMPARE(theApp().m_nStatsIndex.load(), -1);
+    }
+
+    void secondCopyRestoresTheFirstAndEnds()
+    {
+        CSingleInstance first(CSingleInstance::DefaultSocketPath(m_pSim->RegistryPath()));
+        QCOMPARE(first.TryClaim(), CSingleInstance::Claim::Primary);
+        clsSysTray::OverrideAvailable(true);
+        CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
+        dlg.OnInitDialog();
+        connect(&first, &CSingleInstance::RestoreRequested, &dlg, &CKestrowDlg::RestoreFromTray);
+        dlg.show();
+        dlg.showMinimized();
+        QTRY_VERIFY(!dlg.isVisible());
+
+        QProcess second;
+        QSignalSpy finished(&second, &QProcess::finished);
+        second.setProcessChannelMode(QProcess::ForwardedChannels);
+        second.start(QStringLiteral(KESTROW_TEST_KESTROW),
+                     {QStringLiteral("--registry"), m_pSim->RegistryPath()});
+        QVERIFY(finished.wait(60000));  // runs this copy's event loop meanwhile
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(dlg.isVisible());
+        QVERIFY(!dlg.isMinimized());
+    }
+
+    void crashedCopyDoesNotBlockTheNext()
+    {
+        const QString path = m_pSim->Path(QStringLiteral("instance"));
+        {
+            // A socket file nobody serves, as a killed copy leaves it.
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            QVERIFY(fd >= 0);
+            sockaddr_un addr{};
+            addr.sun_family = AF_UNIX;
+            const QByteArray name = QFile::encodeName(path);
+            QVERIFY(static_cast<std::size_t>(name.size()) < sizeof addr.sun_path);
+            std::memcpy(addr.sun_path, name.constData(), static_cast<std::size_t>(name.size()));
+            QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+            ::close(fd);
+            QVERIFY(QFileInfo::exists(path));
+        }
+        CSingleInstance next(path);
+        QCOMPARE(next.TryClaim(), CSingleInstance::Claim::Primary);
+        CSingleInstance third(path);
+        QCOMPARE(third.TryClaim(), CSingleInstance::Claim::Secondary);
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
