@@ -1,0 +1,363 @@
+#include "platform/Registry.h"
+
+#include <hivex.h>
+#include <sqlite3.h>
+
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "HiveFile.h"
+#include "TestSupport.h"
+#include "platform/Win32Error.h"
+
+namespace {
+
+using namespace platform;
+using platform_test::TempDir;
+
+const std::string kApp = "Software\\Dovrel\\Configuration Utility";
+
+std::string read_file(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_file(const std::string &path, const std::string &data)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << data;
+}
+
+// Values and subkeys of a key, recursively, as one text for comparisons.
+std::string dump(Registry &reg, const std::string &path, const std::string &indent = "")
+{
+    std::string out;
+    std::vector<RegValue> values;
+    EXPECT_EQ(reg.enum_values(path, &values), 0u) << path;
+    for (const RegValue &v : values)
+        out += indent + v.name + "=" +
+               (v.type == RegType::Dword ? "dword:" + std::to_string(v.dword) : "sz:" + v.text) +
+               "\n";
+    std::vector<std::string> subs;
+    EXPECT_EQ(reg.enum_subkeys(path, &subs), 0u) << path;
+    for (const std::string &s : subs)
+        out += indent + "[" + s + "]\n" + dump(reg, path.empty() ? s : path + "\\" + s, indent + "  ");
+    return out;
+}
+
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        reg_ = open_db(db_);
+        ASSERT_NE(reg_, nullptr);
+    }
+    std::unique_ptr<Registry> open_db(const std::string &path)
+    {
+        std::uint32_t error = 0xFFFF;
+        auto r = Registry::open(path, &error);
+        EXPECT_EQ(error, 0u);
+        return r;
+    }
+    // A profile tree with non-ASCII text and DWORDs at both ends of the range.
+    void fill_profiles(const std::string &key)
+    {
+        ASSERT_EQ(reg_->set_dword(key, "NumOfProfiles", 2), 0u);
+        ASSERT_EQ(reg_->set_string(key, "ConnectedStation", ""), 0u);
+        ASSERT_EQ(reg_->set_string(key + "\\Profile 0", "ProfName", "Café Ünïcode 日本語 🚀"), 0u);
+        ASSERT_EQ(reg_->set_string(key + "\\Profile 0", "NetName", "home-net"), 0u);
+        ASSERT_EQ(reg_->set_dword(key + "\\Profile 0", "Channel", 0xFFFFFFFFu), 0u);
+        ASSERT_EQ(reg_->set_dword(key + "\\Profile 1", "Priority", 0), 0u);
+        ASSERT_EQ(reg_->set_string(key + "\\Profile 1\\Deeper", "Ключ", "значение"), 0u);
+    }
+
+    TempDir dir_;
+    std::string db_ = dir_.file("config/kestrow/registry.sqlite3");
+    std::unique_ptr<Registry> reg_;
+};
+
+TEST_F(RegistryTest, ValuesSurviveCloseAndReopen)
+{
+    ASSERT_EQ(reg_->set_dword(kApp, "Polling Interval", 5000), 0u);
+    ASSERT_EQ(reg_->set_string(kApp + "\\Profile 0", "ProfName", "Büro"), 0u);
+    reg_.reset();
+
+    reg_ = open_db(db_);
+    ASSERT_NE(reg_, nullptr);
+    std::uint32_t d = 0;
+    std::string s;
+    // Names of keys and values compare case-insensitively.
+    EXPECT_EQ(reg_->query_dword("software\\DOVREL\\configuration utility", "polling interval", &d), 0u);
+    EXPECT_EQ(d, 5000u);
+    EXPECT_EQ(reg_->query_string(kApp + "\\profile 0", "PROFNAME", &s), 0u);
+    EXPECT_EQ(s, "Büro");
+    // Setting a value with other case keeps the name it was created with.
+    ASSERT_EQ(reg_->set_dword(kApp, "POLLING INTERVAL", 7000), 0u);
+    std::vector<RegValue> values;
+    ASSERT_EQ(reg_->enum_values(kApp, &values), 0u);
+    ASSERT_EQ(values.size(), 1u);
+    EXPECT_EQ(values[0].name, "Polling Interval");
+    EXPECT_EQ(values[0].dword, 7000u);
+
+    EXPECT_EQ(reg_->query_dword(kApp, "Missing", &d), kErrorFileNotFound);
+    EXPECT_EQ(reg_->query_dword(kApp + "\\Nope", "x", &d), kErrorFileNotFound);
+    EXPECT_EQ(reg_->query_string(kApp, "Polling Interval", &s), kErrorInvalidData);
+    EXPECT_EQ(reg_->open_key(kApp + "\\Nope"), kErrorFileNotFound);
+    EXPECT_EQ(reg_->open_key(kApp + "\\"), 0u);
+    EXPECT_EQ(reg_->create_key("Software\\\\Bad"), kErrorInvalidParameter);
+    EXPECT_EQ(reg_->delete_value(kApp, "Polling Interval"), 0u);
+    EXPECT_EQ(reg_->delete_value(kApp, "Polling Interval"), kErrorFileNotFound);
+}
+
+TEST_F(RegistryTest, DeletingAKeyWithSubkeysIsAccessDenied)
+{
+    ASSERT_EQ(reg_->set_dword(kApp + "\\Import\\Profile 0", "Channel", 6), 0u);
+    EXPECT_EQ(reg_->delete_key(kApp + "\\Import"), kErrorAccessDenied);
+    EXPECT_EQ(reg_->open_key(kApp + "\\Import\\Profile 0"), 0u);
+    EXPECT_EQ(reg_->delete_key(kApp + "\\Import\\Profile 0"), 0u);
+    EXPECT_EQ(reg_->delete_key(kApp + "\\Import"), 0u);
+    EXPECT_EQ(reg_->delete_key(kApp + "\\Import"), kErrorFileNotFound);
+    EXPECT_EQ(reg_->delete_key(""), kErrorAccessDenied);  // the root itself
+    // A key created again starts empty: the values went with the key.
+    ASSERT_EQ(reg_->create_key(kApp + "\\Import\\Profile 0"), 0u);
+    std::vector<RegValue> values;
+    EXPECT_EQ(reg_->enum_values(kApp + "\\Import\\Profile 0", &values), 0u);
+    EXPECT_TRUE(values.empty());
+}
+
+TEST_F(RegistryTest, TransactionsCommitTogetherOrNotAtAll)
+{
+    EXPECT_EQ(reg_->transact([&]() -> std::uint32_t {
+        reg_->set_dword(kApp, "A", 1);
+        reg_->set_dword(kApp, "B", 2);
+        return kErrorWriteFault;
+    }), kErrorWriteFault);
+    EXPECT_EQ(reg_->open_key(kApp), kErrorFileNotFound);
+
+    // An inner failure undoes only the inner part.
+    EXPECT_EQ(reg_->transact([&]() -> std::uint32_t {
+        reg_->set_dword(kApp, "A", 1);
+        EXPECT_EQ(reg_->transact([&]() -> std::uint32_t {
+            reg_->set_dword(kApp, "B", 2);
+            return kErrorInvalidData;
+        }), kErrorInvalidData);
+        return 0;
+    }), 0u);
+    std::uint32_t d = 0;
+    EXPECT_EQ(reg_->query_dword(kApp, "A", &d), 0u);
+    EXPECT_EQ(reg_->query_dword(kApp, "B", &d), kErrorFileNotFound);
+
+    // An exception undoes the work and reaches the caller.
+    EXPECT_THROW(reg_->transact([&]() -> std::uint32_t {
+        reg_->set_dword(kApp, "C", 3);
+        throw std::runtime_error("boom");
+    }), std::runtime_error);
+    EXPECT_EQ(reg_->query_dword(kApp, "C", &d), kErrorFileNotFound);
+    EXPECT_EQ(reg_->set_dword(kApp, "C", 3), 0u);  // and the registry still works
+}
+
+TEST_F(RegistryTest, ForeignOrDamagedDatabaseIsRefused)
+{
+    std::uint32_t error = 0;
+    const std::string text = dir_.file("text.sqlite3");
+    write_file(text, std::string(8192, 'x'));
+    EXPECT_EQ(Registry::open(text, &error), nullptr);
+    EXPECT_EQ(error, kErrorBadDb);
+
+    // Some other program's SQLite database.
+    const std::string other = dir_.file("other.sqlite3");
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(other.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE t(x); INSERT INTO t VALUES(1);", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+    EXPECT_EQ(Registry::open(other, &error), nullptr);
+    EXPECT_EQ(error, kErrorBadDb);
+
+    // Our database with its pages overwritten.
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(reg_->set_string(kApp + "\\Profile " + std::to_string(i), "ProfName", std::string(200, 'p')), 0u);
+    reg_.reset();
+    std::string bytes = read_file(db_);
+    ASSERT_GT(bytes.size(), 3 * 4096u);
+    for (std::size_t i = 4096; i < bytes.size(); i += 7)
+        bytes[i] = static_cast<char>(0xA5);
+    write_file(db_, bytes);
+    EXPECT_EQ(Registry::open(db_, &error), nullptr);
+    EXPECT_EQ(error, kErrorBadDb);
+}
+
+TEST_F(RegistryTest, DefaultPathFollowsTheEnvironment)
+{
+    ::setenv("KESTROW_REGISTRY", "/some/where.sqlite3", 1);
+    EXPECT_EQ(Registry::default_path(), "/some/where.sqlite3");
+    ::unsetenv("KESTROW_REGISTRY");
+    ::setenv("XDG_CONFIG_HOME", dir_.path().c_str(), 1);
+    EXPECT_EQ(Registry::default_path(), dir_.file("kestrow/registry.sqlite3"));
+
+    // The process-wide registry opens there, creating the folder.
+    ASSERT_EQ(Registry::set_current_user_path(Registry::default_path()), 0u);
+    ASSERT_NE(Registry::current_user(), nullptr);
+    EXPECT_EQ(Registry::current_user()->set_dword(kApp, "dBm-Percent", 1), 0u);
+    EXPECT_TRUE(std::filesystem::exists(dir_.file("kestrow/registry.sqlite3")));
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(Registry::set_current_user_path(dir_.file("x/y/z.sqlite3")), 0u);
+}
+
+TEST_F(RegistryTest, SaveAndRestoreRoundTripAKeyTree)
+{
+    fill_profiles(kApp);
+    const std::string before = dump(*reg_, kApp);
+    const std::string file = dir_.file("all.reg");
+    ASSERT_EQ(reg_->save_key(kApp, file), 0u);
+    EXPECT_EQ(reg_->save_key(kApp, file), kErrorAlreadyExists);
+    EXPECT_EQ(reg_->save_key(kApp + "\\Nope", dir_.file("nope.reg")), kErrorFileNotFound);
+
+    // Restoring replaces what the key held.
+    ASSERT_EQ(reg_->set_dword(kApp + "\\Import\\Stale", "Old", 1), 0u);
+    ASSERT_EQ(reg_->set_dword(kApp + "\\Import", "Old", 1), 0u);
+    ASSERT_EQ(reg_->restore_key(kApp + "\\Import", file), 0u);
+    std::string imported = dump(*reg_, kApp + "\\Import");
+    EXPECT_EQ(imported, before.substr(0, before.find("[Import]")));
+
+    // Bytes that are not UTF-8 are kept as Latin-1 characters.
+    ASSERT_EQ(reg_->set_string("Latin", "Name\xE9", "caf\xE9"), 0u);
+    ASSERT_EQ(reg_->save_key("Latin", dir_.file("latin.reg")), 0u);
+    ASSERT_EQ(reg_->restore_key("Latin2", dir_.file("latin.reg")), 0u);
+    std::string s;
+    EXPECT_EQ(reg_->query_string("Latin2", "Name\xC3\xA9", &s), 0u);
+    EXPECT_EQ(s, "caf\xC3\xA9");
+}
+
+TEST_F(RegistryTest, SavedHiveIsReadByHivexTools)
+{
+    const std::string hivexget = platform_test::find_program("hivexget");
+    const std::string hivexsh = platform_test::find_program("hivexsh");
+    if (hivexget.empty() || hivexsh.empty())
+        GTEST_SKIP() << "hivexget/hivexsh (libhivex-bin) are not installed";
+    fill_profiles(kApp);
+    const std::string file = dir_.file("profiles.reg");
+    ASSERT_EQ(reg_->save_key(kApp, file), 0u);
+
+    auto r = platform_test::run({hivexget, file, "\\Profile 0", "ProfName"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Café Ünïcode 日本語 🚀\n");
+    r = platform_test::run({hivexget, file, "\\Profile 0", "Channel"});
+    EXPECT_EQ(r.out, "-1\n");  // hivexget prints DWORDs as signed numbers
+    r = platform_test::run({hivexget, file, "\\", "NumOfProfiles"});
+    EXPECT_EQ(r.out, "2\n");
+    r = platform_test::run({hivexsh, file}, "cd Profile 1\\Deeper\nlsval\ncd \\\nls\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "\"Ключ\"=\"значение\"\nProfile 0\nProfile 1\n");
+}
+
+// Hive files that must be refused; the key keeps what it had.
+TEST_F(RegistryTest, DamagedHivesAreRefusedWithNothingChanged)
+{
+    fill_profiles(kApp);
+    const std::string good = dir_.file("good.reg");
+    ASSERT_EQ(reg_->save_key(kApp, good), 0u);
+    const std::string hive = read_file(good);
+    ASSERT_GT(hive.size(), 8192u);
+    ASSERT_EQ(reg_->set_string(kApp + "\\Import\\Keep", "Me", "yes"), 0u);
+    const std::string before = dump(*reg_, "");
+
+    struct Case {
+        const char *what;
+        std::string bytes;
+        std::uint32_t expected;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"empty file", "", kErrorNotRegistryFile});
+    cases.push_back({"text", "Windows Registry Editor Version 5.00\r\n", kErrorNotRegistryFile});
+    cases.push_back({"truncated", hive.substr(0, 6000), kErrorRegistryCorrupt});
+    cases.push_back({"cut after the first bin", hive.substr(0, 8192), kErrorRegistryCorrupt});
+    std::string sum = hive;
+    sum[0x30] ^= 0x01;  // inside the checksummed header
+    cases.push_back({"bad checksum", sum, kErrorRegistryCorrupt});
+    std::string nk = hive;
+    const std::size_t name = nk.find("Profile 1");
+    ASSERT_NE(name, std::string::npos);
+    nk[name - 0x50 + 4] = 'x';  // the "nk" id of that key's cell
+    cases.push_back({"damaged key cell", nk, kErrorRegistryCorrupt});
+    std::string bin = hive;
+    bin.replace(0x1000, 4, "junk");
+    cases.push_back({"damaged bin header", bin, kErrorRegistryCorrupt});
+
+    for (const Case &c : cases) {
+        const std::string file = dir_.file("bad.reg");
+        write_file(file, c.bytes);
+        EXPECT_EQ(reg_->restore_key(kApp + "\\Import", file), c.expected) << c.what;
+        EXPECT_EQ(dump(*reg_, ""), before) << c.what;
+    }
+    EXPECT_EQ(reg_->restore_key(kApp + "\\Import", dir_.file("missing.reg")), kErrorFileNotFound);
+
+    // A value type this registry cannot keep (REG_BINARY).
+    const std::string binary = dir_.file("binary.reg");
+    write_file(binary, HiveFile::empty_hive());
+    {
+        hive_h *h = hivex_open(binary.c_str(), HIVEX_OPEN_WRITE);
+        ASSERT_NE(h, nullptr);
+        char key[] = "Blob";
+        char data[] = "\x01\x02\x03\x04\x05\x06";
+        hive_set_value v{key, hive_t_REG_BINARY, 6, data};
+        ASSERT_EQ(hivex_node_set_values(h, hivex_root(h), 1, &v, 0), 0);
+        ASSERT_EQ(hivex_commit(h, nullptr, 0), 0);
+        hivex_close(h);
+    }
+    EXPECT_EQ(reg_->restore_key(kApp + "\\Import", binary), kErrorInvalidData);
+    EXPECT_EQ(dump(*reg_, ""), before);
+}
+
+TEST_F(RegistryTest, ThreadsShareOneRegistry)
+{
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 50;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kRounds; ++i) {
+                reg_->set_dword("T" + std::to_string(t), "v" + std::to_string(i), static_cast<std::uint32_t>(i));
+                reg_->transact([&]() -> std::uint32_t {
+                    std::uint32_t n = 0;
+                    reg_->query_dword("Shared", "Counter", &n);
+                    return reg_->set_dword("Shared", "Counter", n + 1);
+                });
+            }
+        });
+    }
+    for (auto &th : threads)
+        th.join();
+    std::uint32_t n = 0;
+    EXPECT_EQ(reg_->query_dword("Shared", "Counter", &n), 0u);
+    EXPECT_EQ(n, static_cast<std::uint32_t>(kThreads * kRounds));
+}
+
+TEST_F(RegistryTest, TwoProcessesWriteAtOnce)
+{
+    constexpr int kCount = 100;
+    platform_test::Child a({PLATFORM_TEST_HELPER, "registry", db_, "A", std::to_string(kCount)});
+    platform_test::Child b({PLATFORM_TEST_HELPER, "registry", db_, "B", std::to_string(kCount)});
+    ASSERT_EQ(a.read_line(), "ready");
+    ASSERT_EQ(b.read_line(), "ready");
+    a.send("go\n");
+    b.send("go\n");
+    EXPECT_EQ(a.read_line(), "done");
+    EXPECT_EQ(b.read_line(), "done");
+    EXPECT_EQ(a.wait(), 0);
+    EXPECT_EQ(b.wait(), 0);
+
+    std::uint32_t n = 0;
+    EXPECT_EQ(reg_->query_dword("Shared", "Counter", &n), 0u);
+    EXPECT_EQ(n, 2u * kCount);  // no increment lost
+    std::vector<RegValue> values;
+    EXPECT_EQ(reg_->enum_values("A", &values), 0u);
+    EXPECT_EQ(values.size(), static_cast<std::size_t>(kCount));
+    EXPECT_EQ(reg_->enum_values("B", &values), 0u);
+    EXPECT_EQ(values.size(), static_cast<std::size_t>(kCount));
+}
+
+} // namespace
