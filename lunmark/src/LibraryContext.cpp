@@ -1,13 +1,15 @@
 #include "LibraryContext.h"
 
+#include "trace/TraceEngine.h"
+
 namespace lunmark {
 
 LibraryContext::LibraryContext() {
-    // ---- Tracing tables -------------------------------------------------
-    // Load the firmware message table ("zentil_ReportMessages.ini") and
-    // then the module name table ("ZarurUdo.xml") here.  A missing file
-    // leaves its table empty.
-    // ---------------------------------------------------------------------
+    // The firmware message table, then the module name table; a missing
+    // file leaves its table empty.
+    TraceEngine &trace = trace_engine();
+    trace.load_message_table(TraceEngine::kMessageFile);
+    trace.load_module_table();
 }
 
 LibraryContext::~LibraryContext() = default;

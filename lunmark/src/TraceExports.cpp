@@ -79,7 +79,8 @@ LUNMARK_API int ecom_trace_start_ex(uint32_t* output, uint32_t capacity_words, u
 {
     try {
         LibraryLock lock;
-        context();
+        if (context().handle() != W32N_INVALID_HANDLE)
+            trace_engine().note_adapter_open();
         trace_engine().set_output(output, capacity_words);
         timer().start(period_ms, run_tick);
     } catch (...) {

@@ -56,6 +56,11 @@ public:
     // stream, calling the registered callbacks.
     void process_streams();
 
+    // Called when the trace starts: an adapter the caller already opened
+    // counts as a working link, so the first tick does not replace it by
+    // searching for the first adapter that answers the probe.
+    void note_adapter_open() { link_up_ = true; }
+
     // Where modem block words go; at most `capacity_words` are written.
     void set_output(std::uint32_t* output, std::uint32_t capacity_words);
 
