@@ -1,0 +1,174 @@
+// The real adapter-sim program on a temporary adapter directory, talked to
+// over its socket with the protocol header directly.
+#include "SimProcess.h"
+#include "SimTestUtil.h"
+
+#include "ControlClient.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
+using namespace adapter_sim;
+using namespace sim_test;
+
+namespace {
+
+int connect_adapter(const std::string &path) {
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Sends one message and returns the reply message (empty when the
+// connection failed).
+Bytes round_trip(int fd, const Bytes &msg) {
+    if (::send(fd, msg.data(), msg.size(), MSG_NOSIGNAL) < 0)
+        return {};
+    Bytes buf(w::kMaxMessage);
+    const ssize_t n = ::recv(fd, buf.data(), buf.size(), 0);
+    if (n <= 0)
+        return {};
+    buf.resize(static_cast<std::size_t>(n));
+    return buf;
+}
+
+std::string ctl(const std::string &dir, const std::string &command) {
+    std::string reply, error;
+    if (!ControlClient::send(ControlClient::resolve("sim0", dir), command, reply, error))
+        return "error: " + error;
+    return reply;
+}
+
+bool exists(const std::string &p) {
+    struct stat st {};
+    return ::lstat(p.c_str(), &st) == 0;
+}
+
+class ProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scenario = dir.path() + "/test.scn";
+        std::ofstream(scenario) << "[adapter sim0]\ndescription = Test adapter\n"
+                                   "[network]\nssid = Open\nbssid = 00:00:00:00:00:01\nchannel = 1\n";
+        adir = dir.path() + "/adapters";
+    }
+    TempDir dir;
+    std::string scenario, adir;
+};
+
+} // namespace
+
+TEST_F(ProcessTest, AnswersProbeSurvivesGarbageAndCountsIt) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--dir", adir, "--scenario", scenario}));
+    EXPECT_TRUE(exists(adir + "/sim0"));
+    std::ifstream desc(adir + "/sim0.desc");
+    std::string line;
+    std::getline(desc, line);
+    EXPECT_EQ(line, "Test adapter");
+
+    const int fd = connect_adapter(adir + "/sim0");
+    ASSERT_GE(fd, 0);
+    const Bytes probe = make_request(w::kOidPrivateCommand, make_frame(cmd::kVersion));
+    Answer a = decode_answer(round_trip(fd, probe));
+    EXPECT_EQ(a.ndis, 0u);
+    EXPECT_EQ(a.status, 2u);
+
+    std::mt19937 rng(7);
+    std::vector<Bytes> bad = {Bytes{}, Bytes(3, 0x4C), Bytes(w::kMaxMessage + 5000, 0xAB)};
+    Bytes wrong_magic = probe;
+    wrong_magic[2] = 'X';
+    bad.push_back(wrong_magic);
+    bad.push_back(Bytes(probe.begin(), probe.begin() + 5000)); // truncated
+    for (int i = 0; i < 20; ++i) {
+        Bytes noise(rng() % 2000);
+        for (auto &b : noise)
+            b = static_cast<std::uint8_t>(rng());
+        bad.push_back(noise);
+    }
+    for (const Bytes &m : bad) {
+        const auto r = w::decode_reply(round_trip(fd, m));
+        ASSERT_TRUE(r);
+        EXPECT_NE(r->status, 0u);
+        EXPECT_EQ(r->bytes_written, 0u);
+    }
+    a = decode_answer(round_trip(fd, probe));
+    EXPECT_EQ(a.status, 2u);
+    ::close(fd);
+
+    const std::string stats = ctl(adir, "stats");
+    EXPECT_EQ(stats.rfind("ok\n", 0), 0u) << stats;
+    EXPECT_NE(stats.find("malformed " + std::to_string(bad.size())), std::string::npos) << stats;
+    EXPECT_NE(stats.find("overlaps 0"), std::string::npos);
+    EXPECT_NE(ctl(adir, "log").find("cmd 0x0010 VERSION read 2"), std::string::npos);
+    EXPECT_EQ(ctl(adir, "bogus").rfind("error: unknown command", 0), 0u);
+
+    EXPECT_EQ(ctl(adir, "quit"), "ok\n");
+    EXPECT_EQ(sim.wait_exit(), 0);
+    EXPECT_FALSE(exists(adir + "/sim0"));
+    EXPECT_FALSE(exists(adir + "/sim0.desc"));
+}
+
+TEST_F(ProcessTest, RefusesALiveNameAndReplacesAStaleOne) {
+    SimProcess first;
+    ASSERT_TRUE(first.start({"--dir", adir, "--scenario", scenario}));
+    SimProcess second;
+    EXPECT_FALSE(second.start({"--dir", adir, "--scenario", scenario}));
+    EXPECT_EQ(second.wait_exit(), 1);
+    EXPECT_NE(second.stderr_text().find("is in use by a running simulator"), std::string::npos);
+
+    first.kill_hard(); // leaves its socket files behind
+    ASSERT_TRUE(exists(adir + "/sim0"));
+    SimProcess third;
+    ASSERT_TRUE(third.start({"--dir", adir, "--scenario", scenario}));
+    const int fd = connect_adapter(adir + "/sim0");
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(decode_answer(round_trip(fd, make_request(w::kOidPrivateCommand, make_frame(cmd::kVersion)))).status,
+              2u);
+    ::close(fd);
+}
+
+TEST_F(ProcessTest, BadScenarioExitsWithTwoAndNamesTheLine) {
+    std::ofstream(scenario) << "[adapter sim0]\n\nchannel = 7\n";
+    SimProcess sim;
+    EXPECT_FALSE(sim.start({"--dir", adir, "--scenario", scenario}));
+    EXPECT_EQ(sim.wait_exit(), 2);
+    EXPECT_EQ(sim.stderr_text(), scenario + ":3: unknown adapter key 'channel'\n");
+}
+
+TEST_F(ProcessTest, VanishClosesConnectionsAndAppearReopens) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--dir", adir, "--scenario", scenario}));
+    const int fd = connect_adapter(adir + "/sim0");
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(ctl(adir, "vanish"), "ok\n");
+    EXPECT_TRUE(round_trip(fd, make_request(w::kOidPrivateCommand, make_frame(cmd::kVersion))).empty());
+    ::close(fd);
+    EXPECT_FALSE(exists(adir + "/sim0"));
+    EXPECT_LT(connect_adapter(adir + "/sim0"), 0);
+    EXPECT_NE(ctl(adir, "stats").find("present no"), std::string::npos);
+
+    EXPECT_EQ(ctl(adir, "appear"), "ok\n");
+    const int again = connect_adapter(adir + "/sim0");
+    ASSERT_GE(again, 0);
+    EXPECT_EQ(decode_answer(round_trip(again, make_request(w::kOidPrivateCommand, make_frame(cmd::kVersion)))).status,
+              2u);
+    ::close(again);
+
+    EXPECT_EQ(ctl(adir, "remove-network Open"), "ok\n1\n");
+    EXPECT_EQ(ctl(adir, "remove-network \"Nope\"").rfind("error: no network", 0), 0u);
+    EXPECT_EQ(ctl(adir, "latency 5"), "ok\n");
+    EXPECT_NE(ctl(adir, "stats").find("latency 5"), std::string::npos);
+}

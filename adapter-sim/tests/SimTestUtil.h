@@ -1,0 +1,157 @@
+// Helpers of the adapter-sim tests: building request messages and command
+// frames, and calling an in-process Adapter.
+#pragma once
+
+#include "Adapter.h"
+#include "CommandCodes.h"
+
+#include <lunmark_wire/command_frame.h>
+#include <lunmark_wire/socket_protocol.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace sim_test {
+
+namespace w = lunmark_wire;
+using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes make_frame(std::uint32_t code, const std::function<void(std::uint8_t *)> &fill = {}) {
+    Bytes f(w::kFrameSize, 0);
+    w::put_u32(f.data(), w::kFrameSignature);
+    w::put_u16(f.data() + 4, static_cast<std::uint16_t>(w::kRecordSize));
+    w::put_u32(f.data() + 8, w::kFrameMagic);
+    w::put_u32(f.data() + w::kFrameTrailerOffset, ~w::kFrameMagic);
+    w::put_u32(f.data() + w::kFrameRecordOffset, code);
+    if (fill)
+        fill(f.data() + w::kFrameRecordOffset + w::kRecordDataOffset);
+    return f;
+}
+
+inline Bytes make_request(std::uint32_t oid, const Bytes &buffer, std::uint32_t type = 0) {
+    Bytes m;
+    w::encode_request(m, type, oid, buffer);
+    return m;
+}
+
+// The answer to one command: transport status, record status and data.
+struct Answer {
+    std::uint32_t ndis = 0xFFFFFFFFu;
+    std::uint32_t written = 0;
+    std::uint32_t status = 0;
+    Bytes frame; // the whole frame written back
+    const std::uint8_t *data() const { return frame.data() + w::kFrameRecordOffset + w::kRecordDataOffset; }
+    std::uint32_t u32(std::size_t off) const { return w::get_u32(data() + off); }
+};
+
+inline Answer decode_answer(const Bytes &reply) {
+    Answer a;
+    auto r = w::decode_reply(reply);
+    if (!r)
+        return a;
+    a.ndis = r->status;
+    a.written = r->bytes_written;
+    a.frame.assign(r->data.begin(), r->data.end());
+    if (a.frame.size() == w::kFrameSize)
+        a.status = w::get_u32(a.frame.data() + w::kFrameRecordOffset + 4);
+    return a;
+}
+
+inline Answer exec(adapter_sim::Adapter &ad, std::uint32_t code,
+                   const std::function<void(std::uint8_t *)> &fill = {}) {
+    Bytes reply;
+    ad.handle_message(make_request(w::kOidPrivateCommand, make_frame(code, fill)), reply);
+    return decode_answer(reply);
+}
+
+inline void put_ssid(std::uint8_t *d, const std::string &s) {
+    d[0] = static_cast<std::uint8_t>(s.size());
+    std::memcpy(d + 1, s.data(), s.size());
+}
+
+// The connect batch the configuration program writes: network mode,
+// connect mode 2, SSID, channel (ad hoc only), security, WEP key record.
+struct Connect {
+    std::string ssid;
+    bool adhoc = false;
+    int channel = 0;
+    std::uint32_t security = 0;
+    int key_index = -1;
+    Bytes key;
+};
+
+inline Connect infra(const std::string &ssid) {
+    Connect c;
+    c.ssid = ssid;
+    return c;
+}
+inline Connect adhoc(const std::string &ssid, int channel) {
+    Connect c;
+    c.ssid = ssid;
+    c.adhoc = true;
+    c.channel = channel;
+    return c;
+}
+inline Connect wep(const std::string &ssid, int key_index, const Bytes &key) {
+    Connect c;
+    c.ssid = ssid;
+    c.security = 1;
+    c.key_index = key_index;
+    c.key = key;
+    return c;
+}
+
+inline bool connect_batch(adapter_sim::Adapter &ad, const Connect &c) {
+    using namespace adapter_sim::cmd;
+    bool ok = true;
+    ok &= exec(ad, kNetModeWrite, [&](std::uint8_t *d) { w::put_u32(d, c.adhoc ? 2 : 1); }).status == 2;
+    ok &= exec(ad, kConnectModeWrite, [&](std::uint8_t *d) { w::put_u32(d, 2); }).status == 2;
+    ok &= exec(ad, kSsidWrite, [&](std::uint8_t *d) { put_ssid(d, c.ssid); }).status == 2;
+    if (c.adhoc)
+        ok &= exec(ad, kChannelWrite, [&](std::uint8_t *d) {
+                  w::put_u32(d, 12);
+                  d[8] = static_cast<std::uint8_t>(c.channel);
+              }).status == 2;
+    ok &= exec(ad, kSecurityWrite, [&](std::uint8_t *d) { w::put_u32(d, c.security); }).status == 2;
+    if (c.security != 0 && c.key_index >= 0)
+        ok &= exec(ad, kWepKey, [&](std::uint8_t *d) {
+                  d[0] = static_cast<std::uint8_t>(c.key_index);
+                  d[1] = static_cast<std::uint8_t>(c.key.size());
+                  w::put_u32(d + 4, c.key.size() == 5 ? 1 : 2);
+                  std::memcpy(d + 8, c.key.data(), c.key.size());
+              }).status == 2;
+    return ok;
+}
+
+inline bool is_connected(adapter_sim::Adapter &ad) {
+    return exec(ad, adapter_sim::cmd::kConnected).data()[0] != 0;
+}
+
+// A private temporary directory, removed with its contents.
+class TempDir {
+public:
+    TempDir() {
+        std::string t = "/tmp/adapter-sim-test-XXXXXX";
+        if (::mkdtemp(t.data()))
+            m_path = t;
+    }
+    ~TempDir() {
+        if (!m_path.empty()) {
+            std::error_code ec;
+            std::filesystem::remove_all(m_path, ec);
+        }
+    }
+    const std::string &path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+} // namespace sim_test
