@@ -6,6 +6,12 @@
 
 #include "DebugLog.h"
 #include "DeviceOps.h"
+#include "IMainWindow.h"
+#include "Poll.h"
+#include "ProfileMngr.h"
+#include "Station.h"
+#include "StationMngr.h"
+#include "WirelessService.h"
 
 namespace kestrow {
 
@@ -32,7 +38,10 @@ bool CKestrowApp::CriticalSection::Leave()
 
 CKestrowApp::CKestrowApp() = default;
 
-CKestrowApp::~CKestrowApp() = default;
+CKestrowApp::~CKestrowApp()
+{
+    Shutdown();
+}
 
 bool CKestrowApp::ConnectDriver()
 {
@@ -190,6 +199,165 @@ bool CKestrowApp::WriteProfileString(std::string_view section, std::string_view 
         return false;
     }
     return true;
+}
+
+// ---- Start-up, shutdown and the main timer routine ------------------------------
+
+void CKestrowApp::EnterMainSectionWaiting()
+{
+    while (!EnterSection(SECTION_MAIN))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+bool CKestrowApp::Startup()
+{
+    if (m_bStarted)
+        return m_pPoll != nullptr;
+    m_bStarted = true;
+
+    // 1. A failed connect is not reported: every request tries again.
+    (void)ConnectDriver();
+    // 2.
+    m_bAdHocConnected.store(false);
+    // 3. The operating system's wireless service would fight over the
+    //    adapter; its failure to stop is reported by the call and ignored.
+    (void)StopServiceByName("wzcsvc");
+    // 4.
+    m_hPollStopped = std::make_unique<std::binary_semaphore>(0);
+    // 5.
+    m_pMainWnd.store(nullptr);
+    // 6.
+    auto poll = std::make_unique<CPoll>(*this);
+    poll->SetTiming(m_PollStartDelay, m_PollPeriod);
+    // 7.
+    const bool lockCreated = CreateMainLock();
+    // 8. Without the main lock the polling thread could not keep off the
+    //    managers: the program then runs without it.
+    bool pollRunning = false;
+    if (lockCreated) {
+        m_pPoll = poll.release();
+        pollRunning = m_pPoll->Start();
+        if (!pollRunning) {
+            delete m_pPoll;
+            m_pPoll = nullptr;
+        }
+    }
+    if (!pollRunning)
+        DebugWrite("\nAssertion: the polling thread could not be started");
+    // 9. The managers are published under the main lock, which the polling
+    //    thread holds whenever it uses them.
+    if (lockCreated)
+        EnterMainSectionWaiting();
+    m_pProfileMngr = new CProfileMngr();
+    m_pStationMngr = new CStationMngr();
+    if (lockCreated)
+        LeaveSection(SECTION_MAIN);
+    return pollRunning;
+}
+
+void CKestrowApp::Shutdown()
+{
+    if (!m_bStarted)
+        return;
+    m_bStarted = false;
+
+    // 1.-3. With the main lock held no tick can be inside the station list
+    //    or the profile store; the thread is stopped and waited for.
+    const bool locked = m_hMainMutex != nullptr;
+    if (locked)
+        EnterMainSectionWaiting();
+    if (m_pPoll != nullptr) {
+        m_pPoll->Stop();
+        if (m_hPollStopped)
+            m_hPollStopped->acquire();
+        delete m_pPoll;
+        m_pPoll = nullptr;
+    }
+    m_hPollStopped.reset();
+    if (locked)
+        LeaveSection(SECTION_MAIN);
+
+    // 4. The profile store saves every profile as it goes.
+    delete m_pStationMngr;
+    m_pStationMngr = nullptr;
+    delete m_pProfileMngr;
+    m_pProfileMngr = nullptr;
+    // 5.
+    DisconnectDriver();
+}
+
+void CKestrowApp::OnMainTimer()
+{
+    if (!EnterSection(SECTION_MAIN))
+        return;
+    if (IMainWindow *window = m_pMainWnd.load()) {
+        if (m_bFullRefresh.exchange(false)) {
+            if (m_pStationMngr != nullptr && !m_pStationMngr->UpdateFromScan())
+                m_bScanActive.store(false);
+            window->UpdatePages(true);
+            if (window->IsSiteListVisible())
+                window->RefreshSiteList();
+        } else {
+            window->UpdatePages(false);
+        }
+    }
+    LeaveSection(SECTION_MAIN);
+}
+
+void CKestrowApp::PumpRefresh()
+{
+    if (m_bRefreshPending.exchange(false))
+        OnMainTimer();
+}
+
+void CKestrowApp::SetWakeCallback(std::function<void()> wake)
+{
+    std::lock_guard<std::mutex> lock(m_WakeMutex);
+    m_Wake = std::move(wake);
+}
+
+void CKestrowApp::WakeUserInterface()
+{
+    // Called with the lock held, so that a callback being removed is not
+    // running any more once SetWakeCallback returns.
+    std::lock_guard<std::mutex> lock(m_WakeMutex);
+    if (m_Wake)
+        m_Wake();
+}
+
+void CKestrowApp::SetMainWindow(IMainWindow *window)
+{
+    std::lock_guard<std::mutex> lock(m_TipMutex);
+    m_pMainWnd.store(window);
+}
+
+void CKestrowApp::UpdateTip(const CStation &station)
+{
+    std::lock_guard<std::mutex> lock(m_TipMutex);
+    m_strTip = std::string(kAppName) + "\nConnected to:\n" + station.NetName;
+    if (IMainWindow *window = m_pMainWnd.load())
+        window->SetTrayTip(m_strTip);
+}
+
+std::string CKestrowApp::GetTip() const
+{
+    std::lock_guard<std::mutex> lock(m_TipMutex);
+    return m_strTip;
+}
+
+void CKestrowApp::SetPollTiming(std::chrono::milliseconds startDelay, std::chrono::milliseconds period)
+{
+    m_PollStartDelay = startDelay;
+    m_PollPeriod = period;
+}
+
+void CKestrowApp::SignalPollStopped()
+{
+    // An auto-reset event that is already signalled stays signalled once.
+    if (m_hPollStopped) {
+        (void)m_hPollStopped->try_acquire();
+        m_hPollStopped->release();
+    }
 }
 
 // ---- The application object ---------------------------------------------------

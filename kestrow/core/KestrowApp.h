@@ -8,9 +8,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <semaphore>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -23,7 +26,9 @@ namespace kestrow {
 
 class CProfileMngr;
 class CStationMngr;
+class CStation;
 class CPoll;
+class IMainWindow;
 
 // Which lock EnterSection and LeaveSection work on.
 inline constexpr int SECTION_MAIN = 0;
@@ -81,6 +86,44 @@ public:
     static std::string AppKeyPath();
     static std::string SectionKeyPath(std::string_view section);
 
+    // ---- Start-up, shutdown and the main timer routine ----------------------
+    // Start-up without the window: connects to the adapter, stops the
+    // operating system's wireless service, starts the polling thread and
+    // creates the profile store and the station list.  False when the
+    // polling thread could not be started (the program then runs without it).
+    bool Startup();
+    // Stops the polling thread (waiting for a tick in progress), deletes the
+    // station list and the profile store (which saves every profile), and
+    // disconnects.  Does nothing when not started.
+    void Shutdown();
+    // The main timer routine (user-interface thread): refreshes the pages,
+    // and on a full refresh rebuilds the station list first.
+    void OnMainTimer();
+    // Called by the user interface when woken: runs the main timer routine
+    // when the polling thread has ticked since the last one.
+    void PumpRefresh();
+    // The function the polling thread calls after each tick to wake the
+    // user-interface thread (it must only queue work for that thread).  An
+    // empty function removes it; once this returns the old one is not
+    // running any more.
+    void SetWakeCallback(std::function<void()> wake);
+    // Polling thread: sets nothing, only calls the wake callback.
+    void WakeUserInterface();
+    // The main window (null when there is none).  Once SetMainWindow returns
+    // the previous window is no longer used by any thread.
+    void SetMainWindow(IMainWindow *window);
+    IMainWindow *GetMainWindow() const { return m_pMainWnd.load(); }
+    // Sets m_strTip to the tooltip of a connection to the station's network
+    // and hands it to the main window.  Called by the polling thread.
+    void UpdateTip(const CStation &station);
+    // m_strTip, read safely from any thread.
+    std::string GetTip() const;
+    // Start delay and tick period of the polling thread created by Startup
+    // (tests shorten them).
+    void SetPollTiming(std::chrono::milliseconds startDelay, std::chrono::milliseconds period);
+    // The polling thread signals its end through m_hPollStopped.
+    void SignalPollStopped();
+
     // --- Members (in the order of the original application object) --------
     std::atomic<bool> m_bAdHocConnected{false};
     std::atomic<bool> m_bConnected{false};
@@ -100,8 +143,10 @@ public:
     std::atomic<std::int32_t> m_nReadBackCountdown{-1};
     // The polling thread; owned from start-up to shutdown.
     CPoll *m_pPoll = nullptr;
-    std::string m_strTip;
+    std::string m_strTip;  // guarded by m_TipMutex; read it with GetTip()
     std::atomic<bool> m_bMainBusy{false};
+    // Signalled (auto-reset) when the polling thread has ended.
+    std::unique_ptr<std::binary_semaphore> m_hPollStopped;
 
 private:
     // A critical section: re-entrant for its owner, like the Windows one,
@@ -118,6 +163,18 @@ private:
 
     CriticalSection m_Section;
     CriticalSection m_StatsSection;
+
+    // Takes the main lock, trying again until it is free (start-up and
+    // shutdown only: a polling tick holds it briefly).
+    void EnterMainSectionWaiting();
+
+    bool m_bStarted = false;
+    std::atomic<IMainWindow *> m_pMainWnd{nullptr};
+    mutable std::mutex m_TipMutex;
+    std::mutex m_WakeMutex;
+    std::function<void()> m_Wake;  // guarded by m_WakeMutex
+    std::chrono::milliseconds m_PollStartDelay{5000};
+    std::chrono::milliseconds m_PollPeriod{1000};
 };
 
 // The application object.

@@ -70,8 +70,9 @@ public:
 
 private:
     void Run();
+    enum class SampleResult { Done, ReadFailed, LockBusy };
     void AutoSelect();
-    bool Sample();
+    SampleResult Sample();
     void ReadBack();
     std::int32_t PollingIntervalTicks() const;
 

@@ -1,0 +1,240 @@
+#include "Poll.h"
+
+#include <system_error>
+
+#include "CommVarList.h"
+#include "DebugLog.h"
+#include "KestrowApp.h"
+#include "ProfileMngr.h"
+#include "Station.h"
+#include "StationMngr.h"
+#include "VarCodes.h"
+
+namespace kestrow {
+
+CPoll::CPoll(CKestrowApp &app) : m_App(app) {}
+
+CPoll::~CPoll()
+{
+    Stop();
+}
+
+void CPoll::SetTiming(std::chrono::milliseconds startDelay, std::chrono::milliseconds period)
+{
+    m_StartDelay = startDelay;
+    m_Period = period > std::chrono::milliseconds::zero() ? period : kTickPeriod;
+}
+
+std::int32_t CPoll::PollingIntervalTicks() const
+{
+    const int ms = m_App.GetProfileInt("", "Polling Interval", kDefaultPollingInterval);
+    // The value is a DWORD: divided as an unsigned number.
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(ms) / 1000u);
+}
+
+void CPoll::Init()
+{
+    if (!m_App.m_hStatsMutex && !m_App.CreateStatsLock())
+        DebugWrite("\nAssertion: the statistics lock could not be created");
+    m_App.m_nReadBackCountdown.store(-1);
+    m_App.m_bScanActive.store(false);
+    m_nTick = 0;
+    ResetStats();
+    m_App.m_nStatsIndex.store(0);
+    m_nInterval.store(PollingIntervalTicks());
+}
+
+bool CPoll::Start()
+{
+    if (m_Thread.joinable())
+        return true;
+    // The state is prepared here, before the thread exists, so that work the
+    // starting thread does next (the station list's first scan) is not
+    // undone by the new thread.
+    Init();
+    {
+        std::lock_guard<std::mutex> lock(m_StopMutex);
+        m_bStop = false;
+    }
+    try {
+        m_Thread = std::thread(&CPoll::Run, this);
+    } catch (const std::system_error &e) {
+        DebugTrace("\nAssertion: the polling thread could not be created: %s", e.what());
+        return false;
+    }
+    DebugWrite("\n !!! Polling Timer Created\n");
+    return true;
+}
+
+void CPoll::Run()
+{
+    std::unique_lock<std::mutex> lock(m_StopMutex);
+    const auto stopped = [this] { return m_bStop; };
+    if (m_StopCond.wait_for(lock, m_StartDelay, stopped))
+        return;
+    auto next = std::chrono::steady_clock::now();
+    for (;;) {
+        lock.unlock();
+        OnTick();
+        lock.lock();
+        // The next tick is due one period after the last one was due; ticks
+        // missed while a tick ran long are dropped, not run in a burst.
+        next += m_Period;
+        const auto now = std::chrono::steady_clock::now();
+        while (next <= now)
+            next += m_Period;
+        if (m_StopCond.wait_until(lock, next, stopped))
+            return;
+    }
+}
+
+void CPoll::Stop()
+{
+    if (!m_Thread.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_StopMutex);
+        m_bStop = true;
+    }
+    m_StopCond.notify_all();
+    m_Thread.join();
+    m_App.SignalPollStopped();
+}
+
+void CPoll::ResetStats()
+{
+    DebugWrite("\nEnter Reset stats");
+    if (!m_App.EnterSection(SECTION_STATS))
+        return;
+    m_nLastRx = 0;
+    m_nLastTx = 0;
+    m_bFirstSample = true;
+    m_nInterval.store(kShortInterval);
+    m_App.LeaveSection(SECTION_STATS);
+}
+
+void CPoll::BeginScan()
+{
+    m_App.m_bScanActive.store(true);
+    m_nInterval.store(kShortInterval);
+}
+
+void CPoll::RequestFullRefresh(bool flag)
+{
+    if (flag)
+        m_App.m_bFullRefresh.store(true);
+}
+
+void CPoll::OnTick()
+{
+    CKestrowApp &app = m_App;
+    if (app.m_nStatsIndex.load() < 0)
+        return;
+
+    app.m_bRefreshPending.store(true);
+    app.WakeUserInterface();
+
+    if (m_nTick % kAutoSelectEvery == 0 && !app.m_bScanActive.load() &&
+        app.m_nReadBackCountdown.load() < 0)
+        AutoSelect();
+
+    if (!app.m_bScanActive.load() && m_nTick != 0) {
+        const SampleResult sampled = Sample();
+        if (sampled == SampleResult::ReadFailed) {
+            m_nTick = 0;
+            return;
+        }
+        // The statistics lock was busy: this tick's sample is dropped, and
+        // with it the rest of the tick.
+        if (sampled == SampleResult::LockBusy)
+            return;
+    }
+
+    const std::int32_t countdown = app.m_nReadBackCountdown.load();
+    if (countdown == 0)
+        ReadBack();
+    else if (countdown > 0)
+        app.m_nReadBackCountdown.store(countdown - 1);
+
+    if ((m_nTick >= m_nInterval.load() && app.m_nReadBackCountdown.load() < 0) ||
+        app.m_bScanActive.load()) {
+        RequestFullRefresh(true);
+        m_nTick = 0;
+        m_nInterval.store(PollingIntervalTicks());
+    }
+    ++m_nTick;
+}
+
+void CPoll::AutoSelect()
+{
+    CKestrowApp &app = m_App;
+    // The station list and the profile store belong to the user-interface
+    // thread while it holds the main lock: when it is busy, skip this time.
+    if (!app.EnterSection(SECTION_MAIN))
+        return;
+    CStationMngr *stations = app.m_pStationMngr;
+    CProfileMngr *profiles = app.m_pProfileMngr;
+    if (stations != nullptr && profiles != nullptr) {
+        if (stations->IsConnected() || app.m_bAdHocConnected.load()) {
+            if (const CStation *connected = stations->GetConnectedStation())
+                app.UpdateTip(*connected);
+        } else if (CProfile *profile = profiles->NextAutoSelect()) {
+            CStation station(*profile, nullptr, 0);
+            if (station.Apply(CStation::Connect)) {
+                app.m_nReadBackCountdown.store(kReadBackTicks);
+                stations->SetConnected(&station);
+                profiles->SetCurrent(profile, false);
+                ResetStats();
+            }
+        }
+    }
+    app.LeaveSection(SECTION_MAIN);
+}
+
+CPoll::SampleResult CPoll::Sample()
+{
+    CCommVarList batch;
+    CCommVar *var = batch.Add(VAR_STATISTICS, nullptr, nullptr);
+    if (var == nullptr || !batch.Exec(false, false))
+        return SampleResult::ReadFailed;
+    const request_record &record = var->m_Records[0];
+    // Each total is a sum modulo 2^32, like the counters themselves.
+    const std::uint32_t sent = record.u32(20) + record.u32(28) + record.u32(36);
+    const std::uint32_t received = record.u32(44) + record.u32(52) + record.u32(60);
+
+    if (!m_App.EnterSection(SECTION_STATS))
+        return SampleResult::LockBusy;
+    if (m_bFirstSample) {
+        m_bFirstSample = false;
+        m_nLastRx = received;
+        m_nLastTx = sent;
+    }
+    // Samples are one tick, one second, apart: the byte difference over
+    // 1000 is KB/sec.  The unsigned difference stays right across a wrap of
+    // the counters.
+    m_App.m_nRxKBps.store(static_cast<std::int32_t>((received - m_nLastRx) / 1000u));
+    m_App.m_nTxKBps.store(static_cast<std::int32_t>((sent - m_nLastTx) / 1000u));
+    m_nLastRx = received;
+    m_nLastTx = sent;
+    m_App.LeaveSection(SECTION_STATS);
+    return SampleResult::Done;
+}
+
+void CPoll::ReadBack()
+{
+    CKestrowApp &app = m_App;
+    // With the main lock busy the countdown stays at 0: the read-back is
+    // tried again on the next tick.
+    if (!app.EnterSection(SECTION_MAIN))
+        return;
+    app.m_nReadBackCountdown.store(-1);
+    if (app.m_pStationMngr != nullptr) {
+        if (CStation *connected = app.m_pStationMngr->GetConnectedStation()) {
+            (void)connected->Apply(CStation::Read);
+            RequestFullRefresh(true);
+        }
+    }
+    app.LeaveSection(SECTION_MAIN);
+}
+
+} // namespace kestrow

@@ -1,0 +1,45 @@
+// Helpers of the profile, station and polling tests: a clean application
+// key, registry dumps, and crafted scan result blocks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrow::test {
+
+// Deletes the application key with everything below it.
+void ClearAppKey();
+// Every key below (and including) `path` with its values, one line each, in
+// a stable order: for comparing the registry before and after an operation.
+std::string DumpRegistryTree(const std::string &path);
+
+// A scan result block (the command data of variable 0x190) built entry by
+// entry.
+class ScanBlockBuilder {
+public:
+    struct Entry {
+        std::string ssid;
+        int channel = 1;
+        std::uint8_t bssid[6] = {0, 0x11, 0x22, 0x33, 0x44, 0x55};
+        std::int32_t signal = -60;
+        std::uint32_t phy = 2;
+        bool privacy = false;
+        int ssidLength = -1;  // -1: the SSID's own length
+    };
+    ScanBlockBuilder();
+    ScanBlockBuilder &Infra(const Entry &e);
+    ScanBlockBuilder &AdHoc(const Entry &e);
+    ScanBlockBuilder &MoreResults(bool more);
+    // Overrides the entry counts as stored (to play a device that claims more).
+    ScanBlockBuilder &Counts(int infra, int adhoc);
+    const std::vector<std::uint8_t> &Bytes() const { return bytes_; }
+
+private:
+    void Put(std::size_t at, const Entry &e);
+    std::vector<std::uint8_t> bytes_;
+    int infra_ = 0;
+    int adhoc_ = 0;
+};
+
+} // namespace kestrow::test
