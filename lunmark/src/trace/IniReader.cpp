@@ -63,8 +63,9 @@ std::vector<std::string> pack(const std::vector<std::string>& items, std::size_t
 bool IniReader::load(const std::string& path)
 {
     sections_.clear();
+    // Only regular files: a FIFO or device could block the library.
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
+    if (!std::filesystem::is_regular_file(path, ec))
         return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)

@@ -21,11 +21,12 @@ std::string_view trim(std::string_view s)
     return s;
 }
 
-// Opens a file for reading; directories count as missing.
+// Opens a file for reading.  Only regular files count: a directory would
+// read as empty, and a FIFO or device could block the library for good.
 bool open_file(std::ifstream& in, const std::string& path)
 {
     std::error_code ec;
-    if (path.empty() || std::filesystem::is_directory(path, ec))
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec))
         return false;
     in.open(path, std::ios::binary);
     return static_cast<bool>(in);
