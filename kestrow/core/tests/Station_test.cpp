@@ -1,0 +1,190 @@
+// The station list from crafted scan blocks, the connected station and the
+// tracking of a lost connection.
+#include <gtest/gtest.h>
+
+#include "KestrowApp.h"
+#include "Poll.h"
+#include "ProfileMngr.h"
+#include "StationMngr.h"
+#include "support/FakeDevice.h"
+#include "support/ProfileFixtures.h"
+
+namespace kestrow {
+namespace {
+
+using test::FakeDevice;
+using test::Le32;
+using Entry = test::ScanBlockBuilder::Entry;
+
+Entry Net(const std::string &ssid, int channel, std::uint8_t last, int signal = -60)
+{
+    Entry e;
+    e.ssid = ssid;
+    e.channel = channel;
+    e.bssid[5] = last;
+    e.signal = signal;
+    return e;
+}
+
+class StationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTheApp();
+        test::ClearAppKey();
+        ASSERT_TRUE(theApp().CreateMainLock());
+        ASSERT_TRUE(theApp().CreateStatsLock());
+        fake_.Answer(0x590, {0});  // not connected
+    }
+    // The adapter is connected to the entry with BSSID ending `last` on
+    // `channel`.
+    void ConnectedTo(std::uint8_t last, int channel)
+    {
+        fake_.Answer(0x590, {1});
+        fake_.Answer(0x50, {0, 0x11, 0x22, 0x33, 0x44, last});
+        std::vector<std::uint8_t> ch = Le32(12);
+        ch.resize(12, 0);
+        ch[8] = static_cast<std::uint8_t>(channel);
+        fake_.Answer(0x350, ch);
+    }
+    void Disconnected()
+    {
+        fake_.Answer(0x590, {0});
+        fake_.Answer(0x50, {0, 0, 0, 0, 0, 0});
+    }
+
+    FakeDevice fake_;
+};
+
+TEST_F(StationTest, CraftedBlocksDecodeWithTheirLimits)
+{
+    CStationMngr stations;
+    EXPECT_TRUE(theApp().m_bScanActive);  // the constructor started a scan
+
+    Entry longName = Net(std::string(40, 'x'), 11, 9);
+    longName.ssidLength = 200;  // claims more than 32 bytes
+    Entry hidden = Net("", 6, 3);
+    hidden.ssidLength = 5;  // a length with zero bytes: a hidden network
+    Entry adhoc = Net("party", 3, 7, -70);
+    adhoc.phy = 1;
+    adhoc.privacy = true;
+    test::ScanBlockBuilder block;
+    block.Infra(Net("cafe", 1, 1, -80))
+        .Infra(Net("cafe", 1, 2, -40))  // same name and channel: skipped
+        .Infra(Net("cafe", 6, 3, -55))
+        .Infra(hidden)
+        .Infra(longName)
+        .AdHoc(adhoc)
+        .MoreResults(true);
+    fake_.Answer(0x190, block.Bytes());
+    EXPECT_TRUE(stations.UpdateFromScan());  // more results to come
+
+    ASSERT_EQ(stations.GetCount(), 5u);
+    const CStation *first = stations.Lookup("cafe;1");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->ProfName, "Station 0");
+    EXPECT_EQ(first->MacAddress, "00-11-22-33-44-01");
+    EXPECT_EQ(first->LinkQuality, -80);
+    EXPECT_EQ(stations.Lookup("cafe;6")->ProfName, "Station 2");  // index 1 was skipped
+    ASSERT_NE(stations.Lookup(";6"), nullptr);
+    const CStation *cut = stations.Lookup(std::string(32, 'x') + ";11");
+    ASSERT_NE(cut, nullptr);
+    const CStation *party = stations.Lookup("party;3");
+    ASSERT_NE(party, nullptr);
+    EXPECT_FALSE(party->NetMode);
+    EXPECT_EQ(party->SecType, 1);
+    EXPECT_EQ(party->PhyType, 1);
+    EXPECT_EQ(party->ProfName, "Station 5");
+
+    // Counts above 20 are read as 20; an empty block gives an empty list.
+    test::ScanBlockBuilder many;
+    for (int i = 0; i < 20; ++i)
+        many.Infra(Net("n" + std::to_string(i), 1, static_cast<std::uint8_t>(i)));
+    many.Counts(250, 0);
+    fake_.Answer(0x190, many.Bytes());
+    EXPECT_FALSE(stations.UpdateFromScan());
+    EXPECT_EQ(stations.GetCount(), 20u);
+    fake_.Answer(0x190, test::ScanBlockBuilder().Bytes());
+    EXPECT_FALSE(stations.UpdateFromScan());
+    EXPECT_EQ(stations.GetCount(), 0u);
+}
+
+TEST_F(StationTest, MergeByNetworkKeepsTheStrongestAndTheFirstOnATie)
+{
+    CStationMngr stations;
+    test::ScanBlockBuilder block;
+    block.Infra(Net("tie", 1, 1, -50))
+        .Infra(Net("tie", 6, 2, -50))
+        .Infra(Net("strong", 1, 3, -70))
+        .Infra(Net("strong", 11, 4, -45))
+        .Infra(Net("weak", 1, 5, -127))
+        .Infra(Net("weak", 6, 6, -127));
+    fake_.Answer(0x190, block.Bytes());
+    ASSERT_TRUE(theApp().WriteProfileInt("", "View AP or NET", 1));
+    stations.UpdateFromScan();
+    std::vector<std::string> keys;
+    for (const auto &[key, station] : stations)
+        keys.push_back(key);
+    // Walked in key order: "tie;1" is met before "tie;6"; at -127 nothing is
+    // picked, so the first of them stays.
+    EXPECT_EQ(keys, (std::vector<std::string>{"strong;11", "tie;1", "weak;1"}));
+}
+
+TEST_F(StationTest, ConnectionLossIsHandledOnceAndOwnAdHocIsNoLoss)
+{
+    CPoll poll(theApp());
+    theApp().m_pPoll = &poll;
+    CProfileMngr profiles;
+    theApp().m_pProfileMngr = &profiles;
+    CStationMngr stations;
+    theApp().m_pStationMngr = &stations;
+
+    test::ScanBlockBuilder block;
+    block.Infra(Net("home", 6, 7));
+    fake_.Answer(0x190, block.Bytes());
+    ConnectedTo(7, 6);
+    stations.UpdateFromScan();
+    ASSERT_NE(stations.GetConnectedStation(), nullptr);
+    EXPECT_EQ(profiles.Get("ConnectedStation"), stations.GetConnectedStation());
+    const std::string name = profiles.AddNew(nullptr);
+    profiles.SetCurrent(profiles.Get(name), false);
+    poll.SetInterval(20);
+
+    Disconnected();
+    stations.UpdateFromScan();
+    EXPECT_EQ(stations.GetConnectedStation(), nullptr);
+    EXPECT_EQ(profiles.GetCurrent(), nullptr);
+    EXPECT_EQ(poll.GetInterval(), CPoll::kShortInterval);  // statistics reset
+
+    // A second update without connection changes nothing more.
+    profiles.SetCurrent(profiles.Get(name), false);
+    poll.SetInterval(20);
+    stations.UpdateFromScan();
+    EXPECT_EQ(profiles.GetCurrent(), profiles.Get(name));
+    EXPECT_EQ(poll.GetInterval(), 20);
+
+    // An ad hoc network this program started: the device reports no
+    // connection, which is not a loss.
+    theApp().m_bAdHocConnected = true;
+    stations.UpdateFromScan();
+    stations.ConnectedKey = "own;3";
+    stations.UpdateFromScan();
+    EXPECT_EQ(stations.ConnectedKey, "own;3");
+    EXPECT_TRUE(stations.WasConnected);
+
+    theApp().m_pStationMngr = nullptr;
+    theApp().m_pProfileMngr = nullptr;
+    theApp().m_pPoll = nullptr;
+}
+
+TEST_F(StationTest, DestructorWritesTheConnectedKey)
+{
+    {
+        CStationMngr stations;
+        stations.ConnectedKey = "home;6";
+    }
+    EXPECT_EQ(theApp().GetProfileString("", "ConnectedStation", "?"), "home;6");
+}
+
+} // namespace
+} // namespace kestrow
