@@ -50,9 +50,11 @@ std::shared_ptr<Connection> Connection::open(const std::string &path, int timeou
     if (fd < 0)
         return nullptr;
     // The send timeout also bounds connect() on a Unix socket whose
-    // listener's backlog is full.
+    // listener's backlog is full; the receive timeout bounds the wait for
+    // an answer.
     const timeval tv = to_timeval(timeout_ms);
     if (::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0 ||
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0 ||
         ::connect(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
         ::close(fd);
         return nullptr;
@@ -102,14 +104,6 @@ int Connection::exchange(w32n_ndis_request &request, std::uint32_t &driver_statu
     if (dropped_.load())
         return W32N_ERR_IO;
 
-    // An answer may only follow a request: anything already waiting is a
-    // driver that lost track, and a zero-length read is a closed peer.
-    const ssize_t stale = ::recv(fd_, rx_.data(), rx_.size(), MSG_DONTWAIT);
-    if (stale >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-        drop();
-        return stale > 0 ? W32N_ERR_PROTOCOL : W32N_ERR_IO;
-    }
-
     std::uint8_t header[wire::kRequestHeaderSize];
     wire::put_u32(header, wire::kRequestMagic);
     wire::put_u32(header + 4, wire::kVersion);
@@ -130,11 +124,21 @@ int Connection::exchange(w32n_ndis_request &request, std::uint32_t &driver_statu
         return timed_out ? W32N_ERR_TIMEOUT : W32N_ERR_IO;
     }
 
+    // The answer is awaited in a receive bounded by SO_RCVTIMEO (one system
+    // call); a wait interrupted by a signal goes on in poll() until the
+    // same deadline.
     using clock = std::chrono::steady_clock;
     const auto deadline = clock::now() + std::chrono::milliseconds(timeout_ms_);
-    ssize_t got = -1;
-    int flags = 0;
-    for (;;) {
+    iovec in_iov{rx_.data(), rx_.size()};
+    msghdr in{};
+    in.msg_iov = &in_iov;
+    in.msg_iovlen = 1;
+    ssize_t got = ::recvmsg(fd_, &in, 0);
+    while (got < 0) {
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+            drop();
+            return W32N_ERR_IO;
+        }
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now());
         if (left.count() <= 0) {
             drop();
@@ -142,24 +146,20 @@ int Connection::exchange(w32n_ndis_request &request, std::uint32_t &driver_statu
         }
         pollfd p{fd_, POLLIN, 0};
         const int n = ::poll(&p, 1, static_cast<int>(left.count()));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        if (n < 0 && errno != EINTR) {
             drop();
             return W32N_ERR_IO;
         }
-        if (n == 0)
-            continue; // the deadline check above ends the wait
-        iovec in_iov{rx_.data(), rx_.size()};
-        msghdr in{};
-        in.msg_iov = &in_iov;
-        in.msg_iovlen = 1;
-        got = ::recvmsg(fd_, &in, MSG_DONTWAIT);
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
-            continue;
-        flags = in.msg_flags;
-        break;
+        if (n > 0) {
+            in = msghdr{};
+            in.msg_iov = &in_iov;
+            in.msg_iovlen = 1;
+            got = ::recvmsg(fd_, &in, MSG_DONTWAIT);
+        } else {
+            errno = EINTR; // wait on until the deadline
+        }
     }
+    const int flags = in.msg_flags;
     if (got <= 0 || dropped_.load()) {
         drop();
         return W32N_ERR_IO;

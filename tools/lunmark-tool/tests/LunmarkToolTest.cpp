@@ -101,7 +101,6 @@ TEST_F(LunmarkTool, ReportsErrorsClearly) {
         {{"peek7", "0x1FFFFFFFF"}, 2, "invalid address"},
         {{"eeprom-read", "0", "10241", "x"}, 2, "LENGTH must be"},
         {{"eeprom-write", "0", "/nonexistent/file"}, 1, "cannot read"},
-        {{"trace"}, 1, "trace"},
         {{"--adapter", "wlan7", "peek7", "1"}, 1, "cannot open adapter \"wlan7\""},
         {{"poke7", "1", "2"}, 1, "no adapter"},
     };

@@ -1,0 +1,290 @@
+// Round-trip times of one 15392-byte command frame:
+//   bare     a SOCK_SEQPACKET echo between two processes, nothing else;
+//   lunmark  ecom_exec_oid through liblunmark and liblunmark100 to an echo
+//            driver process on the adapter socket protocol;
+//   sim      ecom_exec_oid of command 0x30 to adapter-sim (when built).
+// Prints median, p99 and mean of each and the lunmark/bare median ratio.
+//   lunmark_roundtrip_bench [ITERATIONS]
+#include <lunmark/lunmark.h>
+#include <lunmark_wire/command_frame.h>
+#include <lunmark_wire/socket_protocol.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace wire = lunmark_wire;
+using clock_type = std::chrono::steady_clock;
+
+namespace {
+
+struct Summary {
+    double median_us = 0, p99_us = 0, mean_us = 0;
+};
+
+Summary summarise(std::vector<double> us) {
+    Summary s;
+    if (us.empty())
+        return s;
+    std::sort(us.begin(), us.end());
+    s.median_us = us[us.size() / 2];
+    s.p99_us = us[std::min(us.size() - 1, us.size() * 99 / 100)];
+    double sum = 0;
+    for (double v : us)
+        sum += v;
+    s.mean_us = sum / static_cast<double>(us.size());
+    return s;
+}
+
+void print(const char *what, const Summary &s, std::size_t n) {
+    std::printf("%-8s n=%zu  median %8.2f us  p99 %8.2f us  mean %8.2f us\n", what, n, s.median_us,
+                s.p99_us, s.mean_us);
+}
+
+[[noreturn]] void die(const char *what) {
+    std::fprintf(stderr, "lunmark_roundtrip_bench: %s: %s\n", what, std::strerror(errno));
+    std::exit(1);
+}
+
+// Child side of the bare echo: returns every message as it came.
+[[noreturn]] void echo_messages(int fd) {
+    std::vector<std::uint8_t> buf(wire::kMaxMessage);
+    for (;;) {
+        const ssize_t n = ::recv(fd, buf.data(), buf.size(), 0);
+        if (n <= 0 || ::send(fd, buf.data(), static_cast<std::size_t>(n), MSG_NOSIGNAL) != n)
+            ::_exit(0);
+    }
+}
+
+// Child side of the echo driver: answers every request with its own
+// buffer, sent straight from the receive buffer as the bare echo does.
+[[noreturn]] void echo_driver(int listen_fd) {
+    const int fd = ::accept(listen_fd, nullptr, nullptr);
+    if (fd < 0)
+        ::_exit(1);
+    std::vector<std::uint8_t> buf(wire::kMaxMessage);
+    std::uint8_t header[wire::kReplyHeaderSize];
+    for (;;) {
+        const ssize_t n = ::recv(fd, buf.data(), buf.size(), 0);
+        if (n <= 0)
+            ::_exit(0);
+        const auto req = wire::decode_request({buf.data(), static_cast<std::size_t>(n)});
+        const std::uint32_t len = req ? static_cast<std::uint32_t>(req->buffer.size()) : 0;
+        wire::put_u32(header, wire::kReplyMagic);
+        wire::put_u32(header + 4, req ? 0 : wire::kStatusInvalidData);
+        wire::put_u32(header + 8, len);
+        wire::put_u32(header + 12, 0);
+        iovec iov[2] = {{header, sizeof header}, {buf.data() + wire::kRequestHeaderSize, len}};
+        msghdr msg{};
+        msg.msg_iov = iov;
+        msg.msg_iovlen = 2;
+        if (::sendmsg(fd, &msg, MSG_NOSIGNAL) < 0)
+            ::_exit(0);
+    }
+}
+
+// A process on the other end of a socket, ended when the socket closes.
+struct Peer {
+    int fd = -1;
+    pid_t pid = -1;
+};
+
+Peer start_bare_echo() {
+    int sv[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sv) != 0)
+        die("socketpair");
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        die("fork");
+    if (pid == 0) {
+        ::close(sv[0]);
+        echo_messages(sv[1]);
+    }
+    ::close(sv[1]);
+    return {sv[0], pid};
+}
+
+void bare_batch(const Peer &peer, int count, std::vector<double> &times) {
+    static std::vector<std::uint8_t> out(wire::kFrameSize, 0x5A), in(wire::kFrameSize);
+    for (int i = 0; i < count; ++i) {
+        const auto t0 = clock_type::now();
+        if (::send(peer.fd, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size()) ||
+            ::recv(peer.fd, in.data(), in.size(), 0) != static_cast<ssize_t>(in.size()))
+            die("bare echo");
+        const auto t1 = clock_type::now();
+        times.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    }
+}
+
+void exec_batch(int count, std::uint32_t code, std::vector<double> &times) {
+    static std::vector<std::uint8_t> record(LUNMARK_RECORD_SIZE);
+    for (int i = 0; i < count; ++i) {
+        wire::put_u32(record.data(), code);
+        const auto t0 = clock_type::now();
+        const int rc = ecom_exec_oid(record.data());
+        const auto t1 = clock_type::now();
+        if (rc != LUNMARK_OK) {
+            std::fprintf(stderr, "lunmark_roundtrip_bench: ecom_exec_oid failed (%d)\n", rc);
+            std::exit(1);
+        }
+        times.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    }
+}
+
+std::string make_temp_dir() {
+    std::string pattern = "/tmp/lunmark-bench-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr)
+        die("mkdtemp");
+    return pattern;
+}
+
+// Forks the echo driver listening on <dir>/echo0.
+pid_t start_echo_driver(const std::string &dir) {
+    const std::string path = dir + "/echo0";
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (path.size() >= sizeof addr.sun_path)
+        die("socket path too long");
+    std::memcpy(addr.sun_path, path.c_str(), path.size());
+    const int lfd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (lfd < 0 || ::bind(lfd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0 ||
+        ::listen(lfd, 4) != 0)
+        die("echo driver socket");
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        die("fork");
+    if (pid == 0)
+        echo_driver(lfd);
+    ::close(lfd);
+    return pid;
+}
+
+#ifdef LUNMARK_ADAPTER_SIM
+// Starts adapter-sim on `dir` and waits for its "ready" line.
+std::optional<pid_t> start_adapter_sim(const std::string &dir) {
+    int out[2];
+    if (::pipe(out) != 0)
+        die("pipe");
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+    posix_spawn_file_actions_addclose(&fa, out[0]);
+    std::string prog = LUNMARK_ADAPTER_SIM, opt = "--dir", d = dir;
+    char *argv[] = {prog.data(), opt.data(), d.data(), nullptr};
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, prog.c_str(), &fa, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&fa);
+    ::close(out[1]);
+    if (rc != 0) {
+        ::close(out[0]);
+        return std::nullopt;
+    }
+    std::string text;
+    const auto deadline = clock_type::now() + std::chrono::seconds(10);
+    while (text.find("ready") == std::string::npos && clock_type::now() < deadline) {
+        pollfd p{out[0], POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0)
+            continue;
+        char buf[256];
+        const ssize_t n = ::read(out[0], buf, sizeof buf);
+        if (n <= 0)
+            break;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(out[0]);
+    if (text.find("ready") == std::string::npos) {
+        ::kill(pid, SIGTERM);
+        ::waitpid(pid, nullptr, 0);
+        return std::nullopt;
+    }
+    return pid;
+}
+#endif
+
+} // namespace
+
+int main(int argc, char **argv) {
+    const int iterations = argc > 1 ? std::atoi(argv[1]) : 20000;
+    if (iterations <= 0) {
+        std::fprintf(stderr, "usage: %s [ITERATIONS]\n", argv[0]);
+        return 2;
+    }
+    // Both children are forked before the library starts any thread.
+    const Peer bare_peer = start_bare_echo();
+    const std::string dir = make_temp_dir();
+    const pid_t driver = start_echo_driver(dir);
+    ::setenv("LUNMARK_ADAPTER_DIR", dir.c_str(), 1);
+    // A private lock file: other programs of this user that use the library
+    // at the same time would otherwise show up as waits on the lock.
+    ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    if (ecom_connect("echo0") != LUNMARK_OK) {
+        std::fprintf(stderr, "lunmark_roundtrip_bench: cannot open the echo driver\n");
+        return 1;
+    }
+
+    // Alternating batches, so that both see the same load of the machine.
+    constexpr int kBatch = 500;
+    std::vector<double> bare_times, lunmark_times, warmup;
+    bare_batch(bare_peer, kBatch, warmup);
+    exec_batch(kBatch, 0x30, warmup);
+    for (int done = 0; done < iterations; done += kBatch) {
+        const int n = std::min(kBatch, iterations - done);
+        bare_batch(bare_peer, n, bare_times);
+        exec_batch(n, 0x30, lunmark_times);
+    }
+    ecom_disconnect();
+    ::close(bare_peer.fd);
+    ::waitpid(bare_peer.pid, nullptr, 0);
+    ::waitpid(driver, nullptr, 0);
+
+    const auto bare = summarise(bare_times);
+    const auto lunmark = summarise(lunmark_times);
+    print("bare", bare, bare_times.size());
+    print("lunmark", lunmark, lunmark_times.size());
+    std::printf("lunmark/bare median ratio %.2f (goal <= 1.30)\n",
+                lunmark.median_us / bare.median_us);
+
+#ifdef LUNMARK_ADAPTER_SIM
+    const std::string sim_dir = make_temp_dir();
+    if (const auto pid = start_adapter_sim(sim_dir)) {
+        ::setenv("LUNMARK_ADAPTER_DIR", sim_dir.c_str(), 1);
+        if (ecom_connect("SEARCH") == LUNMARK_OK) {
+            std::vector<double> sim_times;
+            exec_batch(kBatch, 0x30, warmup);
+            exec_batch(iterations, 0x30, sim_times);
+            print("sim", summarise(sim_times), sim_times.size());
+            ecom_disconnect();
+        } else {
+            std::fprintf(stderr, "lunmark_roundtrip_bench: no adapter of adapter-sim answers\n");
+        }
+        ::kill(*pid, SIGTERM);
+        ::waitpid(*pid, nullptr, 0);
+    } else {
+        std::fprintf(stderr, "lunmark_roundtrip_bench: adapter-sim did not start\n");
+    }
+    std::error_code sim_ec;
+    std::filesystem::remove_all(sim_dir, sim_ec);
+#else
+    std::printf("sim      (adapter-sim not built)\n");
+#endif
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    return 0;
+}
