@@ -1,0 +1,252 @@
+// Start-up, the polling work and shutdown against a real adapter-sim process,
+// each test with its own adapter directory and registry file.
+#include <gtest/gtest.h>
+
+#ifdef ADAPTER_SIM_PATH
+
+#include <filesystem>
+
+#include <platform/Registry.h>
+
+#include "IMainWindow.h"
+#include "KestrowApp.h"
+#include "Poll.h"
+#include "ProfileMngr.h"
+#include "StationMngr.h"
+#include "support/ProfileFixtures.h"
+#include "support/SimProcess.h"
+
+namespace kestrow {
+namespace {
+
+// Networks close to the default neighbourhood; the scan is short so that a
+// test never waits long for it to end.
+constexpr const char *kScenario = R"(seed = 7
+[adapter sim0]
+reg_domain = 0x10
+scan_time = 20
+[network]
+ssid = "CoffeeCorner"
+bssid = 00:0F:66:21:A0:01
+channel = 1
+phy = g
+signal = -50
+drift = 0
+[network]
+ssid = "Campus"
+bssid = 00:13:10:55:01:06
+channel = 6
+phy = g
+signal = -58
+drift = 0
+)";
+
+class RecordingWindow : public IMainWindow {
+public:
+    void UpdatePages(bool full) override { (full ? fullUpdates : updates)++; }
+    bool IsSiteListVisible() const override { return false; }
+    void RefreshSiteList() override {}
+    void SetTrayTip(const std::string &text) override
+    {
+        std::lock_guard<std::mutex> lock(m);
+        tip = text;
+    }
+    int updates = 0;
+    int fullUpdates = 0;
+    std::mutex m;
+    std::string tip;
+};
+
+class LifecycleTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        sim_ = std::make_unique<test::SimProcess>(ADAPTER_SIM_PATH, kScenario);
+        ASSERT_TRUE(sim_->ok());
+        ASSERT_EQ(platform::Registry::set_current_user_path(sim_->dir() + "/registry.sqlite3"), 0u);
+        ResetTheApp();
+        // The polling thread runs, but its first tick would come after an
+        // hour: the tests run the ticks themselves.
+        theApp().SetPollTiming(std::chrono::hours(1), std::chrono::milliseconds(1000));
+    }
+    void TearDown() override
+    {
+        theApp().SetMainWindow(nullptr);
+        ResetTheApp();
+        (void)platform::Registry::set_current_user_path(platform::Registry::default_path());
+        sim_.reset();
+    }
+
+    static void StoreProfile(int index, const std::string &name, const std::string &ssid, int priority)
+    {
+        CProfile p("Profile " + std::to_string(index), false);
+        p.ProfName = name;
+        p.NetName = ssid;
+        p.NetMode = true;
+        p.PhyType = 2;
+        p.PhyChnl = 0;
+        p.AutoSelect = priority >= 0;
+        p.Priority = priority;
+        ASSERT_TRUE(p.Save(false));
+    }
+    // Runs main timer routines with full refreshes until the scan is over.
+    static void FinishScan()
+    {
+        for (int i = 0; i < 100000 && theApp().m_bScanActive; ++i) {
+            theApp().m_bFullRefresh = true;
+            theApp().OnMainTimer();
+        }
+        ASSERT_FALSE(theApp().m_bScanActive);
+    }
+    static void Tick(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            theApp().m_pPoll->OnTick();
+    }
+
+    std::unique_ptr<test::SimProcess> sim_;
+    RecordingWindow window_;
+};
+
+TEST_F(LifecycleTest, ConnectingAProfileIsReadBackAndRecognisedInTheScan)
+{
+    StoreProfile(0, "Coffee", "CoffeeCorner", -1);
+    ASSERT_TRUE(theApp().WriteProfileInt("", kNumOfProfiles, 1));
+    ASSERT_TRUE(theApp().Startup());
+    EXPECT_TRUE(theApp().m_bConnected);
+    theApp().SetMainWindow(&window_);
+    FinishScan();
+    CStationMngr &stations = *theApp().m_pStationMngr;
+    ASSERT_NE(stations.Lookup("CoffeeCorner;1"), nullptr);
+
+    CProfile *profile = theApp().m_pProfileMngr->Get("Coffee");
+    ASSERT_NE(profile, nullptr);
+    {
+        ASSERT_TRUE(theApp().EnterSection(SECTION_MAIN));
+        CStation record(*profile, nullptr, 0);
+        ASSERT_TRUE(record.Apply(CStation::Connect));
+        theApp().m_nReadBackCountdown = CPoll::kReadBackTicks;
+        stations.SetConnected(&record);
+        theApp().LeaveSection(SECTION_MAIN);
+    }
+    std::string stats;
+    ASSERT_TRUE(sim_->Ctl("stats", &stats));
+    EXPECT_NE(stats.find("connected yes"), std::string::npos) << stats;
+
+    Tick(2);
+    EXPECT_EQ(theApp().m_nReadBackCountdown, 0);
+    Tick(1);  // reads the connection back into the connected station
+    EXPECT_EQ(theApp().m_nReadBackCountdown, -1);
+    const CStation *connected = stations.GetConnectedStation();
+    ASSERT_NE(connected, nullptr);
+    EXPECT_EQ(connected->NetName, "CoffeeCorner");
+    EXPECT_EQ(connected->PhyChnl, 1);
+    EXPECT_EQ(connected->MacAddress, "--");
+    ASSERT_TRUE(theApp().m_bFullRefresh);
+
+    theApp().OnMainTimer();  // the full refresh rebuilds the list
+    connected = stations.GetConnectedStation();
+    ASSERT_NE(connected, nullptr);
+    EXPECT_EQ(connected->MacAddress, "00-0F-66-21-A0-01");
+    EXPECT_GE(window_.fullUpdates, 1);
+    theApp().Shutdown();
+}
+
+TEST_F(LifecycleTest, AutoSelectionConnectsTheFirstReachableAndDropLinkIsHandledOnce)
+{
+    StoreProfile(0, "Away", "Nowhere", 0);
+    StoreProfile(1, "Coffee", "CoffeeCorner", 1);
+    ASSERT_TRUE(theApp().WriteProfileInt("", kNumOfProfiles, 2));
+    ASSERT_TRUE(theApp().Startup());
+    theApp().SetMainWindow(&window_);
+    FinishScan();
+    CProfileMngr &profiles = *theApp().m_pProfileMngr;
+    CStationMngr &stations = *theApp().m_pStationMngr;
+
+    // Tick 0 tries "Away" (not on the air), the next auto-selection tick
+    // after its read-back tries "Coffee".
+    for (int i = 0; i < 12 && profiles.GetCurrent() != profiles.Get("Coffee"); ++i)
+        Tick(1);
+    ASSERT_EQ(profiles.GetCurrent(), profiles.Get("Coffee"));
+    std::string stats;
+    ASSERT_TRUE(sim_->Ctl("stats", &stats));
+    EXPECT_NE(stats.find("connected yes"), std::string::npos) << stats;
+    Tick(6);  // read-back, then an auto-selection tick finds the connection
+    {
+        std::lock_guard<std::mutex> lock(window_.m);
+        EXPECT_EQ(window_.tip, "Configuration Utility\nConnected to:\nCoffeeCorner");
+    }
+
+    theApp().m_bFullRefresh = true;
+    theApp().OnMainTimer();
+    ASSERT_TRUE(stations.WasConnected);
+    ASSERT_NE(stations.GetConnectedStation(), nullptr);
+
+    ASSERT_TRUE(sim_->Ctl("drop-link"));
+    theApp().m_pPoll->SetInterval(20);
+    theApp().m_bFullRefresh = true;
+    theApp().OnMainTimer();
+    EXPECT_EQ(stations.GetConnectedStation(), nullptr);
+    EXPECT_TRUE(stations.ConnectedKey.empty());
+    EXPECT_EQ(profiles.GetCurrent(), nullptr);
+    EXPECT_EQ(theApp().m_pPoll->GetInterval(), CPoll::kShortInterval);
+
+    theApp().m_pPoll->SetInterval(20);
+    theApp().m_bFullRefresh = true;
+    theApp().OnMainTimer();
+    EXPECT_EQ(theApp().m_pPoll->GetInterval(), 20);  // handled once only
+    theApp().Shutdown();
+}
+
+TEST_F(LifecycleTest, ShutdownSavesEveryProfileForTheNextStart)
+{
+    ASSERT_TRUE(theApp().Startup());
+    ASSERT_NE(theApp().m_pPoll, nullptr);
+    CProfileMngr &profiles = *theApp().m_pProfileMngr;
+    for (const char *ssid : {"one", "two", "three"}) {
+        const std::string name = profiles.AddNew(nullptr);
+        profiles.Get(name)->NetName = ssid;
+    }
+    theApp().m_pStationMngr->ConnectedKey = "two;3";
+    theApp().Shutdown();
+    EXPECT_EQ(theApp().m_pPoll, nullptr);
+    EXPECT_FALSE(theApp().m_bConnected);
+
+    ResetTheApp();
+    theApp().SetPollTiming(std::chrono::hours(1), std::chrono::milliseconds(1000));
+    ASSERT_TRUE(theApp().Startup());
+    CProfileMngr &again = *theApp().m_pProfileMngr;
+    ASSERT_EQ(again.GetCount(), 3u);
+    EXPECT_EQ(again.Get("Profile 1")->NetName, "two");
+    EXPECT_EQ(theApp().GetProfileString("", "ConnectedStation", ""), "two;3");
+    theApp().Shutdown();
+}
+
+TEST_F(LifecycleTest, TheThreadRunsTicksBetweenStartupAndShutdown)
+{
+    std::mutex m;
+    std::condition_variable cv;
+    int wakes = 0;
+    theApp().SetWakeCallback([&] {
+        std::lock_guard<std::mutex> lock(m);
+        ++wakes;
+        cv.notify_all();
+    });
+    theApp().SetPollTiming(std::chrono::milliseconds(0), std::chrono::milliseconds(1));
+    ASSERT_TRUE(theApp().Startup());
+    theApp().SetMainWindow(&window_);
+    {
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [&] { return wakes >= 5; });
+    }
+    for (int i = 0; i < 20; ++i)
+        theApp().PumpRefresh();  // the user-interface side, as the ticks go on
+    theApp().Shutdown();  // waits for a tick in progress
+    theApp().SetWakeCallback({});
+    EXPECT_GE(window_.updates + window_.fullUpdates, 1);
+}
+
+} // namespace
+} // namespace kestrow
+
+#endif  // ADAPTER_SIM_PATH
