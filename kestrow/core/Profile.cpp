@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <string_view>
+#include <vector>
 
 #include <platform/Registry.h>
 #include <platform/Win32Error.h>
@@ -73,56 +76,123 @@ CProfile::CProfile(const CProfile &other)
 
 CProfile::~CProfile() = default;
 
+namespace {
+
+// The values of one section, by name folded to lower case (value names
+// compare case-insensitively, as on Windows).  Empty when the section does
+// not exist or the registry cannot be read: every field then takes its
+// default, as the profile functions give it.
+using SectionValues = std::map<std::string, platform::RegValue>;
+
+std::string Folded(std::string_view name)
+{
+    std::string folded(name);
+    for (char &c : folded) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return folded;
+}
+
+SectionValues ReadSection(const std::string &section)
+{
+    SectionValues values;
+    platform::Registry *registry = platform::Registry::current_user();
+    if (registry == nullptr)
+        return values;
+    std::vector<platform::RegValue> list;
+    if (registry->enum_values(CKestrowApp::SectionKeyPath(section), &list) != platform::kErrorSuccess)
+        return values;
+    for (platform::RegValue &v : list) {
+        std::string key = Folded(v.name);
+        values.emplace(std::move(key), std::move(v));
+    }
+    return values;
+}
+
+// A REG_DWORD value, or the default when it is absent or of the other type.
+int IntValue(const SectionValues &values, std::string_view name, int def)
+{
+    const auto it = values.find(Folded(name));
+    if (it == values.end() || it->second.type != platform::RegType::Dword)
+        return def;
+    return static_cast<int>(it->second.dword);
+}
+
+std::string StringValue(const SectionValues &values, std::string_view name)
+{
+    const auto it = values.find(Folded(name));
+    if (it == values.end() || it->second.type != platform::RegType::String)
+        return std::string();
+    return it->second.text;
+}
+
+} // namespace
+
 void CProfile::Load()
 {
-    const CKestrowApp &app = theApp();
-    auto readInt = [&](const char *name, int def) { return app.GetProfileInt(Section, name, def); };
-    auto readBool = [&](const char *name) { return app.GetProfileInt(Section, name, 0) != 0; };
-    auto readString = [&](const char *name) { return app.GetProfileString(Section, name, ""); };
+    // One read of the whole section instead of one per value: the same
+    // results as the profile functions give value by value.
+    const SectionValues values = ReadSection(Section);
+    auto readInt = [&](std::string_view name, int def) { return IntValue(values, name, def); };
+    auto readBool = [&](std::string_view name) { return IntValue(values, name, 0) != 0; };
 
-    // Reads in one transaction: one snapshot of the record, and one lock of
-    // the database instead of one per value.
-    (void)InTransaction([&]() {
-        ProfName = readString("ProfName");
-        NetName = readString("NetName");
-        NetMode = readBool("NetMode");
-        PSType = readInt("PSType", 0);
-        PhyType = readInt("PhyType", 1);
-        PhyChnl = readInt("PhyChnl", 0);
-        SecType = readInt("SecType", 0);
-        ActiveSecKey = readInt("ActiveSecKey", -1);
-        for (int i = 0; i < kNumSecKeys; ++i) {
-            SecKey[static_cast<std::size_t>(i)] =
-                app.GetProfileString(Section, IndexedName("Sec Key", i), "");
-            SecKeyLen[static_cast<std::size_t>(i)] =
-                app.GetProfileInt(Section, IndexedName("Sec Key Len", i), 0);
-        }
-        AutoSelect = readBool("AutoSelect");
-        MaxFragment = readInt("MaxFragment", 0);
-        RTSThreshold = readInt("RTSThreshold", 0);
-        UseFragmentation = readBool("UseFragmentation");
-        UseRTS = readBool("UseRTS");
-        ShortPreamble = readBool("ShortPreamble");
-        MaxTxPower = readInt("MaxTxPower", 0);
-        MaxNetRate = readInt("MaxNetRate", 27000000);
-        WrLessMode = readInt("WrLessMode", 0);
-        Use802_1 = readBool("Use802_1");
-        Priority = readInt("Priority", 0);
-        return true;
-    });
+    ProfName = StringValue(values, "ProfName");
+    NetName = StringValue(values, "NetName");
+    NetMode = readBool("NetMode");
+    PSType = readInt("PSType", 0);
+    PhyType = readInt("PhyType", 1);
+    PhyChnl = readInt("PhyChnl", 0);
+    SecType = readInt("SecType", 0);
+    ActiveSecKey = readInt("ActiveSecKey", -1);
+    for (int i = 0; i < kNumSecKeys; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        SecKey[k] = StringValue(values, IndexedName("Sec Key", i));
+        SecKeyLen[k] = readInt(IndexedName("Sec Key Len", i), 0);
+    }
+    AutoSelect = readBool("AutoSelect");
+    MaxFragment = readInt("MaxFragment", 0);
+    RTSThreshold = readInt("RTSThreshold", 0);
+    UseFragmentation = readBool("UseFragmentation");
+    UseRTS = readBool("UseRTS");
+    ShortPreamble = readBool("ShortPreamble");
+    MaxTxPower = readInt("MaxTxPower", 0);
+    MaxNetRate = readInt("MaxNetRate", 27000000);
+    WrLessMode = readInt("WrLessMode", 0);
+    Use802_1 = readBool("Use802_1");
+    Priority = readInt("Priority", 0);
 }
 
 bool CProfile::Save(bool writeCount)
 {
     CKestrowApp &app = theApp();
     const bool ok = InTransaction([&]() {
+        // A value that already holds what would be written is left alone:
+        // the section ends the same, with far fewer writes when little
+        // changed (saving the whole store is frequent).
+        const SectionValues stored = ReadSection(Section);
         bool good = true;
-        auto writeInt = [&](const char *name, int value) {
+        auto writeInt = [&](const std::string &name, int value) {
+            const auto it = stored.find(Folded(name));
+            if (it != stored.end() && it->second.type == platform::RegType::Dword &&
+                it->second.dword == static_cast<std::uint32_t>(value))
+                return;
             good = app.WriteProfileInt(Section, name, value) && good;
         };
-        auto writeString = [&](const char *name, const std::string &value) {
+        auto writeString = [&](const std::string &name, const std::string &value) {
+            const auto it = stored.find(Folded(name));
+            if (it != stored.end() && it->second.type == platform::RegType::String &&
+                it->second.text == value)
+                return;
             good = app.WriteProfileString(Section, name, value) && good;
         };
+        // The key exists afterwards even when every value was already there.
+        if (stored.empty()) {
+            platform::Registry *registry = platform::Registry::current_user();
+            if (registry == nullptr ||
+                registry->create_key(CKestrowApp::SectionKeyPath(Section)) != platform::kErrorSuccess)
+                good = false;
+        }
         writeString("ProfName", ProfName);
         writeString("NetName", NetName);
         writeInt("NetMode", NetMode ? 1 : 0);
@@ -132,12 +202,9 @@ bool CProfile::Save(bool writeCount)
         writeInt("SecType", SecType);
         writeInt("ActiveSecKey", ActiveSecKey);
         for (int i = 0; i < kNumSecKeys; ++i) {
-            good = app.WriteProfileString(Section, IndexedName("Sec Key", i),
-                                          SecKey[static_cast<std::size_t>(i)]) &&
-                   good;
-            good = app.WriteProfileInt(Section, IndexedName("Sec Key Len", i),
-                                       SecKeyLen[static_cast<std::size_t>(i)]) &&
-                   good;
+            const auto k = static_cast<std::size_t>(i);
+            writeString(IndexedName("Sec Key", i), SecKey[k]);
+            writeInt(IndexedName("Sec Key Len", i), SecKeyLen[k]);
         }
         writeInt("AutoSelect", AutoSelect ? 1 : 0);
         writeInt("MaxFragment", MaxFragment);
@@ -151,7 +218,8 @@ bool CProfile::Save(bool writeCount)
         writeInt("Use802_1", Use802_1 ? 1 : 0);
         writeInt("Priority", Priority);
         if (writeCount && app.m_pProfileMngr != nullptr)
-            writeInt(kNumOfProfiles, static_cast<int>(app.m_pProfileMngr->GetCount()));
+            good = app.WriteProfileInt("", kNumOfProfiles, static_cast<int>(app.m_pProfileMngr->GetCount())) &&
+                   good;
         return good;
     });
     if (!ok)

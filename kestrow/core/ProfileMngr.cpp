@@ -65,35 +65,42 @@ void CProfileMngr::Load(bool import)
     // The scan also goes on (up to 100 absent keys) while fewer than n
     // profiles were found: otherwise a store of 100 or more profiles, or one
     // with more gaps than 100 - n, would load nothing or lose its last ones.
+    // One snapshot of the registry for the whole scan, and one transaction
+    // instead of one per key.
     bool memberSeen = false;
-    int absent = 0;
-    int found = 0;
-    for (int i = 0; absent < kScanLimit && (absent < kScanLimit - n || found < n); ++i) {
-        const std::string section = ProfileSection(prefix, i);
-        if (registry->open_key(CKestrowApp::SectionKeyPath(section)) != platform::kErrorSuccess) {
-            ++absent;
-            continue;
+    const auto scan = [&]() -> std::uint32_t {
+        int absent = 0;
+        int found = 0;
+        for (int i = 0; absent < kScanLimit && (absent < kScanLimit - n || found < n); ++i) {
+            const std::string section = ProfileSection(prefix, i);
+            if (registry->open_key(CKestrowApp::SectionKeyPath(section)) != platform::kErrorSuccess) {
+                ++absent;
+                continue;
+            }
+            ++found;
+            auto record = std::make_unique<CProfile>(section, true);
+            // A key whose name was cleared is one whose deletion did not finish.
+            if (record->ProfName.empty())
+                continue;
+            if (import) {
+                record->AutoSelect = false;
+                record->Priority = -1;
+                const std::string name = MakeUniqueName();
+                record->ProfName = name;
+                record->Section = name;
+            } else if (record->AutoSelect) {
+                if (record->Priority > m_nAutoCount)
+                    m_nAutoCount = record->Priority;
+                memberSeen = true;
+            } else {
+                record->Priority = -1;
+            }
+            Insert(std::move(record));
         }
-        ++found;
-        auto record = std::make_unique<CProfile>(section, true);
-        // A key whose name was cleared is one whose deletion did not finish.
-        if (record->ProfName.empty())
-            continue;
-        if (import) {
-            record->AutoSelect = false;
-            record->Priority = -1;
-            const std::string name = MakeUniqueName();
-            record->ProfName = name;
-            record->Section = name;
-        } else if (record->AutoSelect) {
-            if (record->Priority > m_nAutoCount)
-                m_nAutoCount = record->Priority;
-            memberSeen = true;
-        } else {
-            record->Priority = -1;
-        }
-        Insert(std::move(record));
-    }
+        return platform::kErrorSuccess;
+    };
+    if (registry->transact(scan) != platform::kErrorSuccess)
+        DebugWrite("\nThe profile scan did not complete");
     if (!import && memberSeen)
         ++m_nAutoCount;
 }
