@@ -497,7 +497,8 @@ void Adapter::write_scan_block(std::uint8_t *data, std::int64_t now) {
         put_u16(p + 50, caps);
         const std::string_view ssid = n.hidden ? std::string_view() : std::string_view(n.ssid);
         p[53] = static_cast<std::uint8_t>(ssid.size());
-        std::memcpy(p + 54, ssid.data(), ssid.size());
+        if (!ssid.empty())
+            std::memcpy(p + 54, ssid.data(), ssid.size());
         put_u32(p + 88, static_cast<std::uint32_t>(n.phy));
         p[96] = static_cast<std::uint8_t>(n.channel);
         p[99] = n.wep ? 1 : 0;
