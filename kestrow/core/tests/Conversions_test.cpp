@@ -8,8 +8,10 @@
 #include "CommVar.h"
 #include "Conversions.h"
 #include "KestrowApp.h"
+#include "MessageSink.h"
 #include "StringTable.h"
 #include "VarCodes.h"
+#include "support/Recorders.h"
 
 namespace kestrow {
 namespace {
@@ -309,11 +311,20 @@ TEST(Hex, DigitsAndValues)
     EXPECT_EQ(HexDigit(11), 'B');
 }
 
-TEST(StringTable, ById)
+TEST(StringTable, ByIdAndShownThroughTheMessageSink)
 {
     EXPECT_EQ(LoadString(IDS_NOT_CONNECTED), "Not Connected");
     EXPECT_EQ(LoadString(123), "Disabled");
     EXPECT_EQ(LoadString(121), "");
+
+    EXPECT_EQ(ShowMessage(IDS_DRIVER_ERROR, MB_OK), 0);  // no sink yet
+    test::RecordingMessageSink sink;
+    EXPECT_EQ(ShowMessage(IDS_DRIVER_ERROR, MB_OK | MB_ICONERROR), IDOK);
+    EXPECT_EQ(ShowMessage(121, MB_OK), 0);  // no such string: no box
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(sink.shown[0].first, "An error occured connecting to the driver. Try restarting the "
+                                   "application if error persists.");
+    EXPECT_EQ(sink.shown[0].second, MB_OK | MB_ICONERROR);
 }
 
 } // namespace
