@@ -1,19 +1,160 @@
-// CMainProfile: the Profiles page of the main window.  Its lists and
-// commands come with profile editing; until then the page is empty.
+// CMainProfile: the Profiles page of the main window (dialog 150).  Two
+// lists show the auto-selection profiles in priority order and the other
+// profiles; the row of the network the adapter is connected to carries the
+// connected mark.  The page connects, creates, edits, duplicates and deletes
+// profiles, moves them in and out of auto-selection, changes their priority,
+// and exports and imports them as registry hive files.
+//
+// Commands that read or change the profile store hold the application's
+// main lock, which the polling thread takes around its own use of the store;
+// when the lock is busy a command does nothing, as the program's other
+// commands do.
 #pragma once
 
+#include <QIcon>
+#include <QString>
 #include <QWidget>
 
+#include <functional>
+#include <string>
+
+#include "QtControlParent.h"
+
+class QMenu;
+class QPushButton;
+class QToolButton;
+class QTreeWidget;
+
 namespace kestrow {
+
+class CEditProfile;
+class CProfile;
 
 class CMainProfile : public QWidget {
     Q_OBJECT
 public:
-    explicit CMainProfile(QWidget *parent = nullptr);
+    enum : int {
+        IDD = 150,
+        IDC_CONNECT = 1075,
+        IDC_EDIT = 1076,
+        IDC_AUTO_LIST = 1077,
+        IDC_OTHER_LIST = 1078,
+        IDC_NEW = 1079,
+        IDC_DELETE = 1080,
+        IDC_DOWN = 1138,
+        IDC_UP = 1139,
+        IDC_CONNECTED_LEGEND = 1178,
+        IDR_PROFILE_MENU = 163,
+        ID_PROFILE_ADD = 32771,
+        ID_PROFILE_EDIT = 32772,
+        ID_PROFILE_DUPLICATE = 32773,
+        ID_PROFILE_DELETE = 32774,
+        ID_PROFILE_ADD_AUTO = 32775,
+        ID_PROFILE_CONNECT = 32776,
+        ID_PROFILE_REMOVE_AUTO = 32778,
+        ID_PROFILE_EXPORT = 32779,
+        ID_PROFILE_IMPORT = 32780,
+        ID_PROFILE_EXPORT_ALL = 32781,
+    };
+    // Column widths as fractions of a list's client width.
+    static constexpr double kColumnShares[3] = {0.3030928, 0.4546392, 0.2222680};
 
-    void OnSetActive() {}
-    // Refreshes the page's lists from the profile store.
-    void Refresh() {}
+    // What the page asks of a file dialog: `save` for an export.  An empty
+    // result means the dialog was cancelled.
+    using FileChooser = std::function<QString(bool save)>;
+    // Runs a modal edit sheet; returns QDialog::Accepted or Rejected.
+    using SheetRunner = std::function<int(CEditProfile &sheet)>;
+
+    explicit CMainProfile(QWidget *parent = nullptr);
+    ~CMainProfile() override;
+
+    // Start-up, once: lists, pictures and the first fill.
+    void OnInitDialog();
+    // Page activation: start-up when needed, then Refresh.
+    void OnSetActive();
+    // Fills both lists from the store.  When the main lock is busy (the main
+    // timer routine holds it while it refreshes the pages, or the polling
+    // thread is at work) the fill runs as soon as the lock is free.
+    void Refresh();
+
+    // Commands.  Those that need a profile use the selected row of the
+    // active list and do nothing without one.
+    void OnConnect();
+    void OnNew();
+    void OnEdit();
+    void OnDuplicate();
+    void OnDelete();
+    void OnToggleAutoSelect();
+    void OnPriorityUp();
+    void OnPriorityDown();
+    void OnExport();
+    void OnImport();
+    void OnExportAll();
+
+    // Context menu 163 for the selected row of the active list (null when
+    // the row names no profile); the caller owns it.
+    QMenu *CreateContextMenu();
+
+    // The list that received the focus last (IDC_AUTO_LIST or
+    // IDC_OTHER_LIST); selecting a row by program makes its list active.
+    QTreeWidget *ActiveList() const { return m_pActiveList; }
+    void SetActiveList(QTreeWidget *list);
+    QTreeWidget *AutoList() const { return m_pAutoList; }
+    QTreeWidget *OtherList() const { return m_pOtherList; }
+    // Selects the row of `name` in whichever list holds it and makes that
+    // list active; false when no row names it.
+    bool SelectProfile(const std::string &name);
+    // The profile name of the selected row of the active list; empty when
+    // none.
+    std::string SelectedName() const;
+    // Whether the row of `name` carries the connected mark.
+    bool IsMarkedConnected(const std::string &name) const;
+
+    // Test seams: the file dialog and the modal run of an edit sheet.
+    void SetFileChooser(FileChooser chooser) { m_FileChooser = std::move(chooser); }
+    void SetSheetRunner(SheetRunner runner) { m_SheetRunner = std::move(runner); }
+
+    // The name of a chosen file as used for the hive file: ".reg" appended
+    // when the name does not contain "reg".
+    static QString HiveFileName(const QString &chosen);
+
+    CQtControlParent &Controls() { return m_Controls; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    enum class Op { New, Edit, Duplicate, Toggle, Delete };
+
+    void FillLists();
+    void UpdateArrows();
+    void SizeColumns(QTreeWidget *list);
+    void ShowContextMenu(QTreeWidget *list, const QPoint &pos);
+    void RunOperation(Op op);
+    void MovePriority(int step);
+    void RegFileOp(int op);
+    // Takes the main lock; false (and the caller does nothing) when busy.
+    static bool EnterMain();
+    static void LeaveMain();
+    QString ChooseFile(bool save);
+    int RunSheet(CEditProfile &sheet);
+    std::string RowName(const QTreeWidget *list) const;
+
+    CQtControlParent m_Controls;
+    QTreeWidget *m_pOtherList = nullptr;
+    QTreeWidget *m_pAutoList = nullptr;
+    QIcon m_ConnectedIcon;
+    QTreeWidget *m_pActiveList = nullptr;
+    QIcon m_UpIcon;
+    QIcon m_DownIcon;
+    QToolButton *m_pUp = nullptr;
+    QToolButton *m_pDown = nullptr;
+    bool m_bInitialized = false;
+    int m_nSelRow = -1;  // selected row of the auto-selection list
+    bool m_bFillPending = false;
+    FileChooser m_FileChooser;
+    SheetRunner m_SheetRunner;
 };
 
 } // namespace kestrow

@@ -1,0 +1,89 @@
+#include "EditProfile.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "EditContext.h"
+#include "QtControlParent.h"
+#include "StringTable.h"
+
+namespace kestrow {
+
+bool CEditProfile::CaptionBeginsWith(const QString &caption, int id)
+{
+    const QString text = QStr(LoadString(id));
+    return !text.isEmpty() && caption.startsWith(text);
+}
+
+CEditProfile::CEditProfile(const QString &caption, QWidget *parent) : QDialog(parent)
+{
+    CEditContext::SetEditConnection(CaptionBeginsWith(caption, IDS_EDIT_CONNECTION));
+    setWindowTitle(caption);
+    setModal(true);
+    auto *layout = new QVBoxLayout(this);
+    m_pTabs = new QTabWidget;
+    if (!CaptionBeginsWith(caption, IDS_ENTER_SECURITY)) {
+        m_pGen = new CEditProfileGen;
+        m_pTabs->addTab(m_pGen, m_pGen->windowTitle());
+    }
+    m_pSec = new CEditProfileSec;
+    m_pTabs->addTab(m_pSec, m_pSec->windowTitle());
+    layout->addWidget(m_pTabs);
+
+    // OK, Cancel and Apply, in that order at the right; no Help.
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    auto *ok = CQtControlParent::Tag(new QPushButton(QStringLiteral("OK")), IDOK_BUTTON);
+    auto *cancel = CQtControlParent::Tag(new QPushButton(QStringLiteral("Cancel")), IDCANCEL_BUTTON);
+    m_pApply = CQtControlParent::Tag(new QPushButton(QStringLiteral("&Apply")), IDC_APPLY_NOW);
+    m_pApply->setEnabled(false);
+    ok->setDefault(true);
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    row->addWidget(m_pApply);
+    layout->addLayout(row);
+
+    connect(ok, &QPushButton::clicked, this, &CEditProfile::OnOK);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_pApply, &QPushButton::clicked, this, [this] { (void)OnApplyNow(); });
+
+    if (m_pGen != nullptr) {
+        m_pGen->OnInitDialog();
+        connect(m_pGen, &CEditProfileGen::Modified, this, [this] { m_pApply->setEnabled(true); });
+    }
+    m_pSec->OnInitDialog();
+    m_pTabs->setTabText(m_pTabs->indexOf(m_pSec), m_pSec->windowTitle());
+    connect(m_pSec, &CEditProfileSec::Modified, this, [this] { m_pApply->setEnabled(true); });
+    connect(m_pSec, &CEditProfileSec::CaptionChanged, this,
+            [this](const QString &text) { m_pTabs->setTabText(m_pTabs->indexOf(m_pSec), text); });
+}
+
+CEditProfile::~CEditProfile()
+{
+    CEditContext::SetEditConnection(false);
+}
+
+bool CEditProfile::OnApplyNow()
+{
+    if (m_pGen != nullptr && !m_pGen->OnApply()) {
+        m_pTabs->setCurrentWidget(m_pGen);
+        return false;
+    }
+    if (!m_pSec->OnApply()) {
+        m_pTabs->setCurrentWidget(m_pSec);
+        return false;
+    }
+    m_pApply->setEnabled(false);
+    return true;
+}
+
+void CEditProfile::OnOK()
+{
+    if (OnApplyNow()) {
+        accept();
+    }
+}
+
+} // namespace kestrow

@@ -1,0 +1,60 @@
+#include "EditProfileAdv.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "QtControlParent.h"
+
+namespace kestrow {
+
+CEditProfileAdv::CEditProfileAdv(const QString &caption, QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(caption);
+    setModal(true);
+    auto *layout = new QVBoxLayout(this);
+    m_pTabs = new QTabWidget;
+    m_pPage = new CEditProfileAdvGen;
+    m_pTabs->addTab(m_pPage, m_pPage->windowTitle());
+    layout->addWidget(m_pTabs);
+
+    // OK, Cancel and Apply, in that order at the right; no Help.
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    auto *ok = CQtControlParent::Tag(new QPushButton(QStringLiteral("OK")), IDOK_BUTTON);
+    auto *cancel = CQtControlParent::Tag(new QPushButton(QStringLiteral("Cancel")), IDCANCEL_BUTTON);
+    m_pApply = CQtControlParent::Tag(new QPushButton(QStringLiteral("&Apply")), IDC_APPLY_NOW);
+    m_pApply->setEnabled(false);
+    ok->setDefault(true);
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    row->addWidget(m_pApply);
+    layout->addLayout(row);
+
+    connect(ok, &QPushButton::clicked, this, &CEditProfileAdv::OnOK);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_pApply, &QPushButton::clicked, this, [this] { (void)OnApplyNow(); });
+    m_pPage->OnInitDialog();
+    connect(m_pPage, &CEditProfileAdvGen::Modified, this, [this] { m_pApply->setEnabled(true); });
+}
+
+CEditProfileAdv::~CEditProfileAdv() = default;
+
+bool CEditProfileAdv::OnApplyNow()
+{
+    if (!m_pPage->OnApply()) {
+        return false;
+    }
+    m_pApply->setEnabled(false);
+    return true;
+}
+
+void CEditProfileAdv::OnOK()
+{
+    if (OnApplyNow()) {
+        accept();
+    }
+}
+
+} // namespace kestrow
