@@ -14,6 +14,7 @@
 
 #include <string>
 
+#include "IMainWindow.h"
 #include "MainAbout.h"
 #include "MainGen.h"
 #include "MainProfile.h"
@@ -26,7 +27,7 @@ class QTabWidget;
 
 namespace kestrow {
 
-class CKestrowDlg : public QDialog {
+class CKestrowDlg : public QDialog, public IMainWindow {
     Q_OBJECT
 public:
     enum : int {
@@ -46,7 +47,7 @@ public:
 
     // Refreshes the active page (General or Statistics); when `full`, also
     // the Profiles page's lists and, when it is active, the About page.
-    void UpdatePages(bool full);
+    void UpdatePages(bool full) override;
 
     // Minimise to the notification area: hides this window and, when it is
     // visible, the Available Networks dialog.
@@ -56,10 +57,10 @@ public:
     void RestoreFromTray();
 
     // For the application object: the Available Networks list.
-    bool IsSiteListVisible() const;
-    void RefreshSiteList();
+    bool IsSiteListVisible() const override;
+    void RefreshSiteList() override;
     // Tooltip of the tray icon; may be called from any thread.
-    void SetTrayTip(const std::string &text);
+    void SetTrayTip(const std::string &text) override;
 
     // "&Preferences": the Preferences dialog, modal.
     void OnPreferences();

@@ -43,8 +43,10 @@ QString CSingleInstance::DefaultSocketPath(const QString &registryPath)
 
 bool CSingleInstance::Listen()
 {
+    // No socket options: with them Qt replaces an existing socket file
+    // instead of failing, and two copies would both serve.  The folder is
+    // private to the user instead.
     auto server = std::make_unique<QLocalServer>();
-    server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server->listen(m_strPath)) {
         return false;
     }

@@ -14,7 +14,7 @@ QString DefaultScenario(const QString &adapterKeys)
 {
     return QStringLiteral("seed = 7\n"
                           "[adapter sim0]\n"
-                          "scan_time = 0\n") +
+                          "scan_time = 1\n") +
            adapterKeys +
            QStringLiteral("\n[network]\n"
                           "ssid = KestrowNet\n"
@@ -86,16 +86,19 @@ void CSimAdapter::Stop()
     }
 }
 
-QString CSimAdapter::Control(const QString &command)
+bool CSimAdapter::Control(const QString &command, QString *reply)
 {
     QProcess ctl;
     QStringList args{QStringLiteral("ctl"), QStringLiteral("--dir"), AdapterDir(), QStringLiteral("sim0")};
     args += command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     ctl.start(QStringLiteral(KESTROW_TEST_ADAPTER_SIM), args);
-    if (!ctl.waitForFinished(10000) || ctl.exitCode() != 0) {
-        return {};
+    if (!ctl.waitForFinished(10000) || ctl.exitStatus() != QProcess::NormalExit || ctl.exitCode() != 0) {
+        return false;
     }
-    return QString::fromUtf8(ctl.readAllStandardOutput());
+    if (reply != nullptr) {
+        *reply = QString::fromUtf8(ctl.readAllStandardOutput());
+    }
+    return true;
 }
 
 } // namespace kestrow::test

@@ -32,8 +32,9 @@ public:
     bool Start(const QString &scenario);
     void Stop();
 
-    // "adapter-sim ctl sim0 COMMAND"; the reply, empty on failure.
-    QString Control(const QString &command);
+    // "adapter-sim ctl sim0 COMMAND"; true when it succeeded, with the reply
+    // in *reply when given.
+    bool Control(const QString &command, QString *reply = nullptr);
 
     QString RegistryPath() const { return m_Dir.filePath(QStringLiteral("registry.sqlite3")); }
     QString AdapterDir() const { return m_Dir.filePath(QStringLiteral("adapters")); }
