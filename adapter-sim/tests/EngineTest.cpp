@@ -17,74 +17,23 @@ using namespace sim_test;
 
 namespace {
 
-const char *const kScenario = R"(
-seed = 99
-[adapter t0]
-mac = 00:0E:2E:00:00:01
-reg_domain = 0x10
-driver_version = 5.6.7.8
-firmware = 0x11112222 0x33334444
-nvm = 0x0102 0x0304
-traffic = 100 200 500 1000
-reg7 = 0x0010 0xCAFE0001
-[network]
-ssid = Open
-bssid = 00:00:00:00:00:01
-channel = 1
-signal = -50
-drift = 0
-[network]
-ssid = Campus
-bssid = 00:00:00:00:01:01
-channel = 1
-signal = -74
-drift = 0
-[network]
-ssid = Campus
-bssid = 00:00:00:00:01:06
-channel = 6
-signal = -58
-drift = 0
-[network]
-ssid = Campus
-bssid = 00:00:00:00:01:0B
-channel = 11
-signal = -70
-drift = 0
-[network]
-ssid = Wep40
-bssid = 00:00:00:00:02:01
-channel = 9
-phy = b
-security = wep
-wep_key = 1 A1B2C3D4E5
-signal = -82
-drift = 0
-[network]
-ssid = "Secret"
-hidden = yes
-bssid = 00:00:00:00:03:01
-channel = 11
-signal = -60
-[network]
-ssid = A5
-bssid = 00:00:00:00:04:01
-channel = 36
-phy = a
-signal = -64
-[network]
-ssid = Party
-mode = adhoc
-bssid = 02:00:00:00:05:01
-channel = 3
-phy = b
-signal = -70
-[network]
-ssid = Euro
-bssid = 00:00:00:00:06:01
-channel = 13
-signal = -40
-)";
+// One [network] section: SSID, last BSSID byte pair, channel, signal, and
+// extra key lines.
+std::string net(const std::string &ssid, const std::string &bssid_tail, int channel, int signal,
+                const std::string &extra = "") {
+    return "[network]\nssid = " + ssid + "\nbssid = 00:00:00:00:" + bssid_tail + "\nchannel = " +
+           std::to_string(channel) + "\nsignal = " + std::to_string(signal) + "\ndrift = 0\n" + extra;
+}
+
+const std::string kScenario =
+    "seed = 99\n[adapter t0]\nmac = 00:0E:2E:00:00:01\nreg_domain = 0x10\n"
+    "driver_version = 5.6.7.8\nfirmware = 0x11112222 0x33334444\nnvm = 0x0102 0x0304\n"
+    "traffic = 100 200 500 1000\nreg7 = 0x0010 0xCAFE0001\n" +
+    net("Open", "00:01", 1, -50) + net("Campus", "01:01", 1, -74) + net("Campus", "01:06", 6, -58) +
+    net("Campus", "01:0B", 11, -70) +
+    net("Wep40", "02:01", 9, -82, "phy = b\nsecurity = wep\nwep_key = 1 A1B2C3D4E5\n") +
+    net("\"Secret\"", "03:01", 11, -60, "hidden = yes\n") + net("A5", "04:01", 36, -64, "phy = a\n") +
+    net("Party", "05:01", 3, -70, "mode = adhoc\nphy = b\n") + net("Euro", "06:01", 13, -40);
 
 // The test scenario with one more line in its adapter section.
 std::string with_adapter_key(const std::string &line) {
@@ -177,6 +126,10 @@ TEST_F(EngineTest, MalformedFramesAndMessagesFailWithoutBytes) {
     adapter->handle_message(make_request(0x0001010Cu, Bytes(6)), reply);
     EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusNotSupported);
     EXPECT_EQ(adapter->malformed(), 8u);
+    // A trace poll needs the whole 8192-byte block.
+    adapter->handle_message(make_request(w::kOidPrivateTrace, Bytes(8191)), reply);
+    EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusInvalidLength);
+    EXPECT_EQ(w::decode_reply(reply)->bytes_needed, 8192u);
 }
 
 TEST_F(EngineTest, RandomBytesNeverStopTheNextGoodRequest) {
@@ -221,7 +174,7 @@ TEST_F(EngineTest, IdentityBlockAndProbeRefusal) {
     EXPECT_EQ(v.u32(148), 0x0102u);
     EXPECT_EQ(v.u32(0), 0x0304u);
 
-    load(std::string(kScenario) + "\n[adapter t1]\nanswers_probe = no\n");
+    load(kScenario + "\n[adapter t1]\nanswers_probe = no\n");
     adapter = std::make_unique<Adapter>(m_sc.adapters.at(1), *air, clock, stats);
     const Answer p = exec(*adapter, cmd::kVersion);
     EXPECT_EQ(p.ndis, w::kStatusNotSupported);
@@ -293,7 +246,7 @@ TEST_F(EngineTest, UnknownHiddenForeignChannelAndAdHoc) {
     ASSERT_TRUE(connect_batch(*adapter, adhoc("Party", 10)));
     EXPECT_TRUE(is_connected(*adapter));
     EXPECT_EQ(exec(*adapter, cmd::kChannelRead).data()[8], 3);
-    EXPECT_EQ(bssid_of(exec(*adapter, cmd::kBssid)), Bytes({2, 0, 0, 0, 5, 1}));
+    EXPECT_EQ(bssid_of(exec(*adapter, cmd::kBssid)), Bytes({0, 0, 0, 0, 5, 1}));
     // ...one nobody runs is started on the channel asked for.
     ASSERT_TRUE(connect_batch(*adapter, adhoc("Solo", 4)));
     EXPECT_TRUE(is_connected(*adapter));

@@ -10,39 +10,12 @@
 #include <fstream>
 #include <random>
 
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 
 using namespace adapter_sim;
 using namespace sim_test;
 
 namespace {
-
-int connect_adapter(const std::string &path) {
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// Sends one message and returns the reply message (empty when the
-// connection failed).
-Bytes round_trip(int fd, const Bytes &msg) {
-    if (::send(fd, msg.data(), msg.size(), MSG_NOSIGNAL) < 0)
-        return {};
-    Bytes buf(w::kMaxMessage);
-    const ssize_t n = ::recv(fd, buf.data(), buf.size(), 0);
-    if (n <= 0)
-        return {};
-    buf.resize(static_cast<std::size_t>(n));
-    return buf;
-}
 
 std::string ctl(const std::string &dir, const std::string &command) {
     std::string reply, error;
@@ -135,8 +108,7 @@ TEST_F(ProcessTest, RefusesALiveNameAndReplacesAStaleOne) {
     ASSERT_TRUE(third.start({"--dir", adir, "--scenario", scenario}));
     const int fd = connect_adapter(adir + "/sim0");
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(decode_answer(round_trip(fd, make_request(w::kOidPrivateCommand, make_frame(cmd::kVersion)))).status,
-              2u);
+    EXPECT_EQ(probe_status(fd), 2u);
     ::close(fd);
 }
 
@@ -163,8 +135,7 @@ TEST_F(ProcessTest, VanishClosesConnectionsAndAppearReopens) {
     EXPECT_EQ(ctl(adir, "appear"), "ok\n");
     const int again = connect_adapter(adir + "/sim0");
     ASSERT_GE(again, 0);
-    EXPECT_EQ(decode_answer(round_trip(again, make_request(w::kOidPrivateCommand, make_frame(cmd::kVersion)))).status,
-              2u);
+    EXPECT_EQ(probe_status(again), 2u);
     ::close(again);
 
     EXPECT_EQ(ctl(adir, "remove-network Open"), "ok\n1\n");

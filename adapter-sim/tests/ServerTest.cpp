@@ -7,40 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <sys/un.h>
-
 #include <thread>
 
 using namespace adapter_sim;
 using namespace sim_test;
-
-namespace {
-
-int connect_to(const std::string &path) {
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-bool ask(int fd, const Bytes &msg, Bytes &reply) {
-    if (::send(fd, msg.data(), msg.size(), MSG_NOSIGNAL) < 0)
-        return false;
-    reply.resize(w::kMaxMessage);
-    const ssize_t n = ::recv(fd, reply.data(), reply.size(), 0);
-    if (n <= 0)
-        return false;
-    reply.resize(static_cast<std::size_t>(n));
-    return true;
-}
-
-} // namespace
 
 TEST(ServerTest, ServesConcurrentClientsAndSurvivesVanish) {
     TempDir dir;
@@ -61,12 +31,11 @@ TEST(ServerTest, ServesConcurrentClientsAndSurvivesVanish) {
     std::vector<std::thread> clients;
     for (int c = 0; c < kClients; ++c)
         clients.emplace_back([&] {
-            const int fd = connect_to(server.socket_path());
+            const int fd = connect_adapter(server.socket_path());
             if (fd < 0)
                 return;
-            Bytes reply;
             for (int i = 0; i < kRequests; ++i)
-                if (ask(fd, msg, reply) && decode_answer(reply).status == 2)
+                if (decode_answer(round_trip(fd, msg)).status == 2)
                     answered.fetch_add(1);
             ::close(fd);
         });
@@ -76,17 +45,16 @@ TEST(ServerTest, ServesConcurrentClientsAndSurvivesVanish) {
     EXPECT_EQ(adapter.requests(), static_cast<std::uint64_t>(kClients * kRequests));
 
     // Connections open during a vanish are closed; after appear a new one works.
-    const int held = connect_to(server.socket_path());
+    const int held = connect_adapter(server.socket_path());
     ASSERT_GE(held, 0);
-    Bytes reply;
-    ASSERT_TRUE(ask(held, msg, reply));
+    ASSERT_EQ(probe_status(held), 2u);
     EXPECT_EQ(server.control("vanish"), "ok\n");
-    EXPECT_FALSE(ask(held, msg, reply));
+    EXPECT_TRUE(round_trip(held, msg).empty());
     ::close(held);
     EXPECT_EQ(server.control("appear"), "ok\n");
-    const int fresh = connect_to(server.socket_path());
+    const int fresh = connect_adapter(server.socket_path());
     ASSERT_GE(fresh, 0);
-    EXPECT_TRUE(ask(fresh, msg, reply));
+    EXPECT_EQ(probe_status(fresh), 2u);
     ::close(fresh);
 
     EXPECT_EQ(server.control("quit"), "ok\n");

@@ -16,11 +16,14 @@
 #include <string>
 #include <vector>
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace sim_test {
 
 namespace w = lunmark_wire;
+inline constexpr std::uint32_t cmd_probe = adapter_sim::cmd::kVersion;
 using Bytes = std::vector<std::uint8_t>;
 
 inline Bytes make_frame(std::uint32_t code, const std::function<void(std::uint8_t *)> &fill = {}) {
@@ -132,6 +135,33 @@ inline bool connect_batch(adapter_sim::Adapter &ad, const Connect &c) {
 
 inline bool is_connected(adapter_sim::Adapter &ad) {
     return exec(ad, adapter_sim::cmd::kConnected).data()[0] != 0;
+}
+
+// Connects to an adapter socket; -1 when nobody listens there.
+inline int connect_adapter(const std::string &path) {
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Sends one message; the reply message, empty when the connection failed.
+inline Bytes round_trip(int fd, const Bytes &msg) {
+    if (::send(fd, msg.data(), msg.size(), MSG_NOSIGNAL) < 0)
+        return {};
+    Bytes buf(w::kMaxMessage);
+    const ssize_t n = ::recv(fd, buf.data(), buf.size(), 0);
+    buf.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return buf;
+}
+
+inline std::uint32_t probe_status(int fd) {
+    return decode_answer(round_trip(fd, make_request(w::kOidPrivateCommand, make_frame(cmd_probe)))).status;
 }
 
 // A private temporary directory, removed with its contents.

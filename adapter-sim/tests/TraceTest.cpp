@@ -140,21 +140,6 @@ TEST(TraceTest, BlockParsesIntoMessagesModemBlocksAndPadding) {
     EXPECT_TRUE(poll(ad).messages.empty());
 }
 
-TEST(TraceTest, ShortTraceBufferIsRefused) {
-    auto sc = parse_scenario("", "t.scn");
-    FakeClock clock;
-    SimStats stats;
-    RadioEnvironment air({}, 1);
-    Adapter ad(sc.scenario->adapters[0], air, clock, stats);
-    Bytes reply;
-    ad.handle_message(make_request(w::kOidPrivateTrace, Bytes(8191)), reply);
-    const auto r = w::decode_reply(reply);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, w::kStatusInvalidLength);
-    EXPECT_EQ(r->bytes_written, 0u);
-    EXPECT_EQ(r->bytes_needed, 8192u);
-}
-
 TEST(TraceTest, DataFilesNameEveryMessageAndModule) {
     const std::string ini = read_file(ADAPTER_SIM_SOURCE_DIR "/data/zentil_ReportMessages.ini");
     const std::string xml = read_file(ADAPTER_SIM_SOURCE_DIR "/data/ZarurUdo.xml");
