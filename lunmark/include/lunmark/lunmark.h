@@ -134,14 +134,16 @@ typedef void (*lunmark_modem_cb)(uint16_t block_id, uint32_t byte_count);
 #define LUNMARK_TRACE_MAX_BLOCK_WORDS 31870u
 
 /* Starts the trace poller: a timer thread inside the library ticks every
- * `period_ms` milliseconds, polls the driver and calls the registered
- * callbacks on that thread, with the library lock held.  Modem block words
- * are gathered into `output`, which must hold LUNMARK_TRACE_MAX_BLOCK_WORDS
- * words.  A second start replaces the first timer.  0. */
+ * `period_ms` milliseconds (at least 10), polls the driver and calls the
+ * registered callbacks on that thread, with the library lock held; they may
+ * call the exports again.  Modem block words are gathered into `output`,
+ * which must hold LUNMARK_TRACE_MAX_BLOCK_WORDS words.  A second start
+ * replaces the first timer.  An adapter already open stays in use; while
+ * none answers, the poller searches once a second.  0. */
 LUNMARK_API int ecom_trace_start(uint32_t *output, uint32_t period_ms);
 /* As ecom_trace_start, but never writes more than `capacity_words` words
  * into `output`: a longer block is cut and delivered with the byte count of
- * the words actually stored.  0. */
+ * the words actually stored (0 when output is NULL).  0. */
 LUNMARK_API int ecom_trace_start_ex(uint32_t *output, uint32_t capacity_words,
                                     uint32_t period_ms);
 /* Stops the ticks; returns only when no tick is running.  0. */
@@ -149,7 +151,8 @@ LUNMARK_API int ecom_trace_stop(void);
 
 /* Reloads the firmware message table from an INI file.  A bare file name is
  * looked up in the data directory ($LUNMARK_DATA_DIR, else the installed
- * share directory); a name containing a slash is used as given.  0. */
+ * share directory); a name containing a slash is used as given.  A missing
+ * file leaves the table empty.  0. */
 LUNMARK_API int ecom_trace_set_fw_string_resource_table(const char *ini_file);
 
 LUNMARK_API int ecom_trace_register_firmware_debug_cb(lunmark_fw_debug_cb cb);

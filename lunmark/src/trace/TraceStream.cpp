@@ -8,6 +8,8 @@ std::uint32_t TraceStream::take(std::uint32_t n)
 {
     if (n > 4)
         n = 4;
+    if (n == 0)
+        return 0;
     if (length_ == 0)
         return n == 4 ? kEmptyWord : (kEmptyWord >> (32 - 8 * n));
     std::uint32_t value = 0;
