@@ -21,6 +21,7 @@
 #include "KestrowApp.h"
 #include "MessageSink.h"
 #include "ProfileMngr.h"
+#include "Station.h"
 #include "StringTable.h"
 #include "VarCodes.h"
 
@@ -181,7 +182,10 @@ void CEditProfileGen::LoadControls(const CProfile &record)
         FillChannels(kPhyB);
         EnableChannelControls(true);
     }
-    SelectChannelIndex(record.PhyChnl);
+    // A station (the site survey's edit-station record) holds the channel
+    // number itself rather than a list index.
+    const bool station = dynamic_cast<const CStation *>(&record) != nullptr;
+    SelectChannelIndex(station ? CProfile::ChannelIndex(m_nListPhy, record.PhyChnl) : record.PhyChnl);
 }
 
 void CEditProfileGen::ApplyEditConnection()
@@ -390,7 +394,8 @@ bool CEditProfileGen::OnApply()
     record->PSType = m_pPsAuto->isChecked() ? 0 : m_pPsSlider->value();
     record->AutoSelect = m_pAutoSelect->isChecked();
     if (const int channel = SelectedChannel(); channel > 0) {
-        record->PhyChnl = CProfile::ChannelIndex(m_nListPhy, channel);
+        const bool station = dynamic_cast<const CStation *>(record) != nullptr;
+        record->PhyChnl = station ? channel : CProfile::ChannelIndex(m_nListPhy, channel);
     }
     if (const int phy = SelectedPhy(); phy >= 0) {
         record->PhyType = phy;

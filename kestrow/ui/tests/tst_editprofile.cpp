@@ -260,6 +260,20 @@ private slots:
         QCOMPARE(p.NetMode, false);
     }
 
+    void editStationShowsItsChannelNumber()
+    {
+        CProfile seen;
+        seen.NetName = "KestrowNet";
+        seen.PhyChnl = 10;  // index of channel 11
+        CStation station(seen, nullptr, -60);
+        Store().SetEditStation(&station);
+        CEditContext::SetProfileName(kEditStationName);
+        CEditProfile sheet(QStr(LoadString(IDS_EDIT_CONNECTION)));
+        Store().SetEditStation(nullptr);
+        QCOMPARE(station.PhyChnl, 11);
+        QCOMPARE(sheet.GenPage()->SelectedChannel(), 11);
+    }
+
     void securityKeysFollowTypeAndCompleteness()
     {
         CProfile &p = NewProfile();
