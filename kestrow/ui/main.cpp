@@ -7,6 +7,8 @@
 // running copy's window back and ends.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QString>
@@ -17,6 +19,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "KestrowApp.h"
 #include "KestrowDlg.h"
@@ -40,6 +44,9 @@ const char kUsage[] =
     "                      or ~/.config/kestrow/registry.sqlite3\n"
     "  --adapter-dir DIR   look for adapters in DIR instead of $LUNMARK_ADAPTER_DIR\n"
     "                      or the per-user runtime directory\n"
+    "  --exit-after-first-paint\n"
+    "                      (benchmarks) print the time from start to the first\n"
+    "                      painted main window and the peak memory, and exit\n"
     "  --help              show this help and exit\n"
     "  --version           show the version and exit\n"
     "\n"
@@ -50,6 +57,7 @@ struct Options {
     std::string registry;
     std::string adapterDir;
     bool help = false;
+    bool firstPaint = false;
     bool version = false;
     std::string error;
 };
@@ -77,6 +85,8 @@ Options ParseOptions(int &argc, char **argv)
         };
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             o.help = true;
+        } else if (std::strcmp(arg, "--exit-after-first-paint") == 0) {
+            o.firstPaint = true;
         } else if (std::strcmp(arg, "--version") == 0) {
             o.version = true;
         } else if (const char *v = value("--screenshots")) {
@@ -98,10 +108,39 @@ Options ParseOptions(int &argc, char **argv)
 
 std::atomic<bool> g_wakeQueued{false};
 
+// Ends the program after the first paint of the watched window, printing
+// "first-paint-ms N peak-rss-kb N" for the GUI benchmark.
+class CFirstPaintProbe : public QObject {
+public:
+    explicit CFirstPaintProbe(const QElapsedTimer &clock) : m_Clock(clock) {}
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !m_bSeen) {
+            m_bSeen = true;
+            const qint64 ms = m_Clock.elapsed();
+            QMetaObject::invokeMethod(this, [ms] {
+                rusage usage{};
+                getrusage(RUSAGE_SELF, &usage);
+                std::printf("first-paint-ms %lld peak-rss-kb %ld\n", static_cast<long long>(ms),
+                            usage.ru_maxrss);
+                std::fflush(stdout);
+                QApplication::quit();
+            }, Qt::QueuedConnection);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    const QElapsedTimer &m_Clock;
+    bool m_bSeen = false;
+};
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    QElapsedTimer clock;
+    clock.start();
     Options opt = ParseOptions(argc, argv);
     if (!opt.error.empty()) {
         std::fprintf(stderr, "kestrow: %s\nTry 'kestrow --help'.\n", opt.error.c_str());
@@ -194,6 +233,10 @@ int main(int argc, char **argv)
                 result = ok ? 0 : 1;
                 dlg.reject();
             });
+        }
+        CFirstPaintProbe probe(clock);
+        if (opt.firstPaint) {
+            dlg.installEventFilter(&probe);
         }
         if (result == 0) {
             dlg.show();
