@@ -1,0 +1,142 @@
+#include "CtlSession.h"
+
+#include <DeviceOps.h>
+#include <KestrowApp.h>
+#include <ProfileMngr.h>
+#include <StationMngr.h>
+#include <platform/Registry.h>
+#include <platform/SystemMessage.h>
+
+#include "CtlError.h"
+
+namespace kestrowctl {
+
+using kestrow::theApp;
+
+int CCapturedMessages::ShowMessageBox(const std::string &text, unsigned /*type*/)
+{
+    m_Texts.push_back(text);
+    return kestrow::IDOK;
+}
+
+std::string CCapturedMessages::Take()
+{
+    std::string all;
+    for (const std::string &text : m_Texts) {
+        if (!all.empty())
+            all += "; ";
+        all += text;
+    }
+    m_Texts.clear();
+    // System message texts end in a line break; the error is one line.
+    while (!all.empty() && (all.back() == '\n' || all.back() == '\r' || all.back() == ' '))
+        all.pop_back();
+    for (char &c : all) {
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    }
+    return all;
+}
+
+CCtlSession::CCtlSession(const CGlobalOptions &options) : m_Options(options)
+{
+    if (!m_Options.registry.empty()) {
+        const std::uint32_t rc = platform::Registry::set_current_user_path(m_Options.registry);
+        if (rc != 0)
+            throw Failure("cannot open the registry " + m_Options.registry + ": " +
+                          platform::system_message(rc));
+        m_strRegistry = m_Options.registry;
+    } else {
+        m_strRegistry = platform::Registry::default_path();
+        if (platform::Registry::current_user() == nullptr)
+            throw Failure("cannot open the registry " + m_strRegistry);
+    }
+    m_pPreviousSink = kestrow::SetMessageSink(&m_Messages);
+}
+
+CCtlSession::~CCtlSession()
+{
+    kestrow::CKestrowApp &app = theApp();
+    // The station list first (it reads the store's current profile), then
+    // the store, which saves every profile, then the adapter; the single-copy
+    // socket goes last, once everything is written.
+    delete app.m_pStationMngr;
+    app.m_pStationMngr = nullptr;
+    delete app.m_pProfileMngr;
+    app.m_pProfileMngr = nullptr;
+    app.DisconnectDriver();
+    (void)kestrow::SetMessageSink(m_pPreviousSink);
+    m_pGuard.reset();
+}
+
+void CCtlSession::ConnectAdapter()
+{
+    if (m_bAdapterOpen)
+        return;
+    kestrow::CKestrowApp &app = theApp();
+    if (!m_Options.adapter.empty()) {
+        // A name opens that adapter without the probe; a request that finds
+        // no such adapter fails, and nothing falls back to a search.
+        const bool opened = kestrow::CurrentDeviceOps().connect(m_Options.adapter.c_str()) == 0;
+        app.m_bConnected.store(opened);
+        if (!opened)
+            throw Failure("cannot open adapter '" + m_Options.adapter + "'");
+    } else if (!app.ConnectDriver()) {
+        throw Failure("no adapter found: no installed adapter answers");
+    }
+    m_bAdapterOpen = true;
+}
+
+bool CCtlSession::ConnectAdapterIfPresent()
+{
+    try {
+        ConnectAdapter();
+        return true;
+    } catch (const CCtlError &) {
+        return false;
+    }
+}
+
+kestrow::CStationMngr &CCtlSession::Stations()
+{
+    kestrow::CKestrowApp &app = theApp();
+    if (app.m_pStationMngr == nullptr) {
+        ConnectAdapter();
+        app.m_pStationMngr = new kestrow::CStationMngr();
+    }
+    return *app.m_pStationMngr;
+}
+
+void CCtlSession::ClaimForChange()
+{
+    if (!m_pGuard)
+        m_pGuard = std::make_unique<CInstanceGuard>(CInstanceGuard::SocketPath(m_strRegistry));
+    if (m_pGuard->Claim() == CInstanceGuard::Result::Running)
+        throw Failure("Kestrow is running: make this change in its window, or close it and try again "
+                      "(reading commands work while it runs)");
+}
+
+kestrow::CProfileMngr &CCtlSession::Store()
+{
+    kestrow::CKestrowApp &app = theApp();
+    if (app.m_pProfileMngr == nullptr) {
+        ClaimForChange();
+        app.m_pProfileMngr = new kestrow::CProfileMngr();
+    }
+    return *app.m_pProfileMngr;
+}
+
+void CCtlSession::SaveStore()
+{
+    if (!Store().SaveAll())
+        throw Failure("the profiles could not be saved to the registry " + m_strRegistry);
+}
+
+const CProfileSnapshot &CCtlSession::Snapshot()
+{
+    if (!m_pSnapshot)
+        m_pSnapshot = std::make_unique<CProfileSnapshot>();
+    return *m_pSnapshot;
+}
+
+} // namespace kestrowctl

@@ -1,0 +1,80 @@
+// CCtlSession: what one run of kestrowctl sets up of kestrow/core, and tears
+// down again in the right order: the registry, the adapter connection, the
+// station list, the profile store (only for commands that change profiles,
+// and only while no Kestrow runs) or a read-only snapshot of the profiles,
+// and the message sink that turns the core's message boxes into text.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <MessageSink.h>
+
+#include "CtlArgs.h"
+#include "InstanceGuard.h"
+#include "ProfileSnapshot.h"
+
+namespace kestrow {
+class CProfileMngr;
+class CStationMngr;
+} // namespace kestrow
+
+namespace kestrowctl {
+
+// Collects the texts of the message boxes the core shows.
+class CCapturedMessages : public kestrow::IMessageSink {
+public:
+    int ShowMessageBox(const std::string &text, unsigned type) override;
+    // The texts shown since the last call, joined by "; ".
+    std::string Take();
+
+private:
+    std::vector<std::string> m_Texts;
+};
+
+class CCtlSession {
+public:
+    // Opens the registry; throws a failure when it cannot be opened.
+    explicit CCtlSession(const CGlobalOptions &options);
+    ~CCtlSession();
+    CCtlSession(const CCtlSession &) = delete;
+    CCtlSession &operator=(const CCtlSession &) = delete;
+
+    const CGlobalOptions &Options() const { return m_Options; }
+    const std::string &RegistryPath() const { return m_strRegistry; }
+
+    // Opens the adapter (--adapter NAME, else the first that answers);
+    // throws a failure when there is none.
+    void ConnectAdapter();
+    // The same for commands that can do without the adapter: false when
+    // there is none.
+    bool ConnectAdapterIfPresent();
+    // The station list; created (which starts a scan) on first use.
+    kestrow::CStationMngr &Stations();
+    // The profile store for a changing command.  Refused with a failure
+    // while Kestrow runs on the same registry; loaded only after this
+    // process holds Kestrow's single-copy socket.
+    kestrow::CProfileMngr &Store();
+    // Writes every profile now; throws a failure when that did not work.
+    void SaveStore();
+    // Refuses a change of the preferences while Kestrow runs, and keeps
+    // Kestrow from starting until this process ends.
+    void ClaimForChange();
+    // The profiles as the registry holds them, for reading commands.
+    const CProfileSnapshot &Snapshot();
+
+    // The text of the message boxes shown since the last call.
+    std::string TakeMessages() { return m_Messages.Take(); }
+
+private:
+    CGlobalOptions m_Options;
+    std::string m_strRegistry;
+    CCapturedMessages m_Messages;
+    kestrow::IMessageSink *m_pPreviousSink = nullptr;
+    std::unique_ptr<CInstanceGuard> m_pGuard;
+    std::unique_ptr<CProfileSnapshot> m_pSnapshot;
+    bool m_bAdapterOpen = false;
+};
+
+} // namespace kestrowctl
