@@ -169,7 +169,7 @@ Edit ParseEdit(const CCtlArgs &args)
 void CheckName(const std::string &name)
 {
     if (name.empty() || CodePoints(name) > kMaxProfileName)
-        throw Failure(LoadString(IDS_INVALID_PROFILE_NAME));
+        throw UsageError(LoadString(IDS_INVALID_PROFILE_NAME));
     // The store resolves these two names to records of its own, so a
     // profile so named could never be found again.
     if (name == kConnectedStationName || name == kEditStationName)
@@ -185,7 +185,7 @@ void ApplyEdit(const Edit &e, CProfile &target, const std::string &name, bool fr
     if (e.ssid)
         target.NetName = *e.ssid;
     if (target.NetName.empty() || target.NetName.size() > kMaxSsid)
-        throw Failure(LoadString(IDS_INVALID_SSID));
+        throw UsageError(LoadString(IDS_INVALID_SSID));
     if (e.infrastructure)
         target.NetMode = *e.infrastructure;
     if (e.phy)
@@ -236,7 +236,7 @@ void ApplyEdit(const Edit &e, CProfile &target, const std::string &name, bool fr
         }
     }
     if (target.SecType == 1 && !target.Use802_1 && !complete(target.ActiveSecKey))
-        throw Failure(LoadString(IDS_NEED_SECURITY_KEY));
+        throw UsageError(LoadString(IDS_NEED_SECURITY_KEY));
     if (e.autoSelect)
         target.AutoSelect = *e.autoSelect;
 }

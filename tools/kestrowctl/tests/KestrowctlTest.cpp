@@ -1,0 +1,289 @@
+// kestrowctl against a real adapter-sim: status, scan in both views, connect
+// and join with their exit codes, and its behaviour beside a running Kestrow.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QString>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "CtlTestSupport.h"
+#include "JsonReader.h"
+
+using ctltest::CtlEnv;
+using ctltest::Json;
+using ctltest::ParseJson;
+using ctltest::RunResult;
+
+namespace {
+
+Json JsonOf(const RunResult &run)
+{
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return ParseJson(run.out);
+}
+
+std::size_t Count(const Json &stations, const std::string &ssid)
+{
+    std::size_t n = 0;
+    for (const Json &s : stations.array)
+        n += s["ssid"].string == ssid ? 1 : 0;
+    return n;
+}
+
+const Json *Find(const Json &list, const std::string &key, const std::string &value)
+{
+    for (const Json &item : list.array) {
+        if (item[key].string == value)
+            return &item;
+    }
+    return nullptr;
+}
+
+class KestrowctlTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(env.SimReady()); }
+    CtlEnv env;
+};
+
+TEST_F(KestrowctlTest, StatusDisconnectedThenConnected)
+{
+    const RunResult text = env.Ctl({"status"});
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_NE(text.out.find("Connected to (SSID):  Not Connected"), std::string::npos) << text.out;
+    EXPECT_EQ(text.out.find("Network Mode:"), std::string::npos);
+
+    Json s = JsonOf(env.Ctl({"status", "--json"}));
+    EXPECT_FALSE(s["connected"].boolean);
+    EXPECT_TRUE(s["ssid"].IsNull());
+    EXPECT_TRUE(s["link_quality"].IsNull());
+    EXPECT_EQ(s["adapter"]["mac_address"].string, "00-0E-2E-4C-19-7A");
+    EXPECT_EQ(s["adapter"]["regulatory_domain"].string, "FCC (US)");
+    EXPECT_EQ(s["adapter"]["driver_version"].string, "2.1.0.17");
+    EXPECT_EQ(s["adapter"]["firmware_version"].string, "0002 - 0001 / 0005 - 0013");
+
+    ASSERT_EQ(env.Ctl({"join", "CoffeeCorner"}).exitCode, 0);
+    s = JsonOf(env.Ctl({"status", "--json"}));
+    EXPECT_TRUE(s["connected"].boolean);
+    EXPECT_EQ(s["ssid"].string, "CoffeeCorner");
+    EXPECT_EQ(s["network_mode"].string, "Infrastructure");
+    EXPECT_EQ(s["channel"].Int(), 1);
+    EXPECT_EQ(s["channel_frequency"].string, "1 / 2.412 GHz - 802.11g");
+    EXPECT_EQ(s["security"].string, "Disabled");
+    EXPECT_EQ(s["active_profile"].string, "Profile 0");
+    EXPECT_EQ(s["max_network_rate"].string, "54 Mbps");
+    ASSERT_FALSE(s["signal_dbm"].IsNull());
+    EXPECT_EQ(s["link_quality"].string.back(), '%');
+    EXPECT_EQ(s["snr_db"].Int(), s["signal_dbm"].Int() + 95);
+    EXPECT_FALSE(s["received"].IsNull());
+
+    // The units preference changes the link-quality text.
+    ASSERT_EQ(env.Ctl({"prefs", "--units", "dbm"}).exitCode, 0);
+    s = JsonOf(env.Ctl({"status", "--json"}));
+    EXPECT_EQ(s["link_quality"].string, std::to_string(s["signal_dbm"].Int()) + "dBm");
+}
+
+TEST_F(KestrowctlTest, ScanInBothViews)
+{
+    Json ap = JsonOf(env.Ctl({"scan", "--json"}));
+    EXPECT_EQ(ap["view"].string, "ap");
+    const Json &all = ap["stations"];
+    EXPECT_EQ(Count(all, "Campus"), 3u);
+    EXPECT_EQ(Count(all, ""), 1u);  // the hidden network
+    EXPECT_EQ(Count(all, "EuroNet"), 0u);  // not allowed in the FCC domain
+    const Json *cafe = Find(all, "ssid", "Caf\xC3\xA9 M\xC3\xBCller");
+    ASSERT_NE(cafe, nullptr);
+    EXPECT_EQ((*cafe)["ssid_hex"].string, "436166C3A9204DC3BC6C6C6572");
+    const Json *party = Find(all, "ssid", "LanParty");
+    ASSERT_NE(party, nullptr);
+    EXPECT_EQ((*party)["mode"].string, "Ad-Hoc");
+    EXPECT_EQ((*party)["rate"].string, "11 Mbps");
+    for (std::size_t i = 1; i < all.size(); ++i)
+        EXPECT_GE(all[i - 1]["signal_dbm"].Int(), all[i]["signal_dbm"].Int());
+
+    Json net = JsonOf(env.Ctl({"scan", "--net", "--json"}));
+    EXPECT_EQ(net["view"].string, "network");
+    EXPECT_EQ(Count(net["stations"], "Campus"), 1u);
+    EXPECT_EQ((*Find(net["stations"], "ssid", "Campus"))["channel"].Int(), 6);  // the strongest
+
+    // Text: the view's columns, names printed as they are.
+    const RunResult apText = env.Ctl({"scan"});
+    ASSERT_EQ(apText.exitCode, 0) << apText.err;
+    EXPECT_NE(apText.out.find("Available AP's"), std::string::npos);
+    EXPECT_NE(apText.out.find("Channel  Rate     MAC"), std::string::npos) << apText.out;
+    EXPECT_NE(apText.out.find("Caf\xC3\xA9 M\xC3\xBCller"), std::string::npos);
+    const RunResult netText = env.Ctl({"scan", "--net"});
+    EXPECT_NE(netText.out.find("Available Networks"), std::string::npos);
+    EXPECT_EQ(netText.out.find("MAC"), std::string::npos) << netText.out;
+
+    // A saved network view in Kestrow does not reduce the access point view.
+    ASSERT_EQ(env.Ctl({"join", "Campus"}).exitCode, 0);
+    ap = JsonOf(env.Ctl({"scan", "--json"}));
+    EXPECT_EQ(Count(ap["stations"], "Campus"), 3u);
+    std::size_t connected = 0;
+    for (const Json &s : ap["stations"].array)
+        connected += s["connected"].boolean ? 1 : 0;
+    EXPECT_EQ(connected, 1u);
+}
+
+TEST_F(KestrowctlTest, ConnectAndJoinExitCodes)
+{
+    // A WEP network without a key is refused before anything happens.
+    RunResult run = env.Ctl({"join", "Dovrel-Home"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("uses WEP"), std::string::npos);
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line";
+
+    // A wrong key: no association, message 122, and no profile recorded.
+    run = env.Ctl({"join", "Dovrel-Home", "--key-index", "1", "--key", "0000000000", "--timeout", "2"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Could not connect to specified station."), std::string::npos) << run.err;
+    EXPECT_EQ(JsonOf(env.Ctl({"profiles", "--json"}))["profiles"].size(), 0u);
+
+    run = env.Ctl({"join", "Dovrel-Home", "--key-index", "1", "--key", "01-23-45-67-89-AB-CD-EF-01-23-45-67-89", "--json"});
+    Json joined = JsonOf(run);
+    EXPECT_TRUE(joined["associated"].boolean);
+    EXPECT_EQ(joined["profile"]["name"].string, "Profile 0");
+    EXPECT_EQ(joined["profile"]["priority"].Int(), 0);
+    EXPECT_EQ(joined["profile"]["active_key"].Int(), 1);
+
+    // Joining it again replaces the profile and keeps its place.
+    ASSERT_EQ(env.Ctl({"join", "CoffeeCorner"}).exitCode, 0);
+    joined = JsonOf(env.Ctl({"join", "Dovrel-Home", "--key-index", "1", "--key", "0123456789ABCDEF0123456789", "--json"}));
+    EXPECT_EQ(joined["profile"]["priority"].Int(), 0);
+    Json list = JsonOf(env.Ctl({"profiles", "--json"}));
+    ASSERT_EQ(list["profiles"].size(), 2u);
+    EXPECT_EQ(list["profiles"][0]["ssid"].string, "Dovrel-Home");
+    EXPECT_TRUE(list["profiles"][0]["connected"].boolean);
+    EXPECT_EQ(list["profiles"][1]["ssid"].string, "CoffeeCorner");
+
+    // connect: success, an unknown profile, and a network nobody runs.
+    run = env.Ctl({"connect", list["profiles"][1]["name"].string});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(JsonOf(env.Ctl({"status", "--json"}))["ssid"].string, "CoffeeCorner");
+    EXPECT_EQ(env.Ctl({"connect", "No Such"}).exitCode, 1);
+    ASSERT_EQ(env.Ctl({"profile", "add", "Ghost", "--ssid", "Nowhere"}).exitCode, 0);
+    run = env.Ctl({"connect", "Ghost", "--timeout", "1"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Could not connect to profile. Verify profile parameters."), std::string::npos);
+
+    // Without the adapter the batch itself fails.
+    ASSERT_TRUE(env.SimCtl({"vanish"}));
+    run = env.Ctl({"connect", "Ghost"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(run.err.empty());
+    EXPECT_EQ(env.Ctl({"reset-stats"}).exitCode, 1);
+    ASSERT_TRUE(env.SimCtl({"appear"}));
+    EXPECT_EQ(env.Ctl({"reset-stats"}).exitCode, 0);
+}
+
+// The socket path of Kestrow's single-copy guard for a registry file.
+std::string KestrowSocket(const CtlEnv &env)
+{
+    const QByteArray key =
+        QCryptographicHash::hash(QFileInfo(QString::fromStdString(env.Registry())).absoluteFilePath().toUtf8(),
+                                 QCryptographicHash::Sha256);
+    return env.RuntimeDir() + "/kestrow/instance-" + key.toHex().left(16).toStdString();
+}
+
+// A stand-in for a running Kestrow: something listens on its socket.
+class Listener {
+public:
+    explicit Listener(const std::string &path)
+    {
+        ::mkdir(path.substr(0, path.rfind('/')).c_str(), 0700);
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        std::snprintf(a.sun_path, sizeof a.sun_path, "%s", path.c_str());
+        ok_ = ::bind(fd_, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 && ::listen(fd_, 4) == 0;
+    }
+    ~Listener() { ::close(fd_); }
+    bool ok() const { return ok_; }
+
+private:
+    int fd_ = -1;
+    bool ok_ = false;
+};
+
+bool Answers(const std::string &path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::snprintf(a.sun_path, sizeof a.sun_path, "%s", path.c_str());
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+void ExpectRefusedBesideKestrow(const CtlEnv &env)
+{
+    RunResult run = env.Ctl({"profile", "add", "Late", "--ssid", "Late"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Kestrow is running"), std::string::npos) << run.err;
+    EXPECT_EQ(env.Ctl({"profile", "rm", "Keep"}).exitCode, 1);
+    EXPECT_EQ(env.Ctl({"prefs", "--interval", "30"}).exitCode, 1);
+    EXPECT_EQ(env.Ctl({"join", "CoffeeCorner"}).exitCode, 1);
+    // Reading works.
+    const Json list = JsonOf(env.Ctl({"profiles", "--json"}));
+    ASSERT_EQ(list["profiles"].size(), 1u);
+    EXPECT_EQ(list["profiles"][0]["name"].string, "Keep");
+    EXPECT_EQ(JsonOf(env.Ctl({"prefs", "--json"}))["interval_secs"].Int(), 20);
+    EXPECT_EQ(env.Ctl({"export", "Keep", env.Dir() + "/keep.reg"}).exitCode, 0);
+}
+
+TEST_F(KestrowctlTest, ChangesRefusedWhileKestrowRuns)
+{
+    ASSERT_EQ(env.Ctl({"profile", "add", "Keep", "--ssid", "CoffeeCorner"}).exitCode, 0);
+    const std::string path = KestrowSocket(env);
+    {
+        Listener kestrow(path);
+        ASSERT_TRUE(kestrow.ok());
+        ExpectRefusedBesideKestrow(env);
+    }
+    // The listener is gone and left its socket file behind: a stale file
+    // does not block changes, and the command leaves no file behind.
+    ASSERT_TRUE(ctltest::Exists(path));
+    EXPECT_EQ(env.Ctl({"profile", "add", "Late", "--ssid", "Late"}).exitCode, 0);
+    EXPECT_FALSE(ctltest::Exists(path));
+    EXPECT_EQ(JsonOf(env.Ctl({"profiles", "--json"}))["profiles"].size(), 2u);
+}
+
+TEST_F(KestrowctlTest, RealKestrowBlocksChanges)
+{
+    const char *override = std::getenv("KESTROW_GUI");
+    const std::string gui = override != nullptr ? override : KESTROW_GUI_PATH;
+    if (!ctltest::Exists(gui))
+        GTEST_SKIP() << "kestrow is not built (" << gui << ")";
+    ASSERT_EQ(env.Ctl({"profile", "add", "Keep", "--ssid", "CoffeeCorner"}).exitCode, 0);
+    const pid_t pid = env.Spawn(gui, {}, {"QT_QPA_PLATFORM=offscreen"});
+    ASSERT_GT(pid, 0);
+    // Bounded wait for its socket to answer (start-up, not timing).
+    const std::string path = KestrowSocket(env);
+    bool up = false;
+    for (int i = 0; i < 300 && !up; ++i) {
+        up = Answers(path);
+        if (!up)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(up) << "kestrow did not come up";
+    ExpectRefusedBesideKestrow(env);
+    ctltest::Stop(pid);
+    // Kestrow saved its store at exit; the profile is still there.
+    const Json list = JsonOf(env.Ctl({"profiles", "--json"}));
+    ASSERT_EQ(list["profiles"].size(), 1u);
+    EXPECT_EQ(list["profiles"][0]["name"].string, "Keep");
+}
+
+} // namespace
