@@ -173,7 +173,7 @@ void CheckName(const std::string &name)
     // The store resolves these two names to records of its own, so a
     // profile so named could never be found again.
     if (name == kConnectedStationName || name == kEditStationName)
-        throw Failure("'" + name + "' is a name the program reserves for itself");
+        throw UsageError("'" + name + "' is a name the program reserves for itself");
 }
 
 // Applies the options to `target` (a copy of the record being edited, or a

@@ -287,3 +287,29 @@ TEST_F(KestrowctlTest, RealKestrowBlocksChanges)
 }
 
 } // namespace
+
+namespace {
+
+// Network names are bytes: text output escapes what is not UTF-8 and the
+// control characters, JSON stays valid and ssid_hex keeps the bytes.
+TEST(KestrowctlBytesTest, NetworkNamesThatAreNotText)
+{
+    CtlEnv env(true,
+               "[adapter sim0]\n"
+               "[network]\nssid = \"Bad\\xff\\x07Name\"\nbssid = 00:11:22:33:44:55\nchannel = 6\n"
+               "[network]\nssid = \"back\\\\slash\\\"q\"\nbssid = 00:11:22:33:44:56\nchannel = 1\n");
+    ASSERT_TRUE(env.SimReady());
+    const RunResult text = env.Ctl({"scan"});
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_NE(text.out.find("Bad\\xFF\\x07Name"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("back\\\\slash\"q"), std::string::npos) << text.out;
+    EXPECT_EQ(text.out.find('\x07'), std::string::npos);
+
+    const Json scan = JsonOf(env.Ctl({"scan", "--json"}));
+    const Json *bad = Find(scan["stations"], "ssid_hex", "426164FF074E616D65");
+    ASSERT_NE(bad, nullptr);
+    EXPECT_EQ((*bad)["ssid"].string, "Bad\xEF\xBF\xBD\x07Name");
+    EXPECT_NE(Find(scan["stations"], "ssid", "back\\slash\"q"), nullptr);
+}
+
+} // namespace
