@@ -88,6 +88,12 @@ CKestrowDlg::CKestrowDlg(const QString &caption, QWidget *parent, int selectPage
 
 CKestrowDlg::~CKestrowDlg()
 {
+    // The pages are members and go before the sheet does; the sheet must not
+    // activate a page that is already gone.
+    disconnect(m_pSheet, nullptr, this, nullptr);
+    while (m_pSheet->count() > 0) {
+        m_pSheet->removeTab(m_pSheet->count() - 1);
+    }
     CKestrowApp &app = theApp();
     // Every later polling tick does nothing.
     if (app.EnterSection(SECTION_MAIN)) {
