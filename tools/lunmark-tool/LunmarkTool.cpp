@@ -305,8 +305,18 @@ int main(int argc, char **argv) {
     if (i >= argc)
         return usage_error("no command given");
     const std::string command = argv[i];
-    if (command == "trace")
-        return run_trace_command(argc - i, argv + i);
+    if (command == "trace") {
+        // The trace command parses its own options; hand it a global
+        // --adapter as if it had been given after the command.
+        std::vector<char *> trace_argv(argv + i, argv + argc);
+        std::string adapter_option = "--adapter";
+        if (adapter) {
+            trace_argv.insert(trace_argv.begin() + 1, adapter->data());
+            trace_argv.insert(trace_argv.begin() + 1, adapter_option.data());
+        }
+        trace_argv.push_back(nullptr);
+        return run_trace_command(int(trace_argv.size()) - 1, trace_argv.data());
+    }
     const std::vector<std::string> args(argv + i + 1, argv + argc);
 
     int rc;
