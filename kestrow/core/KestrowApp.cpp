@@ -161,6 +161,19 @@ int CKestrowApp::GetProfileInt(std::string_view section, std::string_view entry,
     return static_cast<int>(value);
 }
 
+bool CKestrowApp::InProfileTransaction(const std::function<bool()> &work)
+{
+    platform::Registry *registry = platform::Registry::current_user();
+    if (registry == nullptr)
+        return work();
+    bool ok = false;
+    const std::uint32_t error = registry->transact([&]() -> std::uint32_t {
+        ok = work();
+        return ok ? platform::kErrorSuccess : platform::kErrorCantWrite;
+    });
+    return ok && error == platform::kErrorSuccess;
+}
+
 bool CKestrowApp::WriteProfileInt(std::string_view section, std::string_view entry, int value)
 {
     platform::Registry *registry = platform::Registry::current_user();

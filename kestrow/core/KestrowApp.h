@@ -79,6 +79,10 @@ public:
     std::string GetProfileString(std::string_view section, std::string_view entry,
                                  std::string_view defaultValue) const;
     bool WriteProfileString(std::string_view section, std::string_view entry, std::string_view value);
+    // Runs `work` (a series of profile writes) in one registry transaction,
+    // so its values become durable together or not at all.  Without a
+    // registry the work still runs and its profile functions report failure.
+    bool InProfileTransaction(const std::function<bool()> &work);
 
     // "Software\Dovrel\Configuration Utility", the application key below
     // HKEY_CURRENT_USER, and the key of a section (the application key

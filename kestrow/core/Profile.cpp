@@ -23,22 +23,6 @@ std::string IndexedName(const char *base, int index)
     return std::string(base) + " " + std::to_string(index);
 }
 
-// Runs `work` in one registry transaction when the registry is open, so a
-// record's values become durable together (and quickly).  Without a
-// registry the work still runs: its profile functions then report failure.
-bool InTransaction(const std::function<bool()> &work)
-{
-    platform::Registry *registry = platform::Registry::current_user();
-    if (registry == nullptr)
-        return work();
-    bool ok = false;
-    const std::uint32_t error = registry->transact([&]() -> std::uint32_t {
-        ok = work();
-        return ok ? platform::kErrorSuccess : platform::kErrorCantWrite;
-    });
-    return ok && error == platform::kErrorSuccess;
-}
-
 } // namespace
 
 CProfile::CProfile() = default;
@@ -166,7 +150,7 @@ void CProfile::Load()
 bool CProfile::Save(bool writeCount)
 {
     CKestrowApp &app = theApp();
-    const bool ok = InTransaction([&]() {
+    const bool ok = app.InProfileTransaction([&]() {
         // A value that already holds what would be written is left alone:
         // the section ends the same, with far fewer writes when little
         // changed (saving the whole store is frequent).

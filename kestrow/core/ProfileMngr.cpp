@@ -114,15 +114,7 @@ bool CProfileMngr::SaveAll()
             ok = record->Save(false) && ok;
         return ok;
     };
-    platform::Registry *registry = platform::Registry::current_user();
-    if (registry == nullptr)
-        return work();
-    bool ok = false;
-    const std::uint32_t error = registry->transact([&]() -> std::uint32_t {
-        ok = work();
-        return ok ? platform::kErrorSuccess : platform::kErrorCantWrite;
-    });
-    return ok && error == platform::kErrorSuccess;
+    return app.InProfileTransaction(work);
 }
 
 bool CProfileMngr::SectionInUse(const std::string &section) const
