@@ -209,7 +209,8 @@ bool CKestrowDlg::IsSiteListVisible() const
 
 void CKestrowDlg::RefreshSiteList()
 {
-    m_ViewSite.Refresh();
+    // The main timer routine calls this with the main lock held.
+    m_ViewSite.RefreshHeld();
 }
 
 void CKestrowDlg::SetTrayTip(const std::string &text)

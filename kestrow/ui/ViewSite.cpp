@@ -1,23 +1,45 @@
 #include "ViewSite.h"
 
+#include <QAction>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStringDecoder>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <array>
+#include <map>
+#include <set>
 
+#include "Conversions.h"
+#include "EditContext.h"
+#include "EditProfile.h"
+#include "IMainWindow.h"
 #include "KestrowApp.h"
+#include "MessageSink.h"
+#include "Poll.h"
+#include "ProfileMngr.h"
+#include "Station.h"
+#include "StationMngr.h"
 #include "StringTable.h"
 
 namespace kestrow {
 
 namespace {
+
+constexpr const char *kViewPreference = "View AP or NET";
+constexpr int kKeyRole = Qt::UserRole;
+constexpr int kRefreshRetryMs = 20;
+constexpr int kSecurityColumn = 3;
+constexpr const char *kSortSeparator = " -- ";
 
 struct Column {
     const char *title;
@@ -33,33 +55,120 @@ constexpr std::array<Column, 7> kColumns{{
     {"Rate", 0.112949, 0},
     {"MAC", 0.338846, 0},
 }};
+constexpr int kNetViewColumns = 4;
 
 // Colours of the row icons by image index.
 const QColor kIconColours[5] = {
-    QColor(0x6c, 0xc4, 0xf5),  // connected: light blue
+    QColor(0x4f, 0xb3, 0xf0),  // connected: light blue
     QColor(0x2e, 0xb8, 0x4a),  // excellent: green
-    QColor(0xf2, 0x8c, 0x1c),  // fair: orange
-    QColor(0xf2, 0xd0, 0x1c),  // good: yellow
+    QColor(0xf0, 0x84, 0x14),  // fair: orange
+    QColor(0xf2, 0xcc, 0x14),  // good: yellow
     QColor(0xd9, 0x30, 0x25),  // poor: red
 };
+// Signal bars drawn on each level's icon (the connected icon has a tick).
+constexpr int kIconBars[5] = {0, 4, 2, 3, 1};
+
+// The icon's own picture at 16 x 16 on `background`.
+QPixmap DrawIcon(int index, const QColor &background)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(background);
+    if (index < 0 || index >= 5) {
+        return pixmap;
+    }
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QColor colour = kIconColours[index];
+    p.setPen(QPen(colour.darker(150), 1.0));
+    p.setBrush(colour);
+    p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
+    if (index == CViewSite::IMG_CONNECTED) {
+        p.setPen(QPen(Qt::white, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        QPainterPath tick;
+        tick.moveTo(4, 8.5);
+        tick.lineTo(7, 11.5);
+        tick.lineTo(12, 4.5);
+        p.drawPath(tick);
+        return pixmap;
+    }
+    // Four bars rising left to right; the level's bars are white, the rest
+    // faint.
+    for (int bar = 0; bar < 4; ++bar) {
+        const double height = 3.0 + 2.5 * bar;
+        const QRectF r(2.5 + 3.0 * bar, 13.0 - height, 2.0, height);
+        p.setPen(Qt::NoPen);
+        p.setBrush(bar < kIconBars[index] ? QColor(Qt::white) : QColor(255, 255, 255, 70));
+        p.drawRect(r);
+    }
+    return pixmap;
+}
+
+std::string SecurityText(int secType)
+{
+    switch (secType) {
+    case 0: return "None";
+    case 1: return "WEP";
+    case 2: return "TKIP";
+    default: return std::string();
+    }
+}
+
+QString Latin(const std::string &s)
+{
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QByteArray KeyBytes(const std::string &key)
+{
+    return QByteArray(key.data(), static_cast<qsizetype>(key.size()));
+}
+
+std::string ItemKey(const QTreeWidgetItem *item)
+{
+    if (item == nullptr) {
+        return std::string();
+    }
+    const QByteArray bytes = item->data(0, kKeyRole).toByteArray();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
 
 } // namespace
 
+const QColor CViewSite::kConnectedColour(133, 210, 252);
+
 QIcon CViewSite::RowIcon(int index)
 {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    if (index >= 0 && index < 5) {
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing, true);
-        p.setPen(QPen(kIconColours[index].darker(160), 1.0));
-        p.setBrush(kIconColours[index]);
-        p.drawEllipse(QRectF(2.5, 2.5, 11, 11));
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(255, 255, 255, 110));
-        p.drawEllipse(QRectF(5, 4.5, 4, 3));
+    return QIcon(DrawIcon(index, Qt::transparent));
+}
+
+QPixmap CViewSite::LegendPicture(int index, const QColor &background)
+{
+    return DrawIcon(index, background);
+}
+
+int CViewSite::IconForLevel(int linkQuality)
+{
+    if (linkQuality < -81) {
+        return IMG_POOR;
     }
-    return QIcon(pixmap);
+    if (linkQuality < -71) {
+        return IMG_FAIR;
+    }
+    if (linkQuality < -67) {
+        return IMG_GOOD;
+    }
+    return IMG_EXCELLENT;
+}
+
+QString CViewSite::NetNameText(const std::string &bytes)
+{
+    const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(view);
+    if (decoder.hasError()) {
+        text = QString::fromLatin1(view);
+    }
+    return text;
 }
 
 CViewSite::CViewSite(QWidget *parent) : QDialog(parent), m_Controls(this)
@@ -71,21 +180,34 @@ CViewSite::CViewSite(QWidget *parent) : QDialog(parent), m_Controls(this)
 
     m_pList = CQtControlParent::Tag(new QTreeWidget, IDC_LIST);
     m_pList->setRootIsDecorated(false);
+    m_pList->setItemsExpandable(false);
     m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setAllColumnsShowFocus(true);
+    m_pList->setUniformRowHeights(true);
+    m_pList->setIconSize(QSize(16, 16));
     m_pList->setMinimumSize(560, 220);
+    m_pList->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_pList->header()->setSectionsClickable(true);
+    m_pList->header()->setSectionsMovable(false);
+    m_pList->header()->setStretchLastSection(false);
+    m_pList->header()->setSortIndicatorShown(true);
     layout->addWidget(m_pList);
 
     // The legend of the row icons, left to right.
     auto *legend = new QHBoxLayout;
-    const std::array<std::pair<int, const char *>, 5> entries{
-        {{1, "Excellent"}, {3, "Good"}, {2, "Fair"}, {4, "Poor"}, {0, "Connected"}}};
+    const QColor grey = palette().color(QPalette::Window);
+    const std::array<std::pair<int, const char *>, 5> entries{{{IMG_EXCELLENT, "Excellent"},
+                                                               {IMG_GOOD, "Good"},
+                                                               {IMG_FAIR, "Fair"},
+                                                               {IMG_POOR, "Poor"},
+                                                               {IMG_CONNECTED, "Connected"}}};
     for (const auto &[image, text] : entries) {
         auto *picture = new QLabel;
-        picture->setPixmap(RowIcon(image).pixmap(16, 16));
+        picture->setPixmap(LegendPicture(image, grey));
         auto *label = new QLabel(QString::fromLatin1(text));
-        if (image == 0) {
+        label->setTextFormat(Qt::PlainText);
+        if (image == IMG_CONNECTED) {
             CQtControlParent::Tag(label, IDC_LEGEND_CONNECTED);
         }
         legend->addWidget(picture);
@@ -96,7 +218,7 @@ CViewSite::CViewSite(QWidget *parent) : QDialog(parent), m_Controls(this)
     layout->addLayout(legend);
 
     m_pProgress = CQtControlParent::Tag(new QProgressBar, IDC_PROGRESS);
-    m_pProgress->setRange(0, 6);
+    m_pProgress->setRange(0, kScanSeconds);
     m_pProgress->setTextVisible(false);
     m_pProgress->hide();
     layout->addWidget(m_pProgress);
@@ -115,50 +237,601 @@ CViewSite::CViewSite(QWidget *parent) : QDialog(parent), m_Controls(this)
         auto *button = CQtControlParent::Tag(new QPushButton(QString::fromLatin1(text)), id);
         button->setAutoDefault(false);
         buttons->addWidget(button);
-        if (id == IDC_VIEW) {
+        switch (id) {
+        case IDC_VIEW:
             m_pViewButton = button;
+            connect(button, &QPushButton::clicked, this, &CViewSite::OnToggleView);
+            break;
+        case IDC_CONNECT: m_pConnectButton = button; break;
+        case IDC_EDIT_CONN: m_pEditButton = button; break;
+        case IDC_CLOSE:
+            // "C&lose" is the dialog's cancel: it hides the dialog.
+            connect(button, &QPushButton::clicked, this, &QDialog::reject);
+            break;
+        default: break;
+        }
+        if (id == IDC_CONNECT || id == IDC_SAVE_PROFILE || id == IDC_EDIT_CONN || id == IDC_RESCAN) {
+            const int command = id;
+            connect(button, &QPushButton::clicked, this, [this, command] { OnCommand(command); });
         }
     }
     buttons->insertStretch(4, 1);
     layout->addLayout(buttons);
-    // "C&lose" is the dialog's cancel: it hides the dialog.
-    connect(qobject_cast<QPushButton *>(m_Controls.Control(IDC_CLOSE)), &QPushButton::clicked, this,
-            &QDialog::reject);
+
+    connect(m_pList, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem *current) { OnCurrentRowChanged(current); });
+    connect(m_pList, &QTreeWidget::itemDoubleClicked, this, [this] { OnConnect(); });
+    connect(m_pList, &QTreeWidget::customContextMenuRequested, this, &CViewSite::ShowContextMenu);
+    connect(m_pList->header(), &QHeaderView::sectionClicked, this, &CViewSite::OnColumnClick);
 
     OnInitDialog();
 }
 
+CViewSite::~CViewSite() = default;
+
 void CViewSite::OnInitDialog()
 {
-    m_bNetView = theApp().GetProfileInt("", "View AP or NET", 0) != 0;
-    SetView();
+    m_strSelectedKey.clear();
+    m_bNetView = theApp().GetProfileInt("", kViewPreference, 0) != 0;
+    m_bSortAscending = true;
+    m_nSortColumn = 0;
+    m_SortedKeys.clear();
+    SetView(true);
 }
 
-void CViewSite::SetView()
+void CViewSite::SetView(bool firstTime)
 {
+    (void)firstTime;  // the list is always in full-row mode with its icons
     setWindowTitle(m_bNetView ? QStringLiteral("Available Networks") : QStringLiteral("Available AP's"));
     m_pViewButton->setText(QStr(LoadString(m_bNetView ? IDS_AP_VIEW : IDS_NETWORK_VIEW)));
+    MakeColumns();
+    if (m_nSortColumn >= m_nColumns) {
+        m_nSortColumn = 0;
+        m_bSortAscending = true;
+    }
+
+    // Reduce or restore the station list for the view.
+    CKestrowApp &app = theApp();
+    CStationMngr *stations = app.m_pStationMngr;
+    if (stations == nullptr) {
+        RefreshHeld();
+        return;
+    }
+    if (app.EnterSection(SECTION_MAIN)) {
+        if (!stations->UpdateFromScan()) {
+            app.m_bScanActive.store(false);
+        }
+        RefreshHeld();
+        app.LeaveSection(SECTION_MAIN);
+        return;
+    }
+    // Busy: the next main timer routine rebuilds the list for the view.
+    app.m_bFullRefresh.store(true);
+    Refresh();
+}
+
+void CViewSite::MakeColumns()
+{
     QStringList titles;
     for (const Column &c : kColumns) {
         if (!m_bNetView || c.netWidth > 0) {
             titles << QString::fromLatin1(c.title);
         }
     }
+    m_bFilling = true;
     m_pList->clear();
-    m_pList->setColumnCount(static_cast<int>(titles.size()));
+    m_bFilling = false;
+    m_nColumns = static_cast<int>(titles.size());
+    m_pList->setColumnCount(m_nColumns);
     m_pList->setHeaderLabels(titles);
-    const int width = m_pList->viewport()->width() > 100 ? m_pList->viewport()->width()
-                                                          : m_pList->minimumWidth();
-    for (int i = 0; i < static_cast<int>(titles.size()); ++i) {
+    const int viewport = m_pList->viewport()->width();
+    const int width = isVisible() && viewport > 100 ? viewport : m_pList->minimumWidth();
+    for (int i = 0; i < m_nColumns; ++i) {
         const Column &c = kColumns[static_cast<std::size_t>(i)];
         m_pList->setColumnWidth(i, static_cast<int>((m_bNetView ? c.netWidth : c.apWidth) * width));
+    }
+}
+
+void CViewSite::OnToggleView()
+{
+    m_bNetView = !m_bNetView;
+    if (!theApp().WriteProfileInt("", kViewPreference, m_bNetView ? 1 : 0)) {
+        ShowMessageText("The view could not be stored in the registry.", MB_OK | MB_ICONWARNING);
+    }
+    SetView(false);
+}
+
+void CViewSite::OnColumnClick(int column)
+{
+    if (column < 0 || column >= m_nColumns) {
+        return;
+    }
+    if (column == m_nSortColumn) {
+        m_bSortAscending = !m_bSortAscending;
+    } else {
+        m_nSortColumn = column;
+        m_bSortAscending = true;
     }
     Refresh();
 }
 
 void CViewSite::Refresh()
 {
+    CKestrowApp &app = theApp();
+    // Without a station list or a main lock nothing is shared.
+    if (app.m_pStationMngr == nullptr || app.m_hMainMutex == nullptr) {
+        RefreshHeld();
+        return;
+    }
+    if (app.EnterSection(SECTION_MAIN)) {
+        RefreshHeld();
+        app.LeaveSection(SECTION_MAIN);
+        return;
+    }
+    if (!m_bRefreshPending) {
+        m_bRefreshPending = true;
+        QTimer::singleShot(kRefreshRetryMs, this, [this] {
+            m_bRefreshPending = false;
+            Refresh();
+        });
+    }
+}
+
+void CViewSite::RefreshHeld()
+{
     ++m_nRefreshes;
+    m_bFilling = true;
+    m_pList->clear();
+    BuildSortedKeys();
+    FillList();
+    m_pList->header()->setSortIndicator(m_nSortColumn,
+                                        m_bSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+
+    // Keep the row the user picked, by key; otherwise the first row.
+    int row = 0;
+    if (!m_strSelectedKey.empty()) {
+        for (int i = 0; i < m_pList->topLevelItemCount(); ++i) {
+            if (ItemKey(m_pList->topLevelItem(i)) == m_strSelectedKey) {
+                row = i;
+                break;
+            }
+        }
+    }
+    QTreeWidgetItem *item = m_pList->topLevelItem(row);
+    if (item != nullptr) {
+        m_pList->setCurrentItem(item);
+        item->setSelected(true);
+    }
+    m_bFilling = false;
+    UpdateButtons(item != nullptr ? FindRowStation(ItemKey(item)) : nullptr);
+
+    if (m_pProgress->isVisible()) {
+        const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(Now() - m_ScanStart).count();
+        if (elapsed < kScanSeconds) {
+            m_pProgress->setValue(static_cast<int>(std::max<long long>(0, elapsed)));
+        } else {
+            m_pProgress->hide();
+        }
+    }
+}
+
+std::string CViewSite::CellText(const CStation &station, int column) const
+{
+    std::string text;
+    switch (column) {
+    case 0: FormatSignal(station.LinkQuality, &text); break;
+    case 1: text = station.NetName; break;
+    case 2: text = station.NetMode ? "Infrastructure" : "Ad-Hoc"; break;
+    case 3: text = SecurityText(station.SecType); break;
+    case 4: text = std::to_string(station.PhyChnl); break;
+    case 5: text = station.PhyType == 1 ? "11 Mbps" : "54 Mbps"; break;
+    case 6: text = station.MacAddress; break;
+    default: break;
+    }
+    return text;
+}
+
+std::string CViewSite::RowKeyOf(const CStation &station) const
+{
+    return m_bNetView ? station.NetName : station.Key();
+}
+
+void CViewSite::BuildSortedKeys()
+{
+    m_SortedKeys.clear();
+    const CStationMngr *stations = theApp().m_pStationMngr;
+    if (stations == nullptr) {
+        return;
+    }
+    // Sort text -> row key.  std::string compares bytes as unsigned chars;
+    // the key after the cell text breaks ties, and equal texts are one.
+    std::map<std::string, std::string> entries;
+    std::set<std::string> names;
+    for (const auto &[key, station] : *stations) {
+        const std::string rowKey = RowKeyOf(*station);
+        // The network view has one row per name: that of the first station.
+        if (m_bNetView && !names.insert(rowKey).second) {
+            continue;
+        }
+        entries.emplace(CellText(*station, m_nSortColumn) + kSortSeparator + rowKey, rowKey);
+    }
+    m_SortedKeys.reserve(entries.size());
+    if (m_bSortAscending) {
+        for (const auto &entry : entries) {
+            m_SortedKeys.push_back(entry.second);
+        }
+    } else {
+        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+            m_SortedKeys.push_back(it->second);
+        }
+    }
+}
+
+CStation *CViewSite::FindRowStation(const std::string &rowKey) const
+{
+    const CStationMngr *stations = theApp().m_pStationMngr;
+    if (stations == nullptr) {
+        return nullptr;
+    }
+    if (!m_bNetView) {
+        return stations->Lookup(rowKey);
+    }
+    for (const auto &[key, station] : *stations) {
+        if (station->NetName == rowKey) {
+            return station.get();
+        }
+    }
+    return nullptr;
+}
+
+bool CViewSite::IsConnectedStation(const CStation &station) const
+{
+    const CStationMngr *stations = theApp().m_pStationMngr;
+    return stations != nullptr && !station.NetName.empty() && !stations->ConnectedKey.empty() &&
+           station.Key() == stations->ConnectedKey;
+}
+
+void CViewSite::FillList()
+{
+    m_strConnectedRowKey.clear();
+    const CStationMngr *stations = theApp().m_pStationMngr;
+    if (stations == nullptr) {
+        return;
+    }
+    for (const auto &[key, station] : *stations) {
+        if (IsConnectedStation(*station)) {
+            m_strConnectedRowKey = RowKeyOf(*station);
+        }
+    }
+    QList<QTreeWidgetItem *> items;
+    items.reserve(static_cast<qsizetype>(m_SortedKeys.size()));
+    for (const std::string &rowKey : m_SortedKeys) {
+        const CStation *station = FindRowStation(rowKey);
+        if (station == nullptr) {
+            continue;
+        }
+        auto *item = new QTreeWidgetItem;
+        item->setData(0, kKeyRole, KeyBytes(rowKey));
+        const bool connected = IsConnectedStation(*station);
+        item->setIcon(0, RowIcon(connected ? IMG_CONNECTED : IconForLevel(station->LinkQuality)));
+        for (int c = 0; c < m_nColumns; ++c) {
+            const std::string text = CellText(*station, c);
+            item->setText(c, c == 1 ? NetNameText(text) : Latin(text));
+        }
+        if (!m_strConnectedRowKey.empty() && rowKey == m_strConnectedRowKey) {
+            for (int c = 0; c < m_nColumns; ++c) {
+                item->setBackground(c, kConnectedColour);
+            }
+        }
+        items.push_back(item);
+    }
+    m_pList->addTopLevelItems(items);
+}
+
+std::string CViewSite::RowKey(int row) const
+{
+    return ItemKey(m_pList->topLevelItem(row));
+}
+
+bool CViewSite::SelectRow(const std::string &rowKey)
+{
+    for (int i = 0; i < m_pList->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = m_pList->topLevelItem(i);
+        if (ItemKey(item) == rowKey) {
+            m_pList->setCurrentItem(item);
+            item->setSelected(true);
+            // The same row again still counts as a click.
+            OnCurrentRowChanged(item);
+            return true;
+        }
+    }
+    return false;
+}
+
+CStation *CViewSite::SelectedStation() const
+{
+    QTreeWidgetItem *item = m_pList->currentItem();
+    return item != nullptr ? FindRowStation(ItemKey(item)) : nullptr;
+}
+
+void CViewSite::UpdateButtons(const CStation *station)
+{
+    const bool connected = station != nullptr && IsConnectedStation(*station);
+    m_pConnectButton->setEnabled(!connected);
+    m_pEditButton->setEnabled(connected);
+}
+
+void CViewSite::OnCurrentRowChanged(QTreeWidgetItem *item)
+{
+    if (m_bFilling || item == nullptr) {
+        return;
+    }
+    m_strSelectedKey = ItemKey(item);
+    // The station list is shared with the polling thread: look only when the
+    // lock is free; otherwise the buttons follow at the next refresh.
+    CKestrowApp &app = theApp();
+    if (app.m_hMainMutex != nullptr && !app.EnterSection(SECTION_MAIN)) {
+        return;
+    }
+    if (const CStation *station = FindRowStation(m_strSelectedKey)) {
+        UpdateButtons(station);
+    }
+    if (app.m_hMainMutex != nullptr) {
+        app.LeaveSection(SECTION_MAIN);
+    }
+}
+
+QMenu *CViewSite::CreateContextMenu()
+{
+    CKestrowApp &app = theApp();
+    const bool locked = app.m_hMainMutex != nullptr && app.EnterSection(SECTION_MAIN);
+    if (app.m_hMainMutex != nullptr && !locked) {
+        return nullptr;
+    }
+    const CStation *station = SelectedStation();
+    bool connected = false;
+    if (station != nullptr) {
+        UpdateButtons(station);
+        connected = IsConnectedStation(*station);
+    }
+    if (locked) {
+        app.LeaveSection(SECTION_MAIN);
+    }
+    if (station == nullptr) {
+        return nullptr;
+    }
+    auto *menu = new QMenu(this);
+    const std::array<std::pair<int, const char *>, 4> items{{{ID_SITE_CONNECT, "&Connect"},
+                                                              {ID_SITE_SAVE_PROFILE, "&Save as Profile"},
+                                                              {ID_SITE_EDIT_CONNECTION, "E&dit Connection"},
+                                                              {ID_SITE_RESCAN, "&Rescan"}}};
+    for (const auto &[id, text] : items) {
+        QAction *action = menu->addAction(QString::fromLatin1(text));
+        action->setProperty(kCtrlIdProperty, id);
+        if (id == ID_SITE_CONNECT) {
+            action->setEnabled(!connected);
+        } else if (id == ID_SITE_EDIT_CONNECTION) {
+            action->setEnabled(connected);
+        }
+        const int command = id;
+        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    }
+    return menu;
+}
+
+void CViewSite::ShowContextMenu(const QPoint &pos)
+{
+    std::unique_ptr<QMenu> menu(CreateContextMenu());
+    if (menu != nullptr) {
+        menu->exec(m_pList->viewport()->mapToGlobal(pos));
+    }
+}
+
+bool CViewSite::OnCommand(int id)
+{
+    switch (id) {
+    case IDC_CONNECT:
+    case ID_SITE_CONNECT: OnConnect(); return true;
+    case IDC_SAVE_PROFILE:
+    case ID_SITE_SAVE_PROFILE: OnSaveProfile(); return true;
+    case IDC_EDIT_CONN:
+    case ID_SITE_EDIT_CONNECTION: OnEditConnection(); return true;
+    case IDC_RESCAN:
+    case ID_SITE_RESCAN: OnRescan(); return true;
+    default: return false;
+    }
+}
+
+std::chrono::steady_clock::time_point CViewSite::Now() const
+{
+    return m_Clock ? m_Clock() : std::chrono::steady_clock::now();
+}
+
+void CViewSite::OnRescan()
+{
+    // A refused scan is not reported: the list simply stays as it is.
+    if (CStationMngr *stations = theApp().m_pStationMngr) {
+        (void)stations->StartScan();
+    }
+    m_ScanStart = Now();
+    m_pProgress->setRange(0, kScanSeconds);
+    m_pProgress->setValue(0);
+    m_pProgress->show();
+}
+
+int CViewSite::RunSheet(CEditProfile &sheet)
+{
+    return m_SheetRunner ? m_SheetRunner(sheet) : sheet.exec();
+}
+
+void CViewSite::UpdateMainWindow()
+{
+    if (IMainWindow *window = theApp().GetMainWindow()) {
+        window->UpdatePages(true);
+    }
+}
+
+void CViewSite::OnConnect()
+{
+    CKestrowApp &app = theApp();
+    if (!app.EnterSection(SECTION_MAIN)) {
+        return;
+    }
+    ConnectHeld();
+    app.LeaveSection(SECTION_MAIN);
+}
+
+void CViewSite::ConnectHeld()
+{
+    CKestrowApp &app = theApp();
+    CStationMngr *stations = app.m_pStationMngr;
+    CProfileMngr *store = app.m_pProfileMngr;
+    CStation *station = SelectedStation();
+    if (stations == nullptr || store == nullptr || station == nullptr || !m_pConnectButton->isEnabled()) {
+        return;
+    }
+    const std::string netName = station->NetName;
+    const QTreeWidgetItem *row = m_pList->currentItem();
+    const bool wep = row != nullptr && row->text(kSecurityColumn).startsWith(QLatin1String("WEP"));
+
+    if (wep && station->ActiveSecKey < 0) {
+        store->SetEditStation(station);
+        const int result = EditStationHeld(EDIT_SECURITY);
+        store->SetEditStation(nullptr);
+        if (result == SHEET_CANCEL) {
+            return;
+        }
+    }
+
+    // Every write being accepted does not mean the adapter joined (a wrong
+    // key, a network out of range): the connection state says whether it did.
+    const bool connected = station->Apply(CStation::Connect) && stations->IsConnected();
+    if (!connected) {
+        stations->SetConnected(nullptr);
+        store->SetCurrent(nullptr, true);
+        RefreshHeld();
+        ShowMessage(IDS_STATION_CONNECT_FAILED);
+        return;
+    }
+
+    app.m_nReadBackCountdown.store(CPoll::kReadBackTicks);
+    station->NetName = netName;
+    stations->SetConnected(station);
+    store->SetCurrent(nullptr, true);
+    if (app.m_pPoll != nullptr) {
+        app.m_pPoll->SetInterval(2);
+    }
+
+    // The network becomes an auto-selection profile.  One with the same name
+    // is replaced and its place in the order kept; one outside the order
+    // had no place, so the new one takes the next free slot.
+    int priority = -1;
+    if (const CProfile *old = store->FindByNetName(netName)) {
+        priority = old->AutoSelect ? old->Priority : -1;
+        const std::string oldName = old->ProfName;
+        try {
+            store->Remove(oldName, false, true);
+        } catch (const CProfileRegOpError &) {
+            ShowMessageText(kRegOpUnknownError, MB_OK | MB_ICONERROR);
+        }
+    }
+    if (CProfile *profile = store->Get(store->AddNew(station))) {
+        profile->AutoSelect = true;
+        profile->Priority = priority >= 0 ? priority : store->UpdatePriorities(-1);
+    }
+    if (!store->SaveAll()) {
+        ShowMessageText("The profiles could not be saved.", MB_OK | MB_ICONERROR);
+    }
+    app.m_bFullRefresh.store(true);
+    RefreshHeld();
+}
+
+void CViewSite::OnSaveProfile()
+{
+    CKestrowApp &app = theApp();
+    if (!app.EnterSection(SECTION_MAIN)) {
+        return;
+    }
+    const bool saved = SelectedStation() != nullptr && EditStationHeld(EDIT_SAVE_PROFILE) == SHEET_OK;
+    app.LeaveSection(SECTION_MAIN);
+    if (saved) {
+        UpdateMainWindow();
+    }
+}
+
+void CViewSite::OnEditConnection()
+{
+    CKestrowApp &app = theApp();
+    if (!app.EnterSection(SECTION_MAIN)) {
+        return;
+    }
+    // Only the connected station's security can be edited.
+    if (m_pEditButton->isEnabled()) {
+        const CStation *station = SelectedStation();
+        if (station != nullptr && IsConnectedStation(*station)) {
+            EditStationHeld(EDIT_CONNECTION);
+        }
+    }
+    app.LeaveSection(SECTION_MAIN);
+}
+
+int CViewSite::EditStationHeld(int mode)
+{
+    CKestrowApp &app = theApp();
+    CProfileMngr *store = app.m_pProfileMngr;
+    CStation *station = SelectedStation();
+    if (station == nullptr || store == nullptr) {
+        return SHEET_OK;
+    }
+    CEditContext::SetProfileName(kEditStationName);
+    QString caption;
+    switch (mode) {
+    case EDIT_SAVE_PROFILE:
+        caption = QStr(LoadString(IDS_SAVE_CONNECTION));
+        CEditContext::SetProfileName(store->AddNew(station));
+        break;
+    case EDIT_CONNECTION:
+        caption = QStr(LoadString(IDS_EDIT_CONNECTION));
+        store->SetEditStation(station);
+        break;
+    default:
+        caption = QStr(LoadString(IDS_ENTER_SECURITY));
+        break;
+    }
+
+    int result = SHEET_CANCEL;
+    {
+        CEditProfile sheet(caption, this);
+        m_pEditSheet = &sheet;
+        result = RunSheet(sheet) == QDialog::Accepted ? SHEET_OK : SHEET_CANCEL;
+        m_pEditSheet = nullptr;
+    }
+
+    if (mode == EDIT_SAVE_PROFILE) {
+        // The General page may have renamed the new record: follow the name.
+        const std::string name = CEditContext::GetProfileName();
+        if (result != SHEET_OK) {
+            try {
+                store->Remove(name, false, true);
+            } catch (const CProfileRegOpError &) {
+                ShowMessageText(kRegOpUnknownError, MB_OK | MB_ICONERROR);
+            }
+        } else if (CProfile *profile = store->Get(name)) {
+            if (profile->AutoSelect) {
+                profile->Priority = store->UpdatePriorities(-1);
+            }
+            if (!profile->Save(true)) {
+                ShowMessageText("The profile could not be saved.", MB_OK | MB_ICONERROR);
+            }
+        }
+    } else if (mode == EDIT_CONNECTION) {
+        store->SetEditStation(nullptr);
+        if (result == SHEET_OK && !station->Apply(CStation::SecurityOnly)) {
+            ShowMessage(IDS_DRIVER_ERROR);
+        }
+    }
+    RefreshHeld();
+    return result;
 }
 
 } // namespace kestrow
