@@ -9,9 +9,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <set>
+#include <type_traits>
 
 #include "PosixError.h"
 #include "platform/Win32Error.h"
@@ -242,7 +244,12 @@ struct Reader {
             if (!data)
                 return kErrorRegistryCorrupt;
             const std::string_view bytes(data.get(), len);
-            const int type = static_cast<int>(t);
+            // hivex stores the file's type number as it is, which may lie
+            // outside the enumeration: read it as the number it is.
+            std::underlying_type_t<hive_type> raw_type{};
+            static_assert(sizeof raw_type == sizeof t);
+            std::memcpy(&raw_type, &t, sizeof t);
+            const auto type = static_cast<std::int64_t>(raw_type);
             if (type == kRegSz || type == kRegExpandSz) {
                 rv.type = RegType::String;
                 rv.text = HiveFile::utf16le_to_utf8(bytes);

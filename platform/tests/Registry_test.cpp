@@ -310,6 +310,17 @@ TEST_F(RegistryTest, DamagedHivesAreRefusedWithNothingChanged)
     }
     EXPECT_EQ(reg_->restore_key(kApp + "\\Import", binary), kErrorInvalidData);
     EXPECT_EQ(dump(*reg_, ""), before);
+
+    // A type number past every known one (a damaged value cell) is refused
+    // the same way; it once reached an enumeration it does not fit.
+    std::string odd = read_file(binary);
+    const std::size_t vk = odd.find("vk\x04\x00");
+    ASSERT_NE(vk, std::string::npos);
+    ASSERT_EQ(odd.compare(vk + 20, 4, "Blob"), 0);
+    odd.replace(vk + 12, 4, std::string("\x04\x00\x31\x00", 4));
+    write_file(binary, odd);
+    EXPECT_EQ(reg_->restore_key(kApp + "\\Import", binary), kErrorInvalidData);
+    EXPECT_EQ(dump(*reg_, ""), before);
 }
 
 TEST_F(RegistryTest, ThreadsShareOneRegistry)
