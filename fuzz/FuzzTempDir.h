@@ -1,0 +1,50 @@
+// A private scratch folder for a harness, in memory (/dev/shm) when the
+// system has it, so that durable writes in the loop cost little.  Created on
+// first use; removed when the process exits normally.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace fuzz_support {
+
+class TempDir {
+public:
+    TempDir()
+    {
+        const char *base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : nullptr;
+        if (base == nullptr) {
+            const char *tmp = std::getenv("TMPDIR");
+            base = tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp";
+        }
+        std::string pattern = std::string(base) + "/kestrow-fuzz-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        path_ = pattern;
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+
+    const std::string &path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// The harness's folder, alive for the whole run.
+inline const TempDir &scratch()
+{
+    static TempDir dir;
+    return dir;
+}
+
+} // namespace fuzz_support
