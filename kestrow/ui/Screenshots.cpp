@@ -72,7 +72,14 @@ bool CScreenshots::TakeAll()
     CViewSite &site = m_Dlg.ViewSite();
     const bool wasVisible = site.isVisible();
     m_Dlg.OnViewSite();
-    ok = Save(site, QStringLiteral("available-networks.png")) && ok;
+    // Both views, named after their titles; each switch rebuilds the list
+    // from the latest scan, and the second leaves the chosen view in place.
+    for (int i = 0; i < 2; ++i) {
+        site.OnToggleView();
+        const QString name = site.IsNetView() ? QStringLiteral("available-networks.png")
+                                              : QStringLiteral("available-aps.png");
+        ok = Save(site, name) && ok;
+    }
     if (!wasVisible) {
         site.hide();
     }

@@ -186,7 +186,7 @@ CViewSite::CViewSite(QWidget *parent) : QDialog(parent), m_Controls(this)
     m_pList->setAllColumnsShowFocus(true);
     m_pList->setUniformRowHeights(true);
     m_pList->setIconSize(QSize(16, 16));
-    m_pList->setMinimumSize(560, 220);
+    m_pList->setMinimumSize(600, 270);
     m_pList->setContextMenuPolicy(Qt::CustomContextMenu);
     m_pList->header()->setSectionsClickable(true);
     m_pList->header()->setSectionsMovable(false);
