@@ -1,0 +1,86 @@
+// fault-lockhammer: several threads of one process send requests through
+// the device library for a given time, so that the fault test can run two
+// such processes at once against one simulator and check that the library
+// lock keeps every request apart, across threads and processes.
+//
+//   fault-lockhammer MILLISECONDS THREADS
+//
+// Prints "connected" once the adapter is open, then at the end
+// "done requests=N failed=M".  Exit code 0 when every request succeeded and
+// every thread sent at least one; 1 otherwise; 2 on bad arguments.
+#include <lunmark/lunmark.h>
+
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace {
+
+bool ParseNumber(std::string_view text, long *value, long low, long high)
+{
+    long v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || v < low || v > high)
+        return false;
+    *value = v;
+    return true;
+}
+
+// Read of the connection state: a small request every adapter answers.
+constexpr std::uint32_t kConnectedState = 0x590;
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    long milliseconds = 0;
+    long threads = 0;
+    if (argc != 3 || !ParseNumber(argv[1], &milliseconds, 1, 24L * 3600 * 1000) ||
+        !ParseNumber(argv[2], &threads, 1, 64)) {
+        std::fputs("usage: fault-lockhammer MILLISECONDS THREADS\n", stderr);
+        return 2;
+    }
+    if (ecom_connect("SEARCH") != LUNMARK_OK) {
+        std::fputs("fault-lockhammer: no adapter could be opened\n", stderr);
+        return 1;
+    }
+    std::printf("connected\n");
+    std::fflush(stdout);
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    std::atomic<std::uint64_t> requests{0};
+    std::atomic<std::uint64_t> failed{0};
+    std::atomic<int> idleThreads{0};
+    std::vector<std::thread> pool;
+    pool.reserve(static_cast<std::size_t>(threads));
+    for (long t = 0; t < threads; ++t) {
+        pool.emplace_back([&] {
+            std::vector<unsigned char> record(LUNMARK_RECORD_SIZE);
+            std::uint64_t mine = 0;
+            while (std::chrono::steady_clock::now() < deadline) {
+                std::memset(record.data(), 0, record.size());
+                const std::uint32_t code = kConnectedState;
+                std::memcpy(record.data(), &code, sizeof code);
+                if (ecom_exec_oid(record.data()) != LUNMARK_OK)
+                    failed.fetch_add(1);
+                ++mine;
+            }
+            requests.fetch_add(mine);
+            if (mine == 0)
+                idleThreads.fetch_add(1);
+        });
+    }
+    for (std::thread &t : pool)
+        t.join();
+    (void)ecom_disconnect();
+    std::printf("done requests=%llu failed=%llu\n", static_cast<unsigned long long>(requests.load()),
+                static_cast<unsigned long long>(failed.load()));
+    std::fflush(stdout);
+    return failed.load() == 0 && idleThreads.load() == 0 ? 0 : 1;
+}
