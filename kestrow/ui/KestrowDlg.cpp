@@ -81,6 +81,7 @@ CKestrowDlg::CKestrowDlg(const QString &caption, QWidget *parent, int selectPage
 
     connect(m_pBtnPrefs, &QPushButton::clicked, this, &CKestrowDlg::OnPreferences);
     connect(m_pBtnViewSite, &QPushButton::clicked, this, &CKestrowDlg::OnViewSite);
+    m_ViewSite.SetMenuOwner([this](int id) { return OnCommand(id); });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_pSheet, &QTabWidget::currentChanged, this, &CKestrowDlg::OnPageChanged);
     connect(&m_Tray, &clsSysTray::DoubleClicked, this, &CKestrowDlg::RestoreFromTray);
@@ -224,6 +225,19 @@ void CKestrowDlg::OnPreferences()
 {
     CPrefs prefs(this, &m_ViewSite);
     prefs.exec();
+}
+
+bool CKestrowDlg::OnCommand(int id)
+{
+    switch (id) {
+    case CViewSite::ID_SITE_CONNECT:
+    case CViewSite::ID_SITE_SAVE_PROFILE:
+    case CViewSite::ID_SITE_EDIT_CONNECTION:
+    case CViewSite::ID_SITE_RESCAN:
+        return m_ViewSite.OnCommand(id);
+    default:
+        return false;
+    }
 }
 
 void CKestrowDlg::OnViewSite()

@@ -66,6 +66,10 @@ public:
     void OnPreferences();
     // "&View Site": shows the Available Networks dialog.
     void OnViewSite();
+    // The commands of the Available Networks dialog's context menu, whose
+    // owner this window is ("&Connect", "&Save as Profile", "E&dit
+    // Connection", "&Rescan"): forwarded to the dialog.  False for any other id.
+    bool OnCommand(int id);
 
     QTabWidget *Sheet() const { return m_pSheet; }
     int ActivePage() const;

@@ -614,7 +614,12 @@ QMenu *CViewSite::CreateContextMenu()
             action->setEnabled(connected);
         }
         const int command = id;
-        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+        connect(action, &QAction::triggered, this, [this, command] {
+            if (m_fnMenuOwner)
+                m_fnMenuOwner(command);
+            else
+                OnCommand(command);
+        });
     }
     return menu;
 }

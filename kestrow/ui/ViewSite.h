@@ -98,6 +98,9 @@ public:
     // A command id of the buttons or the context menu (1061, 1057, 1059,
     // 1058, 32783..32786); false when it is not one of them.
     bool OnCommand(int id);
+    // The window that owns context menu 164: its items go to `owner`, which
+    // hands them back to OnCommand.  Without an owner they come here directly.
+    void SetMenuOwner(std::function<bool(int)> owner) { m_fnMenuOwner = std::move(owner); }
 
     // Context menu 164 for the selected row; null when the row has no
     // station any more.  The caller owns the menu.
@@ -139,6 +142,7 @@ public:
     CQtControlParent &Controls() { return m_Controls; }
 
 private:
+    std::function<bool(int)> m_fnMenuOwner;
     void SetView(bool firstTime);
     void MakeColumns();
     void BuildSortedKeys();

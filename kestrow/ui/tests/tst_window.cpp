@@ -1,5 +1,6 @@
 // The main window: its sheet and buttons, the tray icon and minimising to
 // it, start-up without an adapter, destruction, and the single running copy.
+#include <QProgressBar>
 #include <QtTest>
 
 #include <QPushButton>
@@ -90,6 +91,18 @@ private slots:
         CQtControlParent site(&dlg.ViewSite());
         qobject_cast<QPushButton *>(site.Control(CViewSite::IDC_CLOSE))->click();
         QVERIFY(!dlg.ViewSite().isVisible());
+    }
+
+    void siteMenuCommandsGoThroughTheMainWindow()
+    {
+        CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
+        dlg.OnInitDialog();
+        dlg.ViewSite().show();
+        QVERIFY(!dlg.OnCommand(CKestrowDlg::IDC_PREFERENCES));
+        QVERIFY(!dlg.ViewSite().Progress()->isVisible());
+        QVERIFY(dlg.OnCommand(CViewSite::ID_SITE_RESCAN));
+        QVERIFY(dlg.ViewSite().Progress()->isVisible());
+        dlg.ViewSite().hide();
     }
 
     void startsWithoutAdapterQuietly()
