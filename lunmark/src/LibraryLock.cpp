@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <condition_variable>
+#include <cstdint>
 #include <mutex>
 
 #include <fcntl.h>
@@ -19,8 +21,15 @@ namespace {
 // destroyed, so that the lock stays usable by threads still running while
 // the process exits.
 struct Shared {
-    std::recursive_mutex mutex;
-    // The lock file; used only by the thread that holds `mutex`.
+    // The in-process part is a ticket lock: threads get the lock in the
+    // order they asked for it.  A plain mutex lets a thread that releases
+    // and at once re-takes it (the polling thread's back-to-back requests
+    // to a slow driver) win every time, starving the window's thread.
+    std::mutex mutex;
+    std::condition_variable turn;
+    std::uint64_t next_ticket = 0;
+    std::uint64_t serving = 0;
+    // The lock file; used only by the thread that holds the lock.
     int fd = -1;
     pid_t owner_pid = 0; // process that opened fd (a forked child reopens)
     bool warned = false;
@@ -113,17 +122,27 @@ void release_file(Shared &s) {
 } // namespace
 
 LibraryLock::LibraryLock() {
+    if (t_depth++ > 0)
+        return; // this thread holds it already
     Shared &s = shared();
-    s.mutex.lock();
-    if (t_depth++ == 0)
-        acquire_file(s);
+    {
+        std::unique_lock<std::mutex> guard(s.mutex);
+        const std::uint64_t ticket = s.next_ticket++;
+        s.turn.wait(guard, [&] { return s.serving == ticket; });
+    }
+    acquire_file(s);
 }
 
 LibraryLock::~LibraryLock() {
+    if (--t_depth > 0)
+        return;
     Shared &s = shared();
-    if (--t_depth == 0)
-        release_file(s);
-    s.mutex.unlock();
+    release_file(s);
+    {
+        std::lock_guard<std::mutex> guard(s.mutex);
+        ++s.serving;
+    }
+    s.turn.notify_all();
 }
 
 unsigned LibraryLock::depth() { return t_depth; }
