@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "EditContext.h"
+#include "PageLayout.h"
 #include "QtControlParent.h"
 #include "StringTable.h"
 
@@ -32,18 +33,10 @@ CEditProfile::CEditProfile(const QString &caption, QWidget *parent) : QDialog(pa
     m_pTabs->addTab(m_pSec, m_pSec->windowTitle());
     layout->addWidget(m_pTabs);
 
-    // OK, Cancel and Apply, in that order at the right; no Help.
-    auto *row = new QHBoxLayout;
-    row->addStretch(1);
-    auto *ok = CQtControlParent::Tag(new QPushButton(QStringLiteral("OK")), IDOK_BUTTON);
-    auto *cancel = CQtControlParent::Tag(new QPushButton(QStringLiteral("Cancel")), IDCANCEL_BUTTON);
-    m_pApply = CQtControlParent::Tag(new QPushButton(QStringLiteral("&Apply")), IDC_APPLY_NOW);
-    m_pApply->setEnabled(false);
-    ok->setDefault(true);
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    row->addWidget(m_pApply);
-    layout->addLayout(row);
+    const CPageLayout::SheetButtons buttons = CPageLayout::AddSheetButtons(layout);
+    QPushButton *ok = buttons.ok;
+    QPushButton *cancel = buttons.cancel;
+    m_pApply = buttons.apply;
 
     connect(ok, &QPushButton::clicked, this, &CEditProfile::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -5,6 +5,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "PageLayout.h"
 #include "QtControlParent.h"
 
 namespace kestrow {
@@ -19,18 +20,10 @@ CEditProfileAdv::CEditProfileAdv(const QString &caption, QWidget *parent) : QDia
     m_pTabs->addTab(m_pPage, m_pPage->windowTitle());
     layout->addWidget(m_pTabs);
 
-    // OK, Cancel and Apply, in that order at the right; no Help.
-    auto *row = new QHBoxLayout;
-    row->addStretch(1);
-    auto *ok = CQtControlParent::Tag(new QPushButton(QStringLiteral("OK")), IDOK_BUTTON);
-    auto *cancel = CQtControlParent::Tag(new QPushButton(QStringLiteral("Cancel")), IDCANCEL_BUTTON);
-    m_pApply = CQtControlParent::Tag(new QPushButton(QStringLiteral("&Apply")), IDC_APPLY_NOW);
-    m_pApply->setEnabled(false);
-    ok->setDefault(true);
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    row->addWidget(m_pApply);
-    layout->addLayout(row);
+    const CPageLayout::SheetButtons buttons = CPageLayout::AddSheetButtons(layout);
+    QPushButton *ok = buttons.ok;
+    QPushButton *cancel = buttons.cancel;
+    m_pApply = buttons.apply;
 
     connect(ok, &QPushButton::clicked, this, &CEditProfileAdv::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

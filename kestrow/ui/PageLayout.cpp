@@ -1,5 +1,9 @@
 #include "PageLayout.h"
 
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 #include "QtControlParent.h"
 
 namespace kestrow {
@@ -32,6 +36,23 @@ QLabel *CPageLayout::AddRow(QFormLayout *form, const QString &label, int id, con
     QLabel *value = ValueLabel(id, text);
     form->addRow(label, value);
     return value;
+}
+
+CPageLayout::SheetButtons CPageLayout::AddSheetButtons(QVBoxLayout *layout)
+{
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    SheetButtons b{};
+    b.ok = CQtControlParent::Tag(new QPushButton(QStringLiteral("OK")), 1);
+    b.cancel = CQtControlParent::Tag(new QPushButton(QStringLiteral("Cancel")), 2);
+    b.apply = CQtControlParent::Tag(new QPushButton(QStringLiteral("&Apply")), 0x3021);
+    b.apply->setEnabled(false);
+    b.ok->setDefault(true);
+    row->addWidget(b.ok);
+    row->addWidget(b.cancel);
+    row->addWidget(b.apply);
+    layout->addLayout(row);
+    return b;
 }
 
 } // namespace kestrow

@@ -7,6 +7,9 @@
 #include <QLabel>
 #include <QString>
 
+class QPushButton;
+class QVBoxLayout;
+
 namespace kestrow {
 
 class CPageLayout {
@@ -18,6 +21,16 @@ public:
     // Adds "label  value" to the form and returns the value.
     static QLabel *AddRow(QFormLayout *form, const QString &label, int id,
                           const QString &text = QString());
+
+    // The button row of an edit sheet: OK (id 1, the default), Cancel (2)
+    // and Apply (0x3021, disabled until a page changes), in that order at
+    // the right; no Help.  Added to `layout`.
+    struct SheetButtons {
+        QPushButton *ok;
+        QPushButton *cancel;
+        QPushButton *apply;
+    };
+    static SheetButtons AddSheetButtons(QVBoxLayout *layout);
 };
 
 } // namespace kestrow
