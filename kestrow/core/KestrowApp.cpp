@@ -4,6 +4,8 @@
 #include <platform/Registry.h>
 #include <platform/Win32Error.h>
 
+#include <system_error>
+
 #include "DebugLog.h"
 #include "DeviceOps.h"
 #include "IMainWindow.h"
@@ -234,7 +236,16 @@ bool CKestrowApp::Startup()
     m_bAdHocConnected.store(false);
     // 3. The operating system's wireless service would fight over the
     //    adapter; its failure to stop is reported by the call and ignored.
-    (void)StopServiceByName("wzcsvc");
+    //    The stop waits for the service to report it has stopped, which takes
+    //    seconds, so it runs on its own thread: the window comes up meanwhile
+    //    and the polling thread starts its ticks only after the stop.
+    try {
+        m_ServiceStop = std::async(std::launch::async, [] {
+            (void)StopServiceByName("wzcsvc");
+        }).share();
+    } catch (const std::system_error &) {
+        (void)StopServiceByName("wzcsvc");
+    }
     // 4.
     m_hPollStopped = std::make_unique<std::binary_semaphore>(0);
     // 5.
@@ -289,6 +300,8 @@ void CKestrowApp::Shutdown()
     m_hPollStopped.reset();
     if (locked)
         LeaveSection(SECTION_MAIN);
+    WaitForServiceStop();
+    m_ServiceStop = {};
 
     // 4. The profile store saves every profile as it goes.
     delete m_pStationMngr;
@@ -297,6 +310,12 @@ void CKestrowApp::Shutdown()
     m_pProfileMngr = nullptr;
     // 5.
     DisconnectDriver();
+}
+
+void CKestrowApp::WaitForServiceStop() const
+{
+    if (m_ServiceStop.valid())
+        m_ServiceStop.wait();
 }
 
 void CKestrowApp::OnMainTimer()

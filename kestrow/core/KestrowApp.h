@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <semaphore>
@@ -127,6 +128,10 @@ public:
     void SetPollTiming(std::chrono::milliseconds startDelay, std::chrono::milliseconds period);
     // The polling thread signals its end through m_hPollStopped.
     void SignalPollStopped();
+    // Waits until the stop of the system's wireless service that start-up
+    // began has finished (at once when none is under way).  The polling
+    // thread calls it before its first tick; any thread may.
+    void WaitForServiceStop() const;
 
     // --- Members (in the order of the original application object) --------
     std::atomic<bool> m_bAdHocConnected{false};
@@ -173,6 +178,9 @@ private:
     void EnterMainSectionWaiting();
 
     bool m_bStarted = false;
+    // The stop of the system's wireless service, running on its own thread
+    // from start-up until it is over (it waits on the service for seconds).
+    std::shared_future<void> m_ServiceStop;
     std::atomic<IMainWindow *> m_pMainWnd{nullptr};
     mutable std::mutex m_TipMutex;
     std::mutex m_WakeMutex;

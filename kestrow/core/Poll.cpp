@@ -72,6 +72,12 @@ void CPoll::Run()
     const auto stopped = [this] { return m_bStop; };
     if (m_StopCond.wait_for(lock, m_StartDelay, stopped))
         return;
+    // No tick while the system's wireless service may still hold the adapter.
+    lock.unlock();
+    m_App.WaitForServiceStop();
+    lock.lock();
+    if (m_bStop)
+        return;
     auto next = std::chrono::steady_clock::now();
     for (;;) {
         lock.unlock();

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
@@ -14,7 +15,11 @@
 namespace kestrow {
 
 namespace {
-constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+// The window and tray icons come in the sizes a title bar, task switcher and
+// notification area use.  The larger ones are installed in the icon theme
+// for launchers; loading them here would only cost start-up time, since
+// the window system is sent every size the window icon has.
+constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64};
 
 QIcon IconFromResources(const char *stem)
 {
@@ -122,7 +127,34 @@ void CKestrowDlg::OnInitDialog()
     m_nFullRefreshes = 0;
     m_bSiteWasVisible = false;
     m_Tray.SetIcon(TrayIcon());
-    m_Tray.Add();
+    // Reaching the notification area goes over the session bus and takes
+    // time the first paint should not wait for: the icon goes in after the
+    // window has painted, at once when the window is not shown, and at the
+    // latest after a second.
+    m_bTrayPending = true;
+    QMetaObject::invokeMethod(this, [this] {
+        if (!isVisible()) {
+            AddPendingTrayIcon();
+        }
+    }, Qt::QueuedConnection);
+    QTimer::singleShot(1000, this, &CKestrowDlg::AddPendingTrayIcon);
+}
+
+void CKestrowDlg::AddPendingTrayIcon()
+{
+    if (m_bTrayPending) {
+        m_bTrayPending = false;
+        m_Tray.Add();
+    }
+}
+
+bool CKestrowDlg::event(QEvent *event)
+{
+    const bool handled = QDialog::event(event);
+    if (event->type() == QEvent::Paint && m_bTrayPending) {
+        QMetaObject::invokeMethod(this, &CKestrowDlg::AddPendingTrayIcon, Qt::QueuedConnection);
+    }
+    return handled;
 }
 
 int CKestrowDlg::ActivePage() const
@@ -167,6 +199,9 @@ void CKestrowDlg::UpdatePages(bool full)
 void CKestrowDlg::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+        AddPendingTrayIcon();  // minimising goes to the tray
+    }
     if (event->type() != QEvent::WindowStateChange || !isMinimized() || !m_Tray.IsAdded() ||
         m_bMinimizePending) {
         return;

@@ -94,9 +94,12 @@ signals:
 
 protected:
     void changeEvent(QEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     void OnPageChanged(int index);
+    // Puts the icon into the notification area if set-up left it pending.
+    void AddPendingTrayIcon();
 
     // Members in the order of the original window object.
     clsSysTray m_Tray;
@@ -112,6 +115,7 @@ private:
     QTabWidget *m_pSheet = nullptr;
     bool m_bInitDone = false;
     bool m_bMinimizePending = false;
+    bool m_bTrayPending = false;
     int m_nFullRefreshes = 0;
 };
 

@@ -7,13 +7,7 @@ namespace {
 std::optional<bool> g_availableOverride;
 } // namespace
 
-clsSysTray::clsSysTray(QObject *parent) : QObject(parent)
-{
-    // Until the program sets its own, the icon is the standard one.
-    if (qApp != nullptr) {
-        m_Icon = QApplication::style()->standardIcon(QStyle::SP_ComputerIcon);
-    }
-}
+clsSysTray::clsSysTray(QObject *parent) : QObject(parent) {}
 
 clsSysTray::~clsSysTray()
 {
@@ -41,6 +35,11 @@ bool clsSysTray::Add()
     if (!m_pIcon) {
         m_pIcon = std::make_unique<QSystemTrayIcon>();
         connect(m_pIcon.get(), &QSystemTrayIcon::activated, this, &clsSysTray::OnActivated);
+    }
+    // Until the program sets its own, the icon is the style's computer icon;
+    // it is looked up only here, since the theme lookup costs start-up time.
+    if (m_Icon.isNull()) {
+        m_Icon = QApplication::style()->standardIcon(QStyle::SP_ComputerIcon);
     }
     m_pIcon->setIcon(m_Icon);
     m_pIcon->setToolTip(m_strTip);

@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QString>
@@ -20,8 +19,7 @@
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
-
+#include "FirstPaintProbe.h"
 #include "KestrowApp.h"
 #include "KestrowDlg.h"
 #include "QtMessageSink.h"
@@ -107,33 +105,6 @@ Options ParseOptions(int &argc, char **argv)
 }
 
 std::atomic<bool> g_wakeQueued{false};
-
-// Ends the program after the first paint of the watched window, printing
-// "first-paint-ms N peak-rss-kb N" for the GUI benchmark.
-class CFirstPaintProbe : public QObject {
-public:
-    explicit CFirstPaintProbe(const QElapsedTimer &clock) : m_Clock(clock) {}
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint && !m_bSeen) {
-            m_bSeen = true;
-            const qint64 ms = m_Clock.elapsed();
-            QMetaObject::invokeMethod(this, [ms] {
-                rusage usage{};
-                getrusage(RUSAGE_SELF, &usage);
-                std::printf("first-paint-ms %lld peak-rss-kb %ld\n", static_cast<long long>(ms),
-                            usage.ru_maxrss);
-                std::fflush(stdout);
-                QApplication::quit();
-            }, Qt::QueuedConnection);
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    const QElapsedTimer &m_Clock;
-    bool m_bSeen = false;
-};
 
 } // namespace
 

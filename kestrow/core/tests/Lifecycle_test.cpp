@@ -7,12 +7,14 @@
 #include <filesystem>
 
 #include <platform/Registry.h>
+#include <platform/ServiceControl.h>
 
 #include "IMainWindow.h"
 #include "KestrowApp.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
 #include "StationMngr.h"
+#include "WirelessService.h"
 #include "support/ProfileFixtures.h"
 #include "support/SimProcess.h"
 
@@ -244,6 +246,41 @@ TEST_F(LifecycleTest, TheThreadRunsTicksBetweenStartupAndShutdown)
     theApp().Shutdown();  // waits for a tick in progress
     theApp().SetWakeCallback({});
     EXPECT_GE(window_.updates + window_.fullUpdates, 1);
+}
+
+TEST_F(LifecycleTest, TheServiceStopsBesideStartupAndBeforeTheFirstTick)
+{
+    using platform::ServiceState;
+    auto *table = dynamic_cast<platform::SimulatedServiceManager *>(&platform::local_service_manager());
+    ASSERT_NE(table, nullptr);
+    if (table->state_of("wzcsvc") != ServiceState::Running) {
+        ASSERT_TRUE(StartWirelessService());
+    }
+    ASSERT_EQ(table->state_of("wzcsvc"), ServiceState::Running);
+
+    std::mutex m;
+    std::condition_variable cv;
+    int ticks = 0;
+    int ticksWhileRunning = 0;
+    theApp().SetWakeCallback([&] {
+        const bool stopped = table->state_of("wzcsvc") == ServiceState::Stopped;
+        std::lock_guard<std::mutex> lock(m);
+        ++ticks;
+        ticksWhileRunning += stopped ? 0 : 1;
+        cv.notify_all();
+    });
+    theApp().SetPollTiming(std::chrono::milliseconds(0), std::chrono::milliseconds(1));
+    ASSERT_TRUE(theApp().Startup());
+    // The service takes a second to stop; start-up has not waited for it.
+    EXPECT_NE(table->state_of("wzcsvc"), ServiceState::Stopped);
+    {
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [&] { return ticks >= 3; });
+    }
+    theApp().Shutdown();
+    theApp().SetWakeCallback({});
+    EXPECT_EQ(ticksWhileRunning, 0);
+    EXPECT_EQ(table->state_of("wzcsvc"), ServiceState::Stopped);
 }
 
 } // namespace

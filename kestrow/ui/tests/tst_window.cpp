@@ -34,7 +34,7 @@ private:
         clsSysTray::OverrideAvailable(true);
         CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
         dlg.OnInitDialog();
-        QVERIFY(dlg.Tray().IsAdded());
+        QTRY_VERIFY(dlg.Tray().IsAdded());  // at once for a window not shown
         dlg.show();
         if (siteVisible) {
             dlg.OnViewSite();
@@ -136,6 +136,34 @@ private slots:
         std::thread poller([&dlg] { dlg.SetTrayTip("Configuration Utility\nConnected to:\nKestrowNet"); });
         poller.join();
         QTRY_COMPARE(dlg.Tray().GetTip(), QStringLiteral("Configuration Utility\nConnected to:\nKestrowNet"));
+    }
+
+    void trayIconWaitsForTheFirstPaint()
+    {
+        clsSysTray::OverrideAvailable(true);
+        CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
+        // Notes at the window's first paint whether the icon was already in.
+        struct FirstPaint : QObject {
+            clsSysTray *tray = nullptr;
+            bool painted = false;
+            bool trayWasIn = false;
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                if (event->type() == QEvent::Paint && !painted) {
+                    painted = true;
+                    trayWasIn = tray->IsAdded();
+                }
+                return false;
+            }
+        } probe;
+        probe.tray = &dlg.Tray();
+        dlg.installEventFilter(&probe);
+        dlg.OnInitDialog();
+        dlg.show();
+        QTRY_VERIFY(dlg.Tray().IsAdded());
+        QVERIFY(probe.painted);
+        QVERIFY(!probe.trayWasIn);
+        dlg.removeEventFilter(&probe);
     }
 
     void minimiseAndRestoreWithSiteVisible() { MinimiseAndRestore(true); }
