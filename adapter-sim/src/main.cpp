@@ -21,6 +21,7 @@
 #include <vector>
 
 #include <pthread.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,7 +37,8 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 void usage(FILE *out) {
-    std::fputs("usage: adapter-sim [--dir DIR] [--scenario FILE] [--seed N] [--eeprom FILE] [-v]\n"
+    std::fputs("usage: adapter-sim [--dir DIR] [--scenario FILE] [--seed N] [--eeprom FILE]\n"
+               "                   [--exit-with-parent] [-v]\n"
                "       adapter-sim ctl [--dir DIR] ADAPTER|SOCKET COMMAND [ARGUMENT]\n"
                "commands: drop-link, vanish [MS], appear, latency MS, remove-network SSID,\n"
                "          restore-network SSID, stats, log, clear-log, quit\n",
@@ -120,7 +122,7 @@ int main(int argc, char **argv) {
         return run_ctl(argc, argv);
 
     std::string dir, scenario_path, eeprom;
-    bool verbose = false, have_seed = false;
+    bool verbose = false, have_seed = false, exit_with_parent = false;
     std::uint64_t seed = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -138,6 +140,8 @@ int main(int argc, char **argv) {
         } else if (a == "-h" || a == "--help") {
             usage(stdout);
             return 0;
+        } else if (a == "--exit-with-parent") {
+            exit_with_parent = true;
         } else if (a == "--dir") {
             if (!value(dir))
                 return kExitUsage;
@@ -162,6 +166,19 @@ int main(int argc, char **argv) {
             usage(stderr);
             return kExitUsage;
         }
+    }
+
+    // A simulator started by a test ends with it, even when the test is
+    // killed or crashes: a forgotten simulator would keep its adapter
+    // socket and hold the test runner's output pipe open.
+    if (exit_with_parent) {
+        if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0) {
+            std::fprintf(stderr, "adapter-sim: cannot follow the parent process: %s\n",
+                         std::strerror(errno));
+            return kExitFailure;
+        }
+        if (::getppid() == 1)  // the parent has already ended
+            return kExitFailure;
     }
 
     if (scenario_path.empty())

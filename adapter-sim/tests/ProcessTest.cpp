@@ -11,6 +11,8 @@
 #include <random>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace adapter_sim;
 using namespace sim_test;
@@ -142,4 +144,26 @@ TEST_F(ProcessTest, VanishClosesConnectionsAndAppearReopens) {
     EXPECT_EQ(ctl(adir, "remove-network \"Nope\"").rfind("error: no network", 0), 0u);
     EXPECT_EQ(ctl(adir, "latency 5"), "ok\n");
     EXPECT_NE(ctl(adir, "stats").find("latency 5"), std::string::npos);
+}
+
+TEST_F(ProcessTest, EndsWithItsParentWhenAsked) {
+    // A parent process that starts the simulator and is then killed.
+    const pid_t parent = ::fork();
+    ASSERT_GE(parent, 0);
+    if (parent == 0) {
+        SimProcess sim;
+        if (sim.start({"--exit-with-parent", "--dir", adir, "--scenario", scenario}))
+            ::pause();
+        ::_exit(1);
+    }
+    for (int i = 0; i < 2000 && !exists(adir + "/sim0"); ++i)
+        ::usleep(10000);
+    ASSERT_TRUE(exists(adir + "/sim0"));
+    ::kill(parent, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(parent, &status, 0), parent);
+    // The simulator shuts down as on SIGTERM and takes its socket away.
+    for (int i = 0; i < 2000 && exists(adir + "/sim0"); ++i)
+        ::usleep(10000);
+    EXPECT_FALSE(exists(adir + "/sim0"));
 }

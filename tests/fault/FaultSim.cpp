@@ -35,7 +35,7 @@ FaultSim::FaultSim(std::string program, std::string dir, std::string scenario)
 
 bool FaultSim::Start(std::string *error)
 {
-    if (!m_Process.Start({m_Program, "--dir", m_Dir, "--scenario", m_Scenario}, error))
+    if (!m_Process.Start({m_Program, "--exit-with-parent", "--dir", m_Dir, "--scenario", m_Scenario}, error))
         return false;
     if (!m_Process.WaitForLine("ready", kStartTimeout)) {
         *error = "adapter-sim did not report ready";

@@ -61,7 +61,8 @@ bool CSimAdapter::Start(const QString &scenario)
     file.close();
     m_Sim.setProcessChannelMode(QProcess::MergedChannels);
     m_Sim.start(QStringLiteral(KESTROW_TEST_ADAPTER_SIM),
-                {QStringLiteral("--dir"), AdapterDir(), QStringLiteral("--scenario"), file.fileName()});
+                {QStringLiteral("--exit-with-parent"), QStringLiteral("--dir"), AdapterDir(),
+                 QStringLiteral("--scenario"), file.fileName()});
     if (!m_Sim.waitForStarted(10000)) {
         return false;
     }

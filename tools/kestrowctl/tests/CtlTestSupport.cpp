@@ -82,7 +82,7 @@ CtlEnv::CtlEnv(bool withSim, const std::string &scenario)
     ::mkdir(AdapterDir().c_str(), 0700);
     if (!withSim)
         return;
-    std::vector<std::string> args = {"--dir", AdapterDir()};
+    std::vector<std::string> args = {"--exit-with-parent", "--dir", AdapterDir()};
     if (!scenario.empty()) {
         const std::string file = dir_ + "/scenario.scn";
         std::ofstream(file) << scenario;

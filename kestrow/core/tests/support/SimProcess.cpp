@@ -68,7 +68,7 @@ SimProcess::SimProcess(const std::string &program, const std::string &scenario) 
     if (mkdtemp(pattern.data()) == nullptr)
         return;
     dir_ = pattern;
-    std::vector<std::string> args{program_, "--dir", dir_ + "/adapters"};
+    std::vector<std::string> args{program_, "--exit-with-parent", "--dir", dir_ + "/adapters"};
     std::filesystem::create_directory(dir_ + "/adapters");
     if (!scenario.empty()) {
         std::ofstream(dir_ + "/test.scn") << scenario;
