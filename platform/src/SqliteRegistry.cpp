@@ -38,11 +38,22 @@ std::uint32_t win32_from_sqlite(int rc)
     }
 }
 
-// A prepared statement that finalizes itself.
+// A prepared statement that finalizes itself, or, taken from the
+// connection's cache, goes back to it.
 class Stmt {
 public:
     Stmt(sqlite3 *db, const char *sql) { rc_ = sqlite3_prepare_v2(db, sql, -1, &st_, nullptr); }
-    ~Stmt() { sqlite3_finalize(st_); }
+    Stmt(SqliteStatementCache &cache, const char *sql) : cache_(&cache), sql_(sql)
+    {
+        st_ = cache.take(sql, &rc_);
+    }
+    ~Stmt()
+    {
+        if (cache_ != nullptr)
+            cache_->give_back(sql_, st_);
+        else
+            sqlite3_finalize(st_);
+    }
     Stmt(const Stmt &) = delete;
     Stmt &operator=(const Stmt &) = delete;
 
@@ -85,6 +96,8 @@ public:
     }
 
 private:
+    SqliteStatementCache *cache_ = nullptr;
+    const char *sql_ = nullptr;
     sqlite3_stmt *st_ = nullptr;
     int rc_ = SQLITE_OK;
 };
@@ -150,6 +163,7 @@ std::unique_ptr<Registry> SqliteRegistry::open_database(const std::string &path,
 
 SqliteRegistry::~SqliteRegistry()
 {
+    statements_.clear();
     sqlite3_close_v2(db_);
 }
 
@@ -280,7 +294,7 @@ std::uint32_t SqliteRegistry::find_key(std::string_view path, bool create, sqlit
         return rc;
     sqlite3_int64 current = kRootKey;
     for (std::string_view part : parts) {
-        Stmt find(db_, "SELECT id FROM keys WHERE parent = ?1 AND name = ?2");
+        Stmt find(statements_, "SELECT id FROM keys WHERE parent = ?1 AND name = ?2");
         find.bind(1, current).bind_text(2, part);
         if (find.step()) {
             current = find.int64(0);
@@ -290,7 +304,7 @@ std::uint32_t SqliteRegistry::find_key(std::string_view path, bool create, sqlit
             return find.error();
         if (!create)
             return kErrorFileNotFound;
-        Stmt insert(db_, "INSERT INTO keys(parent, name) VALUES(?1, ?2)");
+        Stmt insert(statements_, "INSERT INTO keys(parent, name) VALUES(?1, ?2)");
         insert.bind(1, current).bind_text(2, part);
         insert.step();
         if (!insert.ok())
@@ -327,7 +341,7 @@ std::uint32_t SqliteRegistry::set_value(std::string_view path, std::string_view 
         if (std::uint32_t rc = find_key(path, true, &id); rc != kErrorSuccess)
             return rc;
         // An existing value keeps the case of its name, as on Windows.
-        Stmt upsert(db_, "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
+        Stmt upsert(statements_, "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
                          "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, "
                          "data = excluded.data");
         upsert.bind(1, id).bind_text(2, name).bind(3, static_cast<sqlite3_int64>(v.type));
@@ -365,7 +379,7 @@ std::uint32_t SqliteRegistry::find_value(std::string_view path, std::string_view
         sqlite3_int64 id = 0;
         if (std::uint32_t rc = find_key(path, false, &id); rc != kErrorSuccess)
             return rc;
-        Stmt get(db_, "SELECT name, type, data FROM vals WHERE key = ?1 AND name = ?2");
+        Stmt get(statements_, "SELECT name, type, data FROM vals WHERE key = ?1 AND name = ?2");
         get.bind(1, id).bind_text(2, name);
         if (!get.step())
             return get.ok() ? kErrorFileNotFound : get.error();
@@ -414,7 +428,7 @@ std::uint32_t SqliteRegistry::delete_value(std::string_view path, std::string_vi
         sqlite3_int64 id = 0;
         if (std::uint32_t rc = find_key(path, false, &id); rc != kErrorSuccess)
             return rc;
-        Stmt del(db_, "DELETE FROM vals WHERE key = ?1 AND name = ?2");
+        Stmt del(statements_, "DELETE FROM vals WHERE key = ?1 AND name = ?2");
         del.bind(1, id).bind_text(2, name);
         del.step();
         if (!del.ok())
@@ -444,7 +458,7 @@ std::uint32_t SqliteRegistry::enum_subkeys(std::string_view path, std::vector<st
         if (std::uint32_t rc = find_key(path, false, &id); rc != kErrorSuccess)
             return rc;
         std::vector<std::string> result;
-        Stmt list(db_, "SELECT name FROM keys WHERE parent = ?1 ORDER BY name, id");
+        Stmt list(statements_, "SELECT name FROM keys WHERE parent = ?1 ORDER BY name, id");
         list.bind(1, id);
         while (list.step())
             result.push_back(list.bytes(0));
@@ -463,7 +477,7 @@ std::uint32_t SqliteRegistry::delete_key(std::string_view path)
             return rc;
         if (id == kRootKey)
             return kErrorAccessDenied;
-        Stmt child(db_, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
+        Stmt child(statements_, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
         child.bind(1, id);
         if (child.step())
             return kErrorAccessDenied;  // still has subkeys, as on Windows
@@ -471,7 +485,7 @@ std::uint32_t SqliteRegistry::delete_key(std::string_view path)
             return child.error();
         if (std::uint32_t rc = clear_key(id); rc != kErrorSuccess)
             return rc;
-        Stmt del(db_, "DELETE FROM keys WHERE id = ?1");
+        Stmt del(statements_, "DELETE FROM keys WHERE id = ?1");
         del.bind(1, id);
         del.step();
         return del.error();
@@ -489,7 +503,7 @@ std::uint32_t SqliteRegistry::read_tree(sqlite3_int64 id, int depth, HiveKey *ou
 {
     if (depth > kMaxDepth)
         return kErrorBadDb;
-    Stmt vals(db_, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY name, "
+    Stmt vals(statements_, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY name, "
                    "CAST(name AS BLOB)");
     vals.bind(1, id);
     while (vals.step()) {
@@ -511,7 +525,7 @@ std::uint32_t SqliteRegistry::read_tree(sqlite3_int64 id, int depth, HiveKey *ou
         return vals.error();
     if (depth < 0)
         return kErrorSuccess;
-    Stmt subs(db_, "SELECT id, name FROM keys WHERE parent = ?1 ORDER BY name, id");
+    Stmt subs(statements_, "SELECT id, name FROM keys WHERE parent = ?1 ORDER BY name, id");
     subs.bind(1, id);
     std::vector<std::pair<sqlite3_int64, std::string>> children;
     while (subs.step())
@@ -540,7 +554,7 @@ std::uint32_t SqliteRegistry::clear_key(sqlite3_int64 id)
         "DELETE FROM keys WHERE id IN sub",
     };
     for (const char *sql : kSql) {
-        Stmt del(db_, sql);
+        Stmt del(statements_, sql);
         del.bind(1, id);
         del.step();
         if (!del.ok())
@@ -554,7 +568,7 @@ std::uint32_t SqliteRegistry::write_tree(sqlite3_int64 id, const HiveKey &key)
     for (const RegValue &v : key.values) {
         if (!valid_value_name(v.name))
             return kErrorRegistryCorrupt;
-        Stmt ins(db_, "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4)");
+        Stmt ins(statements_, "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4)");
         ins.bind(1, id).bind_text(2, v.name).bind(3, static_cast<sqlite3_int64>(v.type));
         if (v.type == RegType::Dword)
             ins.bind(4, static_cast<sqlite3_int64>(v.dword));
@@ -568,7 +582,7 @@ std::uint32_t SqliteRegistry::write_tree(sqlite3_int64 id, const HiveKey &key)
         if (sub.name.empty() || sub.name.find('\\') != std::string::npos ||
             char_count(sub.name) > kMaxKeyNameChars)
             return kErrorRegistryCorrupt;
-        Stmt ins(db_, "INSERT INTO keys(parent, name) VALUES(?1, ?2)");
+        Stmt ins(statements_, "INSERT INTO keys(parent, name) VALUES(?1, ?2)");
         ins.bind(1, id).bind_text(2, sub.name);
         ins.step();
         if (!ins.ok())

@@ -18,6 +18,7 @@
 #include <optional>
 
 #include "HiveFile.h"
+#include "SqliteStatementCache.h"
 #include "platform/Registry.h"
 
 namespace platform {
@@ -46,7 +47,7 @@ public:
     std::uint32_t restore_key(std::string_view path, const std::string &file) override;
 
 private:
-    explicit SqliteRegistry(sqlite3 *db) : db_(db) {}
+    explicit SqliteRegistry(sqlite3 *db) : db_(db), statements_(db) {}
 
     std::uint32_t setup();
     std::uint32_t exec(const char *sql);
@@ -59,6 +60,7 @@ private:
     std::uint32_t clear_key(sqlite3_int64 id);
 
     sqlite3 *db_;
+    SqliteStatementCache statements_;  // guarded by mutex_
     std::recursive_mutex mutex_;
     int depth_ = 0;  // transactions open on this connection
 };
