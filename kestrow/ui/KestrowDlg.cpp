@@ -86,7 +86,6 @@ CKestrowDlg::CKestrowDlg(const QString &caption, QWidget *parent, int selectPage
 
     connect(m_pBtnPrefs, &QPushButton::clicked, this, &CKestrowDlg::OnPreferences);
     connect(m_pBtnViewSite, &QPushButton::clicked, this, &CKestrowDlg::OnViewSite);
-    m_ViewSite.SetMenuOwner([this](int id) { return OnCommand(id); });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_pSheet, &QTabWidget::currentChanged, this, &CKestrowDlg::OnPageChanged);
     connect(&m_Tray, &clsSysTray::DoubleClicked, this, &CKestrowDlg::RestoreFromTray);
@@ -118,41 +117,54 @@ void CKestrowDlg::OnInitDialog()
         return;
     }
     m_bInitDone = true;
-    const QIcon icon = ProgramIcon();
-    setWindowIcon(icon);
-    m_ViewSite.setWindowIcon(icon);
     // The first page is set up as the sheet shows it.
     OnPageChanged(m_pSheet->currentIndex());
     UpdatePages(true);
     m_nFullRefreshes = 0;
     m_bSiteWasVisible = false;
-    m_Tray.SetIcon(TrayIcon());
-    // Reaching the notification area goes over the session bus and takes
-    // time the first paint should not wait for: the icon goes in after the
-    // window has painted, at once when the window is not shown, and at the
-    // latest after a second.
-    m_bTrayPending = true;
+    // Loading the icons and reaching the notification area (over the session
+    // bus) take time the first paint should not wait for: they follow the
+    // window's first paint, come at once when the window is not shown, and
+    // at the latest after a second.
+    m_bAfterPaintPending = true;
     QMetaObject::invokeMethod(this, [this] {
         if (!isVisible()) {
-            AddPendingTrayIcon();
+            FinishAfterFirstPaint();
         }
     }, Qt::QueuedConnection);
-    QTimer::singleShot(1000, this, &CKestrowDlg::AddPendingTrayIcon);
+    QTimer::singleShot(1000, this, &CKestrowDlg::FinishAfterFirstPaint);
 }
 
-void CKestrowDlg::AddPendingTrayIcon()
+void CKestrowDlg::FinishAfterFirstPaint()
 {
-    if (m_bTrayPending) {
-        m_bTrayPending = false;
-        m_Tray.Add();
+    if (!m_bAfterPaintPending) {
+        return;
     }
+    m_bAfterPaintPending = false;
+    const QIcon icon = ProgramIcon();
+    setWindowIcon(icon);
+    if (m_pViewSite) {
+        m_pViewSite->setWindowIcon(icon);
+    }
+    m_Tray.SetIcon(TrayIcon());
+    m_Tray.Add();
+}
+
+CViewSite &CKestrowDlg::ViewSite()
+{
+    if (!m_pViewSite) {
+        m_pViewSite = std::make_unique<CViewSite>();
+        m_pViewSite->SetMenuOwner([this](int id) { return OnCommand(id); });
+        m_pViewSite->setWindowIcon(windowIcon());
+    }
+    return *m_pViewSite;
 }
 
 bool CKestrowDlg::event(QEvent *event)
 {
     const bool handled = QDialog::event(event);
-    if (event->type() == QEvent::Paint && m_bTrayPending) {
-        QMetaObject::invokeMethod(this, &CKestrowDlg::AddPendingTrayIcon, Qt::QueuedConnection);
+    if (event->type() == QEvent::Paint && m_bAfterPaintPending) {
+        QMetaObject::invokeMethod(this, &CKestrowDlg::FinishAfterFirstPaint, Qt::QueuedConnection);
     }
     return handled;
 }
@@ -200,7 +212,7 @@ void CKestrowDlg::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && isMinimized()) {
-        AddPendingTrayIcon();  // minimising goes to the tray
+        FinishAfterFirstPaint();  // minimising goes to the tray
     }
     if (event->type() != QEvent::WindowStateChange || !isMinimized() || !m_Tray.IsAdded() ||
         m_bMinimizePending) {
@@ -219,9 +231,9 @@ void CKestrowDlg::changeEvent(QEvent *event)
 void CKestrowDlg::MinimizeToTray()
 {
     hide();
-    m_bSiteWasVisible = m_ViewSite.isVisible();
+    m_bSiteWasVisible = IsSiteListVisible();
     if (m_bSiteWasVisible) {
-        m_ViewSite.hide();
+        m_pViewSite->hide();
     }
 }
 
@@ -232,21 +244,24 @@ void CKestrowDlg::RestoreFromTray()
     raise();
     activateWindow();
     if (m_bSiteWasVisible) {
-        m_ViewSite.setWindowState(m_ViewSite.windowState() & ~Qt::WindowMinimized);
-        m_ViewSite.show();
-        m_ViewSite.raise();
+        CViewSite &site = ViewSite();
+        site.setWindowState(site.windowState() & ~Qt::WindowMinimized);
+        site.show();
+        site.raise();
     }
 }
 
 bool CKestrowDlg::IsSiteListVisible() const
 {
-    return m_ViewSite.isVisible();
+    return m_pViewSite && m_pViewSite->isVisible();
 }
 
 void CKestrowDlg::RefreshSiteList()
 {
     // The main timer routine calls this with the main lock held.
-    m_ViewSite.RefreshHeld();
+    if (m_pViewSite) {
+        m_pViewSite->RefreshHeld();
+    }
 }
 
 void CKestrowDlg::SetTrayTip(const std::string &text)
@@ -258,7 +273,7 @@ void CKestrowDlg::SetTrayTip(const std::string &text)
 
 void CKestrowDlg::OnPreferences()
 {
-    CPrefs prefs(this, &m_ViewSite);
+    CPrefs prefs(this, m_pViewSite.get());  // a site list not made yet needs no refresh
     prefs.exec();
 }
 
@@ -269,7 +284,7 @@ bool CKestrowDlg::OnCommand(int id)
     case CViewSite::ID_SITE_SAVE_PROFILE:
     case CViewSite::ID_SITE_EDIT_CONNECTION:
     case CViewSite::ID_SITE_RESCAN:
-        return m_ViewSite.OnCommand(id);
+        return ViewSite().OnCommand(id);
     default:
         return false;
     }
@@ -277,9 +292,10 @@ bool CKestrowDlg::OnCommand(int id)
 
 void CKestrowDlg::OnViewSite()
 {
-    m_ViewSite.show();
-    m_ViewSite.raise();
-    m_ViewSite.activateWindow();
+    CViewSite &site = ViewSite();
+    site.show();
+    site.raise();
+    site.activateWindow();
 }
 
 } // namespace kestrow

@@ -12,6 +12,7 @@
 #include <QIcon>
 #include <QString>
 
+#include <memory>
 #include <string>
 
 #include "IMainWindow.h"
@@ -75,7 +76,8 @@ public:
     int ActivePage() const;
     void SetActivePage(int index);
     clsSysTray &Tray() { return m_Tray; }
-    CViewSite &ViewSite() { return m_ViewSite; }
+    // The Available Networks dialog, made on first use.
+    CViewSite &ViewSite();
     CMainGen &GenPage() { return m_GenPage; }
     CMainStats &StatsPage() { return m_StatsPage; }
     CMainAbout &AboutPage() { return m_AboutPage; }
@@ -98,12 +100,13 @@ protected:
 
 private:
     void OnPageChanged(int index);
-    // Puts the icon into the notification area if set-up left it pending.
-    void AddPendingTrayIcon();
+    // The part of set-up that waits for the first paint: the window and
+    // tray icons and the icon in the notification area.  Runs once.
+    void FinishAfterFirstPaint();
 
     // Members in the order of the original window object.
     clsSysTray m_Tray;
-    CViewSite m_ViewSite;
+    std::unique_ptr<CViewSite> m_pViewSite;
     CMainStats m_StatsPage;
     bool m_bSiteWasVisible = false;
     CMainAbout m_AboutPage;
@@ -115,7 +118,7 @@ private:
     QTabWidget *m_pSheet = nullptr;
     bool m_bInitDone = false;
     bool m_bMinimizePending = false;
-    bool m_bTrayPending = false;
+    bool m_bAfterPaintPending = false;
     int m_nFullRefreshes = 0;
 };
 

@@ -78,7 +78,7 @@ private slots:
         QCOMPARE(buttons.ItemText(CKestrowDlg::IDC_PREFERENCES), QStringLiteral("&Preferences"));
         QCOMPARE(buttons.ItemText(CKestrowDlg::IDC_VIEW_SITE), QStringLiteral("&View Site"));
         QCOMPARE(buttons.ItemText(CKestrowDlg::IDC_CLOSE), QStringLiteral("&Close"));
-        QVERIFY(!dlg.windowIcon().isNull());
+        QTRY_VERIFY(!dlg.windowIcon().isNull());  // after set-up, for a window not shown
         for (int size : {16, 22, 32, 48}) {
             QCOMPARE(dlg.windowIcon().pixmap(size, size).width(), size);
             QCOMPARE(CKestrowDlg::TrayIcon().pixmap(size, size).width(), size);
