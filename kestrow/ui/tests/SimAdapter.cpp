@@ -6,6 +6,8 @@
 #include <cstdlib>
 
 #include "KestrowApp.h"
+#include "ProfileMngr.h"
+#include "StationMngr.h"
 #include "platform/Registry.h"
 
 namespace kestrow::test {
@@ -47,7 +49,15 @@ CSimAdapter::CSimAdapter()
 
 CSimAdapter::~CSimAdapter()
 {
-    theApp().DisconnectDriver();
+    CKestrowApp &app = theApp();
+    // A started application stops its polling thread and frees its managers;
+    // managers a test installed without start-up go with the fixture.
+    app.Shutdown();
+    delete app.m_pStationMngr;
+    app.m_pStationMngr = nullptr;
+    delete app.m_pProfileMngr;
+    app.m_pProfileMngr = nullptr;
+    app.DisconnectDriver();
     Stop();
     ResetTheApp();
 }

@@ -22,7 +22,8 @@ QString DefaultScenario(const QString &adapterKeys = QString());
 class CSimAdapter {
 public:
     // Creates the private folders, points the registry and the adapter
-    // directory at them, and resets the application object.
+    // directory at them, and resets the application object.  Going, it
+    // also frees the profile store and station list a test installed.
     CSimAdapter();
     ~CSimAdapter();
     CSimAdapter(const CSimAdapter &) = delete;

@@ -82,11 +82,9 @@ private slots:
     }
     void cleanup()
     {
-        delete theApp().m_pProfileMngr;
-        theApp().m_pProfileMngr = nullptr;
         CEditContext::SetProfileName({});
-        m_pSink.reset();
         m_pSim.reset();
+        m_pSink.reset();
     }
 
     void captionsChooseThePages()

@@ -110,12 +110,8 @@ private slots:
     void cleanup()
     {
         m_pPage.reset();
-        delete theApp().m_pStationMngr;
-        theApp().m_pStationMngr = nullptr;
-        delete theApp().m_pProfileMngr;
-        theApp().m_pProfileMngr = nullptr;
-        m_pSink.reset();
         m_pSim.reset();
+        m_pSink.reset();
     }
 
     void listsAndPriorities()
