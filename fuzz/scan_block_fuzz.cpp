@@ -15,6 +15,7 @@
 #include "KestrowApp.h"
 #include "RequestRecord.h"
 #include "Station.h"
+#include "ProfileMngr.h"
 #include "StationMngr.h"
 
 #include "FuzzTempDir.h"
@@ -71,8 +72,9 @@ CStationMngr *Stations()
         InstallDeviceOps(&kOps);
         if (!theApp().CreateMainLock() || !theApp().CreateStatsLock())
             std::abort();
-        // Kept for the whole run: its destructor would write to the registry.
-        return new CStationMngr;
+        // Kept for the whole run.
+        static CProfileMngr store(CProfileMngr::Mode::ReadOnly);
+        return new CStationMngr(theApp(), store, CStationMngr::Persist::Nothing);
     }();
     return stations;
 }

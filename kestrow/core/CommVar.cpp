@@ -56,7 +56,7 @@ request_record *CCommVar::GetRecord(int index)
 bool CCommVar::EnsureConnected()
 {
     CKestrowApp &app = theApp();
-    if (app.m_bConnected.load())
+    if (app.DriverConnected())
         return true;
     return app.ConnectDriver();
 }

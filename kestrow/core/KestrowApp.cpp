@@ -4,6 +4,7 @@
 #include <platform/Registry.h>
 #include <platform/Win32Error.h>
 
+#include <optional>
 #include <system_error>
 
 #include "DebugLog.h"
@@ -11,6 +12,7 @@
 #include "IMainWindow.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
+#include "SectionLock.h"
 #include "Station.h"
 #include "StationMngr.h"
 #include "WirelessService.h"
@@ -92,11 +94,9 @@ bool CKestrowApp::CreateStatsLock()
     return true;
 }
 
-bool CKestrowApp::EnterSection(int which)
+bool CKestrowApp::EnterSection(Section which)
 {
-    if (which != SECTION_MAIN && which != SECTION_STATS)
-        return false;
-    const bool main = which == SECTION_MAIN;
+    const bool main = which == Section::Main;
     platform::NamedMutex *gate = main ? m_hMainMutex.get() : m_hStatsMutex.get();
     CriticalSection &section = main ? m_Section : m_StatsSection;
 
@@ -123,11 +123,9 @@ bool CKestrowApp::EnterSection(int which)
     return false;
 }
 
-void CKestrowApp::LeaveSection(int which)
+void CKestrowApp::LeaveSection(Section which)
 {
-    if (which != SECTION_MAIN && which != SECTION_STATS)
-        return;
-    const bool main = which == SECTION_MAIN;
+    const bool main = which == Section::Main;
     CriticalSection &section = main ? m_Section : m_StatsSection;
     if (!section.Leave()) {
         DebugTrace("\nLeaveSection %s by a thread that does not hold it", main ? "CS_MAIN" : "CS_STATS");
@@ -218,10 +216,29 @@ bool CKestrowApp::WriteProfileString(std::string_view section, std::string_view 
 
 // ---- Start-up, shutdown and the main timer routine ------------------------------
 
-void CKestrowApp::EnterMainSectionWaiting()
+namespace {
+// Start-up and shutdown wait this long for a polling tick to leave the main
+// lock; a tick holds it for one batch of device requests.
+constexpr std::chrono::milliseconds kLifecycleLockWait{30000};
+} // namespace
+
+void CKestrowApp::SetProfileMngr(std::unique_ptr<CProfileMngr> store)
 {
-    while (!EnterSection(SECTION_MAIN))
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The station list refers to the store it was made with.
+    m_pStationMngr.reset();
+    m_pProfileMngr = std::move(store);
+}
+
+void CKestrowApp::SetStationMngr(std::unique_ptr<CStationMngr> stations)
+{
+    if (m_pProfileMngr != nullptr)
+        m_pProfileMngr->SetStationList(stations.get());
+    m_pStationMngr = std::move(stations);
+}
+
+void CKestrowApp::SetPoll(std::unique_ptr<CPoll> poll)
+{
+    m_pPoll = std::move(poll);
 }
 
 bool CKestrowApp::Startup()
@@ -259,23 +276,20 @@ bool CKestrowApp::Startup()
     //    managers: the program then runs without it.
     bool pollRunning = false;
     if (lockCreated) {
-        m_pPoll = poll.release();
+        m_pPoll = std::move(poll);
         pollRunning = m_pPoll->Start();
-        if (!pollRunning) {
-            delete m_pPoll;
-            m_pPoll = nullptr;
-        }
+        if (!pollRunning)
+            m_pPoll.reset();
     }
     if (!pollRunning)
         DebugWrite("\nAssertion: the polling thread could not be started");
     // 9. The managers are published under the main lock, which the polling
     //    thread holds whenever it uses them.
+    std::optional<CSectionLock> lock;
     if (lockCreated)
-        EnterMainSectionWaiting();
-    m_pProfileMngr = new CProfileMngr();
-    m_pStationMngr = new CStationMngr();
-    if (lockCreated)
-        LeaveSection(SECTION_MAIN);
+        lock.emplace(*this, Section::Main, kLifecycleLockWait);
+    SetProfileMngr(std::make_unique<CProfileMngr>());
+    SetStationMngr(std::make_unique<CStationMngr>(*this, *m_pProfileMngr));
     return pollRunning;
 }
 
@@ -287,27 +301,25 @@ void CKestrowApp::Shutdown()
 
     // 1.-3. With the main lock held no tick can be inside the station list
     //    or the profile store; the thread is stopped and waited for.
-    const bool locked = m_hMainMutex != nullptr;
-    if (locked)
-        EnterMainSectionWaiting();
-    if (m_pPoll != nullptr) {
-        m_pPoll->Stop();
-        if (m_hPollStopped)
-            m_hPollStopped->acquire();
-        delete m_pPoll;
-        m_pPoll = nullptr;
+    {
+        std::optional<CSectionLock> lock;
+        if (m_hMainMutex != nullptr)
+            lock.emplace(*this, Section::Main, kLifecycleLockWait);
+        if (m_pPoll != nullptr) {
+            m_pPoll->Stop();
+            if (m_hPollStopped)
+                m_hPollStopped->acquire();
+            m_pPoll.reset();
+        }
+        m_hPollStopped.reset();
     }
-    m_hPollStopped.reset();
-    if (locked)
-        LeaveSection(SECTION_MAIN);
     WaitForServiceStop();
     m_ServiceStop = {};
 
-    // 4. The profile store saves every profile as it goes.
-    delete m_pStationMngr;
-    m_pStationMngr = nullptr;
-    delete m_pProfileMngr;
-    m_pProfileMngr = nullptr;
+    // 4. The station list first (it writes the connected key), then the
+    //    profile store, which saves every profile as it goes.
+    m_pStationMngr.reset();
+    m_pProfileMngr.reset();
     // 5.
     DisconnectDriver();
 }
@@ -320,7 +332,8 @@ void CKestrowApp::WaitForServiceStop() const
 
 void CKestrowApp::OnMainTimer()
 {
-    if (!EnterSection(SECTION_MAIN))
+    CSectionLock lock(*this, Section::Main);
+    if (!lock)
         return;
     if (IMainWindow *window = m_pMainWnd.load()) {
         if (m_bFullRefresh.exchange(false)) {
@@ -333,7 +346,6 @@ void CKestrowApp::OnMainTimer()
             window->UpdatePages(false);
         }
     }
-    LeaveSection(SECTION_MAIN);
 }
 
 void CKestrowApp::PumpRefresh()

@@ -1,8 +1,10 @@
-// CKestrowApp: the application object without its windows.  It holds the
+// CKestrowApp: the application object without its windows.  It owns the
+// profile store, the station list and the polling thread, and holds the
 // driver connection state, the two locks that the user-interface thread and
 // the polling thread share, the refresh flags, the statistics area and the
-// application's registry profile functions.  There is one, reached through
-// theApp() from every part of the program.
+// application's registry profile functions.  Its state is private; the
+// front ends reach it through the operations (see README.md) and the
+// accessors below.  The locks are taken through CSectionLock only.
 //
 // Flags that one thread writes and the other reads are std::atomic.
 #pragma once
@@ -32,8 +34,7 @@ class CPoll;
 class IMainWindow;
 
 // Which lock EnterSection and LeaveSection work on.
-inline constexpr int SECTION_MAIN = 0;
-inline constexpr int SECTION_STATS = 1;
+enum class Section { Main, Stats };
 
 class CKestrowApp {
 public:
@@ -62,16 +63,17 @@ public:
     // when it starts.
     bool CreateStatsLock();
 
-    // Takes lock `which` (SECTION_MAIN or SECTION_STATS).  The main lock is a
+    // Takes lock `which`.  Callers use CSectionLock, never these two directly.
+    // The main lock is a
     // try-lock: false at once while it is held or being taken, by any thread
     // including the holder's own.  The statistics lock fails only while
     // another thread passes its gate at that moment (or another process holds
     // the gate) and otherwise waits for the holder to leave.  False also when
     // the lock's gate was not created.
-    bool EnterSection(int which);
+    bool EnterSection(Section which);
     // Leaves lock `which`; for the main lock the busy flag is cleared.  A
     // thread that does not hold the lock changes nothing.
-    void LeaveSection(int which);
+    void LeaveSection(Section which);
 
     // The application's profile functions: values of `section` (a subkey of
     // the application key; empty: the application key itself).
@@ -133,14 +135,56 @@ public:
     // thread calls it before its first tick; any thread may.
     void WaitForServiceStop() const;
 
-    // --- Members (in the order of the original application object) --------
+    // ---- Owned parts ---------------------------------------------------------
+    // Null outside start-up..shutdown (and in kestrowctl until a command
+    // needs them).  Replacing one destroys the previous one; replacing the
+    // store destroys the station list too (it refers to the store), and a
+    // new station list is made known to the store.
+    CProfileMngr *ProfileMngr() const { return m_pProfileMngr.get(); }
+    CStationMngr *StationMngr() const { return m_pStationMngr.get(); }
+    CPoll *Poll() const { return m_pPoll.get(); }
+    void SetProfileMngr(std::unique_ptr<CProfileMngr> store);
+    void SetStationMngr(std::unique_ptr<CStationMngr> stations);
+    void SetPoll(std::unique_ptr<CPoll> poll);
+    bool HasMainLock() const { return m_hMainMutex != nullptr; }
+    bool HasStatsLock() const { return m_hStatsMutex != nullptr; }
+
+    // ---- Shared state ------------------------------------------------------
+    bool DriverConnected() const { return m_bConnected.load(); }
+    void SetDriverConnected(bool connected) { m_bConnected.store(connected); }
+    bool AdHocConnected() const { return m_bAdHocConnected.load(); }
+    void SetAdHocConnected(bool adhoc) { m_bAdHocConnected.store(adhoc); }
+    // -1 silences every polling tick.
+    std::int32_t StatsIndex() const { return m_nStatsIndex.load(); }
+    void SetStatsIndex(std::int32_t index) { m_nStatsIndex.store(index); }
+    // Current throughput in KB/sec.
+    std::int32_t RxKBps() const { return m_nRxKBps.load(); }
+    std::int32_t TxKBps() const { return m_nTxKBps.load(); }
+    void SetThroughput(std::int32_t rx, std::int32_t tx)
+    {
+        m_nRxKBps.store(rx);
+        m_nTxKBps.store(tx);
+    }
+    bool ScanActive() const { return m_bScanActive.load(); }
+    void SetScanActive(bool active) { m_bScanActive.store(active); }
+    // The full-refresh flag: set by anyone, taken by the main timer routine.
+    void RequestFullRefresh() { m_bFullRefresh.store(true); }
+    bool FullRefreshRequested() const { return m_bFullRefresh.load(); }
+    bool TakeFullRefresh() { return m_bFullRefresh.exchange(false); }
+    // Set by the polling thread before it wakes the user interface.
+    void SetRefreshPending() { m_bRefreshPending.store(true); }
+    bool RefreshPending() const { return m_bRefreshPending.load(); }
+    bool TakeRefreshPending() { return m_bRefreshPending.exchange(false); }
+    // Ticks until a new connection is read back; -1 when none is due.
+    std::int32_t ReadBackCountdown() const { return m_nReadBackCountdown.load(); }
+    void SetReadBackCountdown(std::int32_t ticks) { m_nReadBackCountdown.store(ticks); }
+
+private:
+    // Members in the order of the original application object.
     std::atomic<bool> m_bAdHocConnected{false};
     std::atomic<bool> m_bConnected{false};
-    // Profile store and station list: owned from start-up to shutdown.
-    CProfileMngr *m_pProfileMngr = nullptr;
-    CStationMngr *m_pStationMngr = nullptr;
-    // Statistics area: the tick switch (-1 silences every polling tick) and
-    // the current throughput in KB/sec.
+    std::unique_ptr<CProfileMngr> m_pProfileMngr;
+    std::unique_ptr<CStationMngr> m_pStationMngr;
     std::atomic<std::int32_t> m_nStatsIndex{0};
     std::atomic<std::int32_t> m_nRxKBps{0};
     std::atomic<std::int32_t> m_nTxKBps{0};
@@ -150,14 +194,12 @@ public:
     std::atomic<bool> m_bFullRefresh{false};
     std::atomic<bool> m_bRefreshPending{false};
     std::atomic<std::int32_t> m_nReadBackCountdown{-1};
-    // The polling thread; owned from start-up to shutdown.
-    CPoll *m_pPoll = nullptr;
+    std::unique_ptr<CPoll> m_pPoll;
     std::string m_strTip;  // guarded by m_TipMutex; read it with GetTip()
     std::atomic<bool> m_bMainBusy{false};
     // Signalled (auto-reset) when the polling thread has ended.
     std::unique_ptr<std::binary_semaphore> m_hPollStopped;
 
-private:
     // A critical section: re-entrant for its owner, like the Windows one,
     // and knowing its owner so that a stray leave cannot unlock it.
     class CriticalSection {
@@ -172,10 +214,6 @@ private:
 
     CriticalSection m_Section;
     CriticalSection m_StatsSection;
-
-    // Takes the main lock, trying again until it is free (start-up and
-    // shutdown only: a polling tick holds it briefly).
-    void EnterMainSectionWaiting();
 
     bool m_bStarted = false;
     // The stop of the system's wireless service, running on its own thread

@@ -6,6 +6,7 @@
 #include "DebugLog.h"
 #include "KestrowApp.h"
 #include "ProfileMngr.h"
+#include "SectionLock.h"
 #include "Station.h"
 #include "StationMngr.h"
 #include "VarCodes.h"
@@ -34,13 +35,13 @@ std::int32_t CPoll::PollingIntervalTicks() const
 
 void CPoll::Init()
 {
-    if (!m_App.m_hStatsMutex && !m_App.CreateStatsLock())
+    if (!m_App.HasStatsLock() && !m_App.CreateStatsLock())
         DebugWrite("\nAssertion: the statistics lock could not be created");
-    m_App.m_nReadBackCountdown.store(-1);
-    m_App.m_bScanActive.store(false);
+    m_App.SetReadBackCountdown(-1);
+    m_App.SetScanActive(false);
     m_nTick = 0;
     ResetStats();
-    m_App.m_nStatsIndex.store(0);
+    m_App.SetStatsIndex(0);
     m_nInterval.store(PollingIntervalTicks());
 }
 
@@ -110,41 +111,41 @@ void CPoll::Stop()
 void CPoll::ResetStats()
 {
     DebugWrite("\nEnter Reset stats");
-    if (!m_App.EnterSection(SECTION_STATS))
+    CSectionLock lock(m_App, Section::Stats);
+    if (!lock)
         return;
     m_nLastRx = 0;
     m_nLastTx = 0;
     m_bFirstSample = true;
     m_nInterval.store(kShortInterval);
-    m_App.LeaveSection(SECTION_STATS);
 }
 
 void CPoll::BeginScan()
 {
-    m_App.m_bScanActive.store(true);
+    m_App.SetScanActive(true);
     m_nInterval.store(kShortInterval);
 }
 
 void CPoll::RequestFullRefresh(bool flag)
 {
     if (flag)
-        m_App.m_bFullRefresh.store(true);
+        m_App.RequestFullRefresh();
 }
 
 void CPoll::OnTick()
 {
     CKestrowApp &app = m_App;
-    if (app.m_nStatsIndex.load() < 0)
+    if (app.StatsIndex() < 0)
         return;
 
-    app.m_bRefreshPending.store(true);
+    app.SetRefreshPending();
     app.WakeUserInterface();
 
-    if (m_nTick % kAutoSelectEvery == 0 && !app.m_bScanActive.load() &&
-        app.m_nReadBackCountdown.load() < 0)
+    if (m_nTick % kAutoSelectEvery == 0 && !app.ScanActive() &&
+        app.ReadBackCountdown() < 0)
         AutoSelect();
 
-    if (!app.m_bScanActive.load() && m_nTick != 0) {
+    if (!app.ScanActive() && m_nTick != 0) {
         const SampleResult sampled = Sample();
         if (sampled == SampleResult::ReadFailed) {
             m_nTick = 0;
@@ -156,14 +157,16 @@ void CPoll::OnTick()
             return;
     }
 
-    const std::int32_t countdown = app.m_nReadBackCountdown.load();
+    const std::int32_t countdown = app.ReadBackCountdown();
     if (countdown == 0)
         ReadBack();
     else if (countdown > 0)
-        app.m_nReadBackCountdown.store(countdown - 1);
+        app.SetReadBackCountdown(countdown - 1);
 
-    if ((m_nTick >= m_nInterval.load() && app.m_nReadBackCountdown.load() < 0) ||
-        app.m_bScanActive.load()) {
+    // A read-back still counting down holds the period's refresh back (it
+    // asks for one itself); one that is due but was deferred does not.
+    if ((m_nTick >= m_nInterval.load() && app.ReadBackCountdown() <= 0) ||
+        app.ScanActive()) {
         RequestFullRefresh(true);
         m_nTick = 0;
         m_nInterval.store(PollingIntervalTicks());
@@ -176,25 +179,25 @@ void CPoll::AutoSelect()
     CKestrowApp &app = m_App;
     // The station list and the profile store belong to the user-interface
     // thread while it holds the main lock: when it is busy, skip this time.
-    if (!app.EnterSection(SECTION_MAIN))
+    CSectionLock lock(app, Section::Main);
+    if (!lock)
         return;
-    CStationMngr *stations = app.m_pStationMngr;
-    CProfileMngr *profiles = app.m_pProfileMngr;
+    CStationMngr *stations = app.StationMngr();
+    CProfileMngr *profiles = app.ProfileMngr();
     if (stations != nullptr && profiles != nullptr) {
-        if (stations->IsConnected() || app.m_bAdHocConnected.load()) {
+        if (stations->IsConnected() || app.AdHocConnected()) {
             if (const CStation *connected = stations->GetConnectedStation())
                 app.UpdateTip(*connected);
         } else if (CProfile *profile = profiles->NextAutoSelect()) {
             CStation station(*profile, nullptr, 0);
             if (station.Apply(CStation::Connect)) {
-                app.m_nReadBackCountdown.store(kReadBackTicks);
+                app.SetReadBackCountdown(kReadBackTicks);
                 stations->SetConnected(&station);
                 profiles->SetCurrent(profile, false);
                 ResetStats();
             }
         }
     }
-    app.LeaveSection(SECTION_MAIN);
 }
 
 CPoll::SampleResult CPoll::Sample()
@@ -208,7 +211,8 @@ CPoll::SampleResult CPoll::Sample()
     const std::uint32_t sent = record.u32(20) + record.u32(28) + record.u32(36);
     const std::uint32_t received = record.u32(44) + record.u32(52) + record.u32(60);
 
-    if (!m_App.EnterSection(SECTION_STATS))
+    CSectionLock lock(m_App, Section::Stats);
+    if (!lock)
         return SampleResult::LockBusy;
     if (m_bFirstSample) {
         m_bFirstSample = false;
@@ -218,29 +222,31 @@ CPoll::SampleResult CPoll::Sample()
     // Samples are one tick, one second, apart: the byte difference over
     // 1000 is KB/sec.  The unsigned difference stays right across a wrap of
     // the counters.
-    m_App.m_nRxKBps.store(static_cast<std::int32_t>((received - m_nLastRx) / 1000u));
-    m_App.m_nTxKBps.store(static_cast<std::int32_t>((sent - m_nLastTx) / 1000u));
+    const std::int32_t rx = static_cast<std::int32_t>((received - m_nLastRx) / 1000u);
+    m_App.SetThroughput(rx, static_cast<std::int32_t>((sent - m_nLastTx) / 1000u));
     m_nLastRx = received;
     m_nLastTx = sent;
-    m_App.LeaveSection(SECTION_STATS);
     return SampleResult::Done;
 }
 
 void CPoll::ReadBack()
 {
     CKestrowApp &app = m_App;
-    // With the main lock busy the countdown stays at 0: the read-back is
-    // tried again on the next tick.
-    if (!app.EnterSection(SECTION_MAIN))
+    // The user-interface thread is woken at the start of each tick and
+    // refreshes its page under the main lock, so a plain try would meet it
+    // on every tick.  Wait a little; when the lock stays busy the countdown
+    // stays at 0 and the read-back is tried again on the next tick, without
+    // holding back the refresh period.
+    CSectionLock lock(app, Section::Main, kReadBackLockWait);
+    if (!lock)
         return;
-    app.m_nReadBackCountdown.store(-1);
-    if (app.m_pStationMngr != nullptr) {
-        if (CStation *connected = app.m_pStationMngr->GetConnectedStation()) {
+    app.SetReadBackCountdown(-1);
+    if (app.StationMngr() != nullptr) {
+        if (CStation *connected = app.StationMngr()->GetConnectedStation()) {
             (void)connected->Apply(CStation::Read);
             RequestFullRefresh(true);
         }
     }
-    app.LeaveSection(SECTION_MAIN);
 }
 
 } // namespace kestrow

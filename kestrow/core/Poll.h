@@ -31,6 +31,8 @@ public:
     static constexpr std::int32_t kShortInterval = 4;               // ticks
     static constexpr std::int32_t kAutoSelectEvery = 3;             // ticks
     static constexpr std::int32_t kReadBackTicks = 2;
+    // How long the read-back waits for the main lock before it is deferred.
+    static constexpr std::chrono::milliseconds kReadBackLockWait{100};
 
     explicit CPoll(CKestrowApp &app);
     // Stops the thread when it still runs.

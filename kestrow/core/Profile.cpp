@@ -201,8 +201,8 @@ bool CProfile::Save(bool writeCount)
         writeInt("WrLessMode", WrLessMode);
         writeInt("Use802_1", Use802_1 ? 1 : 0);
         writeInt("Priority", Priority);
-        if (writeCount && app.m_pProfileMngr != nullptr)
-            good = app.WriteProfileInt("", kNumOfProfiles, static_cast<int>(app.m_pProfileMngr->GetCount())) &&
+        if (writeCount && app.ProfileMngr() != nullptr)
+            good = app.WriteProfileInt("", kNumOfProfiles, static_cast<int>(app.ProfileMngr()->GetCount())) &&
                    good;
         return good;
     });

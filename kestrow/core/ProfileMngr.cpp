@@ -34,14 +34,14 @@ void ShowSystemMessage(std::uint32_t code)
 
 CProfileRegOpError::CProfileRegOpError() : std::runtime_error(kRegOpUnknownError) {}
 
-CProfileMngr::CProfileMngr()
+CProfileMngr::CProfileMngr(Mode mode) : m_Mode(mode)
 {
     Load(false);
 }
 
 CProfileMngr::~CProfileMngr()
 {
-    if (!SaveAll())
+    if (m_Mode == Mode::ReadWrite && !SaveAll())
         DebugWrite("\nThe profiles could not be saved");
     m_pCurrent = nullptr;
     m_pEditStation = nullptr;
@@ -217,8 +217,7 @@ void CProfileMngr::Rename(const std::string &oldName, const std::string &newName
 CProfile *CProfileMngr::Get(const std::string &name) const
 {
     if (name == kConnectedStationName) {
-        CStationMngr *stations = theApp().m_pStationMngr;
-        return stations != nullptr ? stations->GetConnectedStation() : nullptr;
+        return m_pStations != nullptr ? m_pStations->GetConnectedStation() : nullptr;
     }
     if (name == kEditStationName)
         return m_pEditStation;

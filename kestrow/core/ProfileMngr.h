@@ -17,6 +17,10 @@
 #include "Profile.h"
 
 namespace kestrow {
+class CStationMngr;
+}
+
+namespace kestrow {
 
 // Raised by RegOp when something other than a registry error code went wrong.
 class CProfileRegOpError : public std::runtime_error {
@@ -40,10 +44,17 @@ public:
 
     using ProfileMap = std::map<std::string, std::unique_ptr<CProfile>>;
 
+    // Whether the store writes its records back when it goes: the window's
+    // and a changing command's store do; a reading command's does not.
+    enum class Mode { ReadWrite, ReadOnly };
     // Loads every profile of the registry (Load(false)).
-    CProfileMngr();
-    // SaveAll, then frees the records (the registry keeps them).
+    explicit CProfileMngr(Mode mode = Mode::ReadWrite);
+    // SaveAll (ReadWrite only), then frees the records (the registry keeps
+    // them).
     ~CProfileMngr();
+    // A reading store becomes a writing one (a command that read first and
+    // then claimed the registry for a change).
+    void SetMode(Mode mode) { m_Mode = mode; }
 
     CProfileMngr(const CProfileMngr &) = delete;
     CProfileMngr &operator=(const CProfileMngr &) = delete;
@@ -77,6 +88,9 @@ public:
     CProfile *GetCurrent();
     CProfile *NextAutoSelect();
     void SetEditStation(CProfile *record) { m_pEditStation = record; }
+    // The station list whose connected station "ConnectedStation" names
+    // (null: none).  The application sets it when it creates the list.
+    void SetStationList(const CStationMngr *stations) { m_pStations = stations; }
 
     // Export one (0), import (1), export all (2), delete one key (3).  False
     // after a failure, which is shown with the system's text; raises
@@ -97,6 +111,8 @@ private:
     void Insert(std::unique_ptr<CProfile> record);
     bool SectionInUse(const std::string &section) const;
 
+    Mode m_Mode;
+    const CStationMngr *m_pStations = nullptr;
     std::string m_strNewName;
     ProfileMap m_Profiles;
     std::int32_t m_nAutoCount = 0;

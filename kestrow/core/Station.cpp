@@ -107,7 +107,7 @@ bool CStation::Apply(int mode)
     const bool adhoc = !NetMode;
 
     if (mode == Connect)
-        theApp().m_bAdHocConnected.store(adhoc);
+        theApp().SetAdHocConnected(adhoc);
     if (MaxTxPower < 0 || MaxTxPower > 3)
         MaxTxPower = 3;
     if (mode == Read) {

@@ -20,16 +20,18 @@ constexpr int kWeakestSignal = -127;
 
 } // namespace
 
-CStationMngr::CStationMngr()
+CStationMngr::CStationMngr(CKestrowApp &app, CProfileMngr &store, Persist persist)
+    : m_App(app), m_Store(store), m_Persist(persist)
 {
-    if (CPoll *poll = theApp().m_pPoll)
+    if (CPoll *poll = m_App.Poll())
         poll->SetInterval(kScanRefreshTicks);
     (void)StartScan();
 }
 
 CStationMngr::~CStationMngr()
 {
-    if (!theApp().WriteProfileString("", kConnectedStationName, ConnectedKey))
+    if (m_Persist == Persist::ConnectedKey &&
+        !m_App.WriteProfileString("", kConnectedStationName, ConnectedKey))
         DebugWrite("\nConnectedStation could not be written");
     RemoveAll();
 }
@@ -41,10 +43,10 @@ int CStationMngr::StartScan()
         return 0;
     if (!batch.Exec(false, false))
         return 0;
-    if (CPoll *poll = theApp().m_pPoll)
+    if (CPoll *poll = m_App.Poll())
         poll->BeginScan();
     else
-        theApp().m_bScanActive.store(true);
+        m_App.SetScanActive(true);
     return 2;
 }
 
@@ -59,20 +61,19 @@ bool CStationMngr::IsConnected()
 
 bool CStationMngr::UpdateFromScan()
 {
-    CKestrowApp &app = theApp();
+    CKestrowApp &app = m_App;
     RemoveAll();
 
     // Connection tracking: a loss is handled once, on the first update that
     // finds the adapter disconnected.  An ad hoc network this program started
     // counts as a connection even while the adapter reports none.
-    if (IsConnected() || app.m_bAdHocConnected.load()) {
+    if (IsConnected() || app.AdHocConnected()) {
         WasConnected = true;
     } else if (WasConnected) {
-        if (app.m_pPoll != nullptr)
-            app.m_pPoll->ResetStats();
+        if (app.Poll() != nullptr)
+            app.Poll()->ResetStats();
         SetConnected(nullptr);
-        if (app.m_pProfileMngr != nullptr)
-            app.m_pProfileMngr->SetCurrent(nullptr, true);
+        m_Store.SetCurrent(nullptr, true);
         WasConnected = false;
     }
 

@@ -14,15 +14,25 @@
 #include "Station.h"
 
 namespace kestrow {
+class CKestrowApp;
+class CProfileMngr;
+}
+
+namespace kestrow {
 
 class CStationMngr {
 public:
     using StationMap = std::map<std::string, std::unique_ptr<CStation>>;
 
+    // Whether the list records its connected station in the registry when it
+    // goes (the window's list does; a reading command's list does not).
+    enum class Persist { ConnectedKey, Nothing };
     // Empty list; sets the polling thread's refresh period to 3 ticks and
-    // starts a scan.
-    CStationMngr();
-    // Writes ConnectedKey as "ConnectedStation" under the application key.
+    // starts a scan.  `store` is told when the connection is lost; both it
+    // and `app` outlive the list.
+    CStationMngr(CKestrowApp &app, CProfileMngr &store, Persist persist = Persist::ConnectedKey);
+    // Writes ConnectedKey as "ConnectedStation" under the application key
+    // (Persist::ConnectedKey only).
     ~CStationMngr();
 
     CStationMngr(const CStationMngr &) = delete;
@@ -59,6 +69,9 @@ public:
     bool WasConnected = false;
 
 private:
+    CKestrowApp &m_App;
+    CProfileMngr &m_Store;
+    Persist m_Persist;
     StationMap m_Stations;
 };
 

@@ -133,7 +133,7 @@ CEditProfileAdvGen::~CEditProfileAdvGen() = default;
 
 CProfile *CEditProfileAdvGen::Record()
 {
-    CProfileMngr *store = theApp().m_pProfileMngr;
+    CProfileMngr *store = theApp().ProfileMngr();
     return store != nullptr ? store->Get(CEditContext::GetProfileName()) : nullptr;
 }
 

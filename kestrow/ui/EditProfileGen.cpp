@@ -148,7 +148,7 @@ CEditProfileGen::~CEditProfileGen() = default;
 
 CProfile *CEditProfileGen::Record()
 {
-    CProfileMngr *store = theApp().m_pProfileMngr;
+    CProfileMngr *store = theApp().ProfileMngr();
     return store != nullptr ? store->Get(CEditContext::GetProfileName()) : nullptr;
 }
 
@@ -360,7 +360,7 @@ bool CEditProfileGen::OnApply()
         return true;
     }
 
-    CProfileMngr *store = theApp().m_pProfileMngr;
+    CProfileMngr *store = theApp().ProfileMngr();
     const QString name = m_pName->text();
     const auto nameLength = name.toUcs4().size();
     const std::string newName = StdStr(name);

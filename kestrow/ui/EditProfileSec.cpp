@@ -84,7 +84,7 @@ CEditProfileSec::~CEditProfileSec() = default;
 
 CProfile *CEditProfileSec::Record()
 {
-    CProfileMngr *store = theApp().m_pProfileMngr;
+    CProfileMngr *store = theApp().ProfileMngr();
     return store != nullptr ? store->Get(CEditContext::GetProfileName()) : nullptr;
 }
 

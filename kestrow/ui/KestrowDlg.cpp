@@ -9,6 +9,7 @@
 #include <QWindowStateChangeEvent>
 
 #include "KestrowApp.h"
+#include "SectionLock.h"
 #include "Prefs.h"
 #include "WirelessService.h"
 
@@ -101,9 +102,8 @@ CKestrowDlg::~CKestrowDlg()
     }
     CKestrowApp &app = theApp();
     // Every later polling tick does nothing.
-    if (app.EnterSection(SECTION_MAIN)) {
-        app.m_nStatsIndex.store(-1);
-        app.LeaveSection(SECTION_MAIN);
+    if (CSectionLock lock(app, Section::Main); lock) {
+        app.SetStatsIndex(-1);
     }
     if (IsWindowsNT51()) {
         StartWirelessService();

@@ -84,7 +84,7 @@ void CMainGen::Refresh()
 {
     OnInitDialog();
     CKestrowApp &app = theApp();
-    CStationMngr *stations = app.m_pStationMngr;
+    CStationMngr *stations = app.StationMngr();
     if (stations == nullptr || !stations->IsConnected()) {
         SetNotConnected();
         return;
@@ -96,7 +96,7 @@ void CMainGen::Refresh()
         m_Controls.SetItemText(IDC_NET_RATE, station->PhyType == 1 ? QStringLiteral("11 Mbps")
                                                                    : QStringLiteral("54 Mbps"));
     }
-    const CProfile *current = app.m_pProfileMngr != nullptr ? app.m_pProfileMngr->GetCurrent() : nullptr;
+    const CProfile *current = app.ProfileMngr() != nullptr ? app.ProfileMngr()->GetCurrent() : nullptr;
     m_Controls.SetItemText(IDC_PROFILE, current != nullptr ? QStr(current->ProfName) : QString());
     // A variable that cannot be read leaves its control as it was.
     m_pVarList->Exec(false, true);

@@ -32,6 +32,7 @@
 #include "Poll.h"
 #include "ProfileMngr.h"
 #include "QtMessageSink.h"
+#include "SectionLock.h"
 #include "Station.h"
 #include "StationMngr.h"
 #include "StringTable.h"
@@ -219,24 +220,13 @@ void CMainProfile::OnSetActive()
     Refresh();
 }
 
-bool CMainProfile::EnterMain()
-{
-    return theApp().EnterSection(SECTION_MAIN);
-}
-
-void CMainProfile::LeaveMain()
-{
-    theApp().LeaveSection(SECTION_MAIN);
-}
-
 void CMainProfile::Refresh()
 {
     if (!m_bInitialized) {
         return;
     }
-    if (EnterMain()) {
+    if (CSectionLock lock(theApp(), Section::Main); lock) {
         FillLists();
-        LeaveMain();
         return;
     }
     // Busy: the main timer routine is refreshing the pages under the lock,
@@ -258,11 +248,11 @@ void CMainProfile::FillLists()
     m_pOtherList->clear();
 
     CKestrowApp &app = theApp();
-    CProfileMngr *store = app.m_pProfileMngr;
+    CProfileMngr *store = app.ProfileMngr();
     if (store != nullptr) {
-        const CStation *connected = app.m_pStationMngr != nullptr ? app.m_pStationMngr->GetConnectedStation()
+        const CStation *connected = app.StationMngr() != nullptr ? app.StationMngr()->GetConnectedStation()
                                                                   : nullptr;
-        const CProfile *current = connected == nullptr && app.m_bAdHocConnected.load() ? store->GetCurrent()
+        const CProfile *current = connected == nullptr && app.AdHocConnected() ? store->GetCurrent()
                                                                                        : nullptr;
         auto addRow = [&](QTreeWidget *list, const CProfile &profile) {
             auto *item = new QTreeWidgetItem(list);
@@ -302,7 +292,7 @@ void CMainProfile::UpdateArrows()
 {
     bool up = false;
     bool down = false;
-    CProfileMngr *store = theApp().m_pProfileMngr;
+    CProfileMngr *store = theApp().ProfileMngr();
     if (store != nullptr && store->GetCount() > 0 && m_nSelRow >= 0) {
         const QTreeWidgetItem *item = m_pAutoList->topLevelItem(m_nSelRow);
         const CProfile *profile =
@@ -393,7 +383,7 @@ bool CMainProfile::IsMarkedConnected(const std::string &name) const
 QMenu *CMainProfile::CreateContextMenu()
 {
     const std::string name = SelectedName();
-    CProfileMngr *store = theApp().m_pProfileMngr;
+    CProfileMngr *store = theApp().ProfileMngr();
     const CProfile *profile = store != nullptr && !name.empty() ? store->Get(name) : nullptr;
     if (profile == nullptr) {
         return nullptr;
@@ -473,8 +463,9 @@ void CMainProfile::RunOperation(Op op)
             return;
         }
     }
-    CProfileMngr *store = theApp().m_pProfileMngr;
-    if (store == nullptr || !EnterMain()) {
+    CProfileMngr *store = theApp().ProfileMngr();
+    CSectionLock lock(theApp(), Section::Main);
+    if (store == nullptr || !lock) {
         return;
     }
 
@@ -547,7 +538,6 @@ void CMainProfile::RunOperation(Op op)
         ShowMessageText(QStringLiteral("The profiles could not be saved."), MB_OK | MB_ICONERROR);
     }
     FillLists();
-    LeaveMain();
 }
 
 void CMainProfile::OnPriorityUp()
@@ -566,8 +556,9 @@ void CMainProfile::MovePriority(int step)
         return;
     }
     const std::string name = RowName(m_pAutoList);
-    CProfileMngr *store = theApp().m_pProfileMngr;
-    if (name.empty() || store == nullptr || !EnterMain()) {
+    CProfileMngr *store = theApp().ProfileMngr();
+    CSectionLock lock(theApp(), Section::Main);
+    if (name.empty() || store == nullptr || !lock) {
         return;
     }
     if (CProfile *profile = store->Get(name)) {
@@ -584,7 +575,6 @@ void CMainProfile::MovePriority(int step)
         ShowMessageText(QStringLiteral("The profiles could not be saved."), MB_OK | MB_ICONERROR);
     }
     FillLists();
-    LeaveMain();
 }
 
 void CMainProfile::OnConnect()
@@ -593,16 +583,16 @@ void CMainProfile::OnConnect()
                                                       : -1;
     const std::string name = SelectedName();
     CKestrowApp &app = theApp();
-    CProfileMngr *store = app.m_pProfileMngr;
-    if (name.empty() || store == nullptr || !EnterMain()) {
+    CProfileMngr *store = app.ProfileMngr();
+    CSectionLock lock(app, Section::Main);
+    if (name.empty() || store == nullptr || !lock) {
         return;
     }
     CProfile *profile = store->Get(name);
     if (profile == nullptr) {
-        LeaveMain();
         return;
     }
-    CStationMngr *stations = app.m_pStationMngr;
+    CStationMngr *stations = app.StationMngr();
     bool connected = false;
     {
         auto station = std::make_unique<CStation>(*profile, nullptr, 0);
@@ -610,15 +600,15 @@ void CMainProfile::OnConnect()
         // network out of range or a wrong key is only seen in the state.
         connected = station->Apply(CStation::Connect) && (stations == nullptr || stations->IsConnected());
         if (connected) {
-            app.m_nReadBackCountdown.store(CPoll::kReadBackTicks);
+            app.SetReadBackCountdown(CPoll::kReadBackTicks);
             if (stations != nullptr) {
                 stations->SetConnected(station.get());
             }
-            store->SetCurrent(app.m_bAdHocConnected.load() ? profile : nullptr, true);
-            if (app.m_pPoll != nullptr) {
-                app.m_pPoll->ResetStats();
+            store->SetCurrent(app.AdHocConnected() ? profile : nullptr, true);
+            if (app.Poll() != nullptr) {
+                app.Poll()->ResetStats();
             }
-            app.m_bFullRefresh.store(true);
+            app.RequestFullRefresh();
         } else {
             if (stations != nullptr) {
                 stations->SetConnected(nullptr);
@@ -626,7 +616,7 @@ void CMainProfile::OnConnect()
             store->SetCurrent(nullptr, true);
         }
     }
-    LeaveMain();
+    lock.Unlock();
     if (!connected) {
         ShowMessage(IDS_PROFILE_CONNECT_FAILED);
         if (IMainWindow *window = app.GetMainWindow()) {
@@ -676,8 +666,9 @@ void CMainProfile::RegFileOp(int op)
         }
     }
     const QString chosen = ChooseFile(op != CProfileMngr::RegImport);
-    CProfileMngr *store = theApp().m_pProfileMngr;
-    if (chosen.isEmpty() || store == nullptr || !EnterMain()) {
+    CProfileMngr *store = theApp().ProfileMngr();
+    CSectionLock lock(theApp(), Section::Main);
+    if (chosen.isEmpty() || store == nullptr || !lock) {
         return;
     }
     const QString target = HiveFileName(chosen);
@@ -715,7 +706,7 @@ void CMainProfile::RegFileOp(int op)
         error = QString::fromUtf8(e.what());
     }
     FillLists();
-    LeaveMain();
+    lock.Unlock();
     if (!error.isEmpty()) {
         ShowMessageText(error, MB_OK | MB_ICONERROR);
     }

@@ -134,9 +134,6 @@ private:
     void RunOperation(Op op);
     void MovePriority(int step);
     void RegFileOp(int op);
-    // Takes the main lock; false (and the caller does nothing) when busy.
-    static bool EnterMain();
-    static void LeaveMain();
     QString ChooseFile(bool save);
     int RunSheet(CEditProfile &sheet);
     std::string RowName(const QTreeWidget *list) const;

@@ -45,7 +45,7 @@ CMainStats::CMainStats(QWidget *parent) : QWidget(parent), m_Controls(this)
 void CMainStats::OnSetActive()
 {
     OnInitDialog();
-    CStationMngr *stations = theApp().m_pStationMngr;
+    CStationMngr *stations = theApp().StationMngr();
     if (m_bInitialised && stations != nullptr && stations->IsConnected()) {
         Refresh();
     }
@@ -54,7 +54,7 @@ void CMainStats::OnSetActive()
 void CMainStats::Refresh()
 {
     CKestrowApp &app = theApp();
-    CStationMngr *stations = app.m_pStationMngr;
+    CStationMngr *stations = app.StationMngr();
     if (stations == nullptr || !stations->IsConnected()) {
         // The throughput texts keep their last values.
         m_Controls.SetItemText(IDC_SIGNAL, QStringLiteral("N/A"));
@@ -80,8 +80,8 @@ void CMainStats::Refresh()
     m_Controls.SetItemText(IDC_MAX_RATE, station->PhyType == 1 ? QStringLiteral("11 Mbps")
                                                                : QStringLiteral("54 Mbps"));
     m_Controls.SetItemText(IDC_SNR, QStr(snr));
-    m_Controls.SetItemText(IDC_RECEIVING, QStringLiteral("%1 KB/sec").arg(app.m_nRxKBps.load()));
-    m_Controls.SetItemText(IDC_SENDING, QStringLiteral("%1 KB/sec").arg(app.m_nTxKBps.load()));
+    m_Controls.SetItemText(IDC_RECEIVING, QStringLiteral("%1 KB/sec").arg(app.RxKBps()));
+    m_Controls.SetItemText(IDC_SENDING, QStringLiteral("%1 KB/sec").arg(app.TxKBps()));
 }
 
 void CMainStats::OnReset()

@@ -196,8 +196,8 @@ bool CPrefs::Apply()
                         MB_OK | MB_ICONERROR);
         return false;
     }
-    if (app.m_pPoll != nullptr) {
-        app.m_pPoll->SetInterval(seconds);
+    if (app.Poll() != nullptr) {
+        app.Poll()->SetInterval(seconds);
     }
     if (m_pSite != nullptr) {
         m_pSite->Refresh();

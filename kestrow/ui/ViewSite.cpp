@@ -24,6 +24,7 @@
 #include "EditProfile.h"
 #include "IMainWindow.h"
 #include "KestrowApp.h"
+#include "SectionLock.h"
 #include "MessageSink.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
@@ -292,21 +293,20 @@ void CViewSite::SetView(bool firstTime)
 
     // Reduce or restore the station list for the view.
     CKestrowApp &app = theApp();
-    CStationMngr *stations = app.m_pStationMngr;
+    CStationMngr *stations = app.StationMngr();
     if (stations == nullptr) {
         RefreshHeld();
         return;
     }
-    if (app.EnterSection(SECTION_MAIN)) {
+    if (CSectionLock lock(app, Section::Main); lock) {
         if (!stations->UpdateFromScan()) {
-            app.m_bScanActive.store(false);
+            app.SetScanActive(false);
         }
         RefreshHeld();
-        app.LeaveSection(SECTION_MAIN);
         return;
     }
     // Busy: the next main timer routine rebuilds the list for the view.
-    app.m_bFullRefresh.store(true);
+    app.RequestFullRefresh();
     Refresh();
 }
 
@@ -359,13 +359,12 @@ void CViewSite::Refresh()
 {
     CKestrowApp &app = theApp();
     // Without a station list or a main lock nothing is shared.
-    if (app.m_pStationMngr == nullptr || app.m_hMainMutex == nullptr) {
+    if (app.StationMngr() == nullptr || app.HasMainLock() == false) {
         RefreshHeld();
         return;
     }
-    if (app.EnterSection(SECTION_MAIN)) {
+    if (CSectionLock lock(app, Section::Main); lock) {
         RefreshHeld();
-        app.LeaveSection(SECTION_MAIN);
         return;
     }
     if (!m_bRefreshPending) {
@@ -439,7 +438,7 @@ std::string CViewSite::RowKeyOf(const CStation &station) const
 void CViewSite::BuildSortedKeys()
 {
     m_SortedKeys.clear();
-    const CStationMngr *stations = theApp().m_pStationMngr;
+    const CStationMngr *stations = theApp().StationMngr();
     if (stations == nullptr) {
         return;
     }
@@ -469,7 +468,7 @@ void CViewSite::BuildSortedKeys()
 
 CStation *CViewSite::FindRowStation(const std::string &rowKey) const
 {
-    const CStationMngr *stations = theApp().m_pStationMngr;
+    const CStationMngr *stations = theApp().StationMngr();
     if (stations == nullptr) {
         return nullptr;
     }
@@ -486,7 +485,7 @@ CStation *CViewSite::FindRowStation(const std::string &rowKey) const
 
 bool CViewSite::IsConnectedStation(const CStation &station) const
 {
-    const CStationMngr *stations = theApp().m_pStationMngr;
+    const CStationMngr *stations = theApp().StationMngr();
     return stations != nullptr && !station.NetName.empty() && !stations->ConnectedKey.empty() &&
            station.Key() == stations->ConnectedKey;
 }
@@ -494,7 +493,7 @@ bool CViewSite::IsConnectedStation(const CStation &station) const
 void CViewSite::FillList()
 {
     m_strConnectedRowKey.clear();
-    const CStationMngr *stations = theApp().m_pStationMngr;
+    const CStationMngr *stations = theApp().StationMngr();
     if (stations == nullptr) {
         return;
     }
@@ -570,22 +569,20 @@ void CViewSite::OnCurrentRowChanged(QTreeWidgetItem *item)
     // The station list is shared with the polling thread: look only when the
     // lock is free; otherwise the buttons follow at the next refresh.
     CKestrowApp &app = theApp();
-    if (app.m_hMainMutex != nullptr && !app.EnterSection(SECTION_MAIN)) {
+    CSectionLock lock(app, Section::Main);
+    if (app.HasMainLock() && !lock) {
         return;
     }
     if (const CStation *station = FindRowStation(m_strSelectedKey)) {
         UpdateButtons(station);
-    }
-    if (app.m_hMainMutex != nullptr) {
-        app.LeaveSection(SECTION_MAIN);
     }
 }
 
 QMenu *CViewSite::CreateContextMenu()
 {
     CKestrowApp &app = theApp();
-    const bool locked = app.m_hMainMutex != nullptr && app.EnterSection(SECTION_MAIN);
-    if (app.m_hMainMutex != nullptr && !locked) {
+    CSectionLock lock(app, Section::Main);
+    if (app.HasMainLock() && !lock) {
         return nullptr;
     }
     const CStation *station = SelectedStation();
@@ -594,9 +591,7 @@ QMenu *CViewSite::CreateContextMenu()
         UpdateButtons(station);
         connected = IsConnectedStation(*station);
     }
-    if (locked) {
-        app.LeaveSection(SECTION_MAIN);
-    }
+    lock.Unlock();
     if (station == nullptr) {
         return nullptr;
     }
@@ -655,7 +650,7 @@ std::chrono::steady_clock::time_point CViewSite::Now() const
 void CViewSite::OnRescan()
 {
     // A refused scan is not reported: the list simply stays as it is.
-    if (CStationMngr *stations = theApp().m_pStationMngr) {
+    if (CStationMngr *stations = theApp().StationMngr()) {
         (void)stations->StartScan();
     }
     m_ScanStart = Now();
@@ -678,19 +673,18 @@ void CViewSite::UpdateMainWindow()
 
 void CViewSite::OnConnect()
 {
-    CKestrowApp &app = theApp();
-    if (!app.EnterSection(SECTION_MAIN)) {
+    CSectionLock lock(theApp(), Section::Main);
+    if (!lock) {
         return;
     }
     ConnectHeld();
-    app.LeaveSection(SECTION_MAIN);
 }
 
 void CViewSite::ConnectHeld()
 {
     CKestrowApp &app = theApp();
-    CStationMngr *stations = app.m_pStationMngr;
-    CProfileMngr *store = app.m_pProfileMngr;
+    CStationMngr *stations = app.StationMngr();
+    CProfileMngr *store = app.ProfileMngr();
     CStation *station = SelectedStation();
     if (stations == nullptr || store == nullptr || station == nullptr || !m_pConnectButton->isEnabled()) {
         return;
@@ -719,12 +713,12 @@ void CViewSite::ConnectHeld()
         return;
     }
 
-    app.m_nReadBackCountdown.store(CPoll::kReadBackTicks);
+    app.SetReadBackCountdown(CPoll::kReadBackTicks);
     station->NetName = netName;
     stations->SetConnected(station);
     store->SetCurrent(nullptr, true);
-    if (app.m_pPoll != nullptr) {
-        app.m_pPoll->SetInterval(2);
+    if (app.Poll() != nullptr) {
+        app.Poll()->SetInterval(2);
     }
 
     // The network becomes an auto-selection profile.  One with the same name
@@ -747,18 +741,18 @@ void CViewSite::ConnectHeld()
     if (!store->SaveAll()) {
         ShowMessageText("The profiles could not be saved.", MB_OK | MB_ICONERROR);
     }
-    app.m_bFullRefresh.store(true);
+    app.RequestFullRefresh();
     RefreshHeld();
 }
 
 void CViewSite::OnSaveProfile()
 {
-    CKestrowApp &app = theApp();
-    if (!app.EnterSection(SECTION_MAIN)) {
+    bool saved = false;
+    if (CSectionLock lock(theApp(), Section::Main); lock) {
+        saved = SelectedStation() != nullptr && EditStationHeld(EDIT_SAVE_PROFILE) == SHEET_OK;
+    } else {
         return;
     }
-    const bool saved = SelectedStation() != nullptr && EditStationHeld(EDIT_SAVE_PROFILE) == SHEET_OK;
-    app.LeaveSection(SECTION_MAIN);
     if (saved) {
         UpdateMainWindow();
     }
@@ -766,8 +760,8 @@ void CViewSite::OnSaveProfile()
 
 void CViewSite::OnEditConnection()
 {
-    CKestrowApp &app = theApp();
-    if (!app.EnterSection(SECTION_MAIN)) {
+    CSectionLock lock(theApp(), Section::Main);
+    if (!lock) {
         return;
     }
     // Only the connected station's security can be edited.
@@ -777,13 +771,12 @@ void CViewSite::OnEditConnection()
             EditStationHeld(EDIT_CONNECTION);
         }
     }
-    app.LeaveSection(SECTION_MAIN);
 }
 
 int CViewSite::EditStationHeld(int mode)
 {
     CKestrowApp &app = theApp();
-    CProfileMngr *store = app.m_pProfileMngr;
+    CProfileMngr *store = app.ProfileMngr();
     CStation *station = SelectedStation();
     if (station == nullptr || store == nullptr) {
         return SHEET_OK;

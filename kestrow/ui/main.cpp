@@ -21,6 +21,7 @@
 
 #include "FirstPaintProbe.h"
 #include "KestrowApp.h"
+#include "KestrowSession.h"
 #include "KestrowDlg.h"
 #include "QtMessageSink.h"
 #include "Screenshots.h"
@@ -179,7 +180,7 @@ int main(int argc, char **argv)
             }, Qt::QueuedConnection);
         }
     });
-    app.Startup();
+    CKestrowSession session(app, CKestrowSession::Kind::Window);
 
     int result = 0;
     {
@@ -216,7 +217,5 @@ int main(int argc, char **argv)
         app.SetMainWindow(nullptr);
         messages.SetOwner(nullptr);
     }
-    app.SetWakeCallback(nullptr);
-    app.Shutdown();
     return result;
 }

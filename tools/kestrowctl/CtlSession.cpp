@@ -2,6 +2,7 @@
 
 #include <DeviceOps.h>
 #include <KestrowApp.h>
+#include <KestrowSession.h>
 #include <ProfileMngr.h>
 #include <StationMngr.h>
 #include <platform/Registry.h>
@@ -52,19 +53,15 @@ CCtlSession::CCtlSession(const CGlobalOptions &options) : m_Options(options)
             throw Failure("cannot open the registry " + m_strRegistry);
     }
     m_pPreviousSink = kestrow::SetMessageSink(&m_Messages);
+    m_pSession = std::make_unique<kestrow::CKestrowSession>(theApp(), kestrow::CKestrowSession::Kind::Command);
 }
 
 CCtlSession::~CCtlSession()
 {
-    kestrow::CKestrowApp &app = theApp();
-    // The station list first (it reads the store's current profile), then
-    // the store, which saves every profile, then the adapter; the single-copy
-    // socket goes last, once everything is written.
-    delete app.m_pStationMngr;
-    app.m_pStationMngr = nullptr;
-    delete app.m_pProfileMngr;
-    app.m_pProfileMngr = nullptr;
-    app.DisconnectDriver();
+    // The core's session shuts down first (station list, store, adapter);
+    // the message sink and the single-copy socket go last, once everything
+    // is written.
+    m_pSession.reset();
     (void)kestrow::SetMessageSink(m_pPreviousSink);
     m_pGuard.reset();
 }
@@ -78,7 +75,7 @@ void CCtlSession::ConnectAdapter()
         // A name opens that adapter without the probe; a request that finds
         // no such adapter fails, and nothing falls back to a search.
         const bool opened = kestrow::CurrentDeviceOps().connect(m_Options.adapter.c_str()) == 0;
-        app.m_bConnected.store(opened);
+        app.SetDriverConnected(opened);
         if (!opened)
             throw Failure("cannot open adapter '" + m_Options.adapter + "'");
     } else if (!app.ConnectDriver()) {
@@ -100,11 +97,16 @@ bool CCtlSession::ConnectAdapterIfPresent()
 kestrow::CStationMngr &CCtlSession::Stations()
 {
     kestrow::CKestrowApp &app = theApp();
-    if (app.m_pStationMngr == nullptr) {
+    if (app.StationMngr() == nullptr) {
         ConnectAdapter();
-        app.m_pStationMngr = new kestrow::CStationMngr();
+        // Only a changing command records the connected station, as the
+        // window does when it closes; a reading command leaves the registry
+        // as it found it.
+        const auto persist = m_bClaimed ? kestrow::CStationMngr::Persist::ConnectedKey
+                                        : kestrow::CStationMngr::Persist::Nothing;
+        app.SetStationMngr(std::make_unique<kestrow::CStationMngr>(app, ReadStore(), persist));
     }
-    return *app.m_pStationMngr;
+    return *app.StationMngr();
 }
 
 void CCtlSession::ClaimForChange()
@@ -114,16 +116,26 @@ void CCtlSession::ClaimForChange()
     if (m_pGuard->Claim() == CInstanceGuard::Result::Running)
         throw Failure("Kestrow is running: make this change in its window, or close it and try again "
                       "(reading commands work while it runs)");
+    m_bClaimed = true;
 }
 
 kestrow::CProfileMngr &CCtlSession::Store()
 {
     kestrow::CKestrowApp &app = theApp();
-    if (app.m_pProfileMngr == nullptr) {
-        ClaimForChange();
-        app.m_pProfileMngr = new kestrow::CProfileMngr();
-    }
-    return *app.m_pProfileMngr;
+    ClaimForChange();
+    if (app.ProfileMngr() == nullptr)
+        app.SetProfileMngr(std::make_unique<kestrow::CProfileMngr>());
+    else
+        app.ProfileMngr()->SetMode(kestrow::CProfileMngr::Mode::ReadWrite);
+    return *app.ProfileMngr();
+}
+
+kestrow::CProfileMngr &CCtlSession::ReadStore()
+{
+    kestrow::CKestrowApp &app = theApp();
+    if (app.ProfileMngr() == nullptr)
+        app.SetProfileMngr(std::make_unique<kestrow::CProfileMngr>(kestrow::CProfileMngr::Mode::ReadOnly));
+    return *app.ProfileMngr();
 }
 
 void CCtlSession::SaveStore()

@@ -16,6 +16,7 @@
 #include "ProfileSnapshot.h"
 
 namespace kestrow {
+class CKestrowSession;
 class CProfileMngr;
 class CStationMngr;
 } // namespace kestrow
@@ -56,6 +57,9 @@ public:
     // while Kestrow runs on the same registry; loaded only after this
     // process holds Kestrow's single-copy socket.
     kestrow::CProfileMngr &Store();
+    // The profile store for reading: loaded without claiming anything and
+    // never written back (the changing store when there is one).
+    kestrow::CProfileMngr &ReadStore();
     // Writes every profile now; throws a failure when that did not work.
     void SaveStore();
     // Refuses a change of the preferences while Kestrow runs, and keeps
@@ -73,8 +77,10 @@ private:
     CCapturedMessages m_Messages;
     kestrow::IMessageSink *m_pPreviousSink = nullptr;
     std::unique_ptr<CInstanceGuard> m_pGuard;
+    std::unique_ptr<kestrow::CKestrowSession> m_pSession;
     std::unique_ptr<CProfileSnapshot> m_pSnapshot;
     bool m_bAdapterOpen = false;
+    bool m_bClaimed = false;  // this process holds Kestrow's single-copy socket
 };
 
 } // namespace kestrowctl

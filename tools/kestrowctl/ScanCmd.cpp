@@ -118,11 +118,11 @@ CStationMngr &CScanCmd::Scan(CCtlSession &session, bool networkView)
     CKestrowApp &app = theApp();
     // Creating the list starts the scan; a second scan would only restart
     // the adapter's channel walk.
-    const bool created = app.m_pStationMngr == nullptr;
+    const bool created = app.StationMngr() == nullptr;
     CStationMngr &stations = session.Stations();
     if (!created && stations.StartScan() == 0)
-        app.m_bScanActive.store(false);
-    if (!app.m_bScanActive.load())
+        app.SetScanActive(false);
+    if (!app.ScanActive())
         throw Failure("the adapter did not start a scan");
 
     const int timeout = session.Options().timeoutSecs;
@@ -133,7 +133,7 @@ CStationMngr &CScanCmd::Scan(CCtlSession &session, bool networkView)
                           " s (try a longer --timeout)");
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
-    app.m_bScanActive.store(false);
+    app.SetScanActive(false);
     if (stations.GetCount() == 0 && !ReadRecord(VAR_SCAN_RESULTS))
         throw Failure("the adapter gave no scan results");
 

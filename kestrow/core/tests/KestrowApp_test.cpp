@@ -32,9 +32,9 @@ TEST_F(AppTest, ConnectAndDisconnectDriver)
 {
     FakeDevice fake;
     EXPECT_TRUE(app().ConnectDriver());
-    EXPECT_TRUE(app().m_bConnected);
+    EXPECT_TRUE(app().DriverConnected());
     app().DisconnectDriver();
-    EXPECT_FALSE(app().m_bConnected);
+    EXPECT_FALSE(app().DriverConnected());
     app().DisconnectDriver();  // not connected: the library is not called
     ASSERT_EQ(fake.Calls().size(), 2u);
     EXPECT_EQ(fake.Calls()[0].name, "SEARCH");
@@ -45,25 +45,23 @@ TEST_F(AppTest, ConnectAndDisconnectDriver)
     fake.connect_result = 0;
     fake.connect_throws = true;
     EXPECT_FALSE(app().ConnectDriver());
-    EXPECT_FALSE(app().m_bConnected);
+    EXPECT_FALSE(app().DriverConnected());
 }
 
 TEST_F(AppTest, MainLockIsATryLockEvenForItsHolder)
 {
     test::DebugCapture log;
-    ASSERT_TRUE(app().EnterSection(SECTION_MAIN));
-    EXPECT_TRUE(app().m_bMainBusy);
-    EXPECT_FALSE(app().EnterSection(SECTION_MAIN));  // the holder's own second try
+    ASSERT_TRUE(app().EnterSection(Section::Main));
+    EXPECT_FALSE(app().EnterSection(Section::Main));  // the holder's own second try
 
     bool other = true;
-    std::thread([&] { other = app().EnterSection(SECTION_MAIN); }).join();
+    std::thread([&] { other = app().EnterSection(Section::Main); }).join();
     EXPECT_FALSE(other);
 
-    app().LeaveSection(SECTION_MAIN);
-    EXPECT_FALSE(app().m_bMainBusy);
+    app().LeaveSection(Section::Main);
     std::thread([&] {
-        other = app().EnterSection(SECTION_MAIN);
-        app().LeaveSection(SECTION_MAIN);
+        other = app().EnterSection(Section::Main);
+        app().LeaveSection(Section::Main);
     }).join();
     EXPECT_TRUE(other);
     EXPECT_NE(log.text.find("\nEnter CS_MAIN"), std::string::npos);
@@ -72,18 +70,18 @@ TEST_F(AppTest, MainLockIsATryLockEvenForItsHolder)
 TEST_F(AppTest, StatsLockWaitsForItsHolder)
 {
     test::DebugCapture log;
-    ASSERT_TRUE(app().EnterSection(SECTION_STATS));
+    ASSERT_TRUE(app().EnterSection(Section::Stats));
     std::atomic<int> stage{0};
     std::thread waiter([&] {
         stage = 1;
-        const bool entered = app().EnterSection(SECTION_STATS);  // blocks until left
+        const bool entered = app().EnterSection(Section::Stats);  // blocks until left
         stage = entered ? 2 : 3;
         if (entered)
-            app().LeaveSection(SECTION_STATS);
+            app().LeaveSection(Section::Stats);
     });
     while (stage.load() == 0)
         std::this_thread::yield();
-    app().LeaveSection(SECTION_STATS);
+    app().LeaveSection(Section::Stats);
     waiter.join();
     EXPECT_EQ(stage.load(), 2);
     EXPECT_NE(log.text.find("\nEnter CS_STATS"), std::string::npos);
@@ -92,16 +90,13 @@ TEST_F(AppTest, StatsLockWaitsForItsHolder)
 TEST_F(AppTest, LocksWithoutGateOrHolderFailSafely)
 {
     // A stray leave from a thread that holds nothing changes nothing.
-    ASSERT_TRUE(app().EnterSection(SECTION_MAIN));
-    std::thread([&] { app().LeaveSection(SECTION_MAIN); }).join();
-    EXPECT_TRUE(app().m_bMainBusy);
-    app().LeaveSection(SECTION_MAIN);
+    ASSERT_TRUE(app().EnterSection(Section::Main));
+    std::thread([&] { app().LeaveSection(Section::Main); }).join();
+    app().LeaveSection(Section::Main);
 
     ResetTheApp();  // no gates created yet
-    EXPECT_FALSE(app().EnterSection(SECTION_MAIN));
-    EXPECT_FALSE(app().m_bMainBusy);
-    EXPECT_FALSE(app().EnterSection(SECTION_STATS));
-    EXPECT_FALSE(app().EnterSection(2));
+    EXPECT_FALSE(app().EnterSection(Section::Main));
+    EXPECT_FALSE(app().EnterSection(Section::Stats));
 }
 
 TEST_F(AppTest, ProfileValuesBySection)

@@ -11,6 +11,7 @@
 
 #include "IMainWindow.h"
 #include "KestrowApp.h"
+#include "SectionLock.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
 #include "StationMngr.h"
@@ -94,16 +95,16 @@ protected:
     // Runs main timer routines with full refreshes until the scan is over.
     static void FinishScan()
     {
-        for (int i = 0; i < 100000 && theApp().m_bScanActive; ++i) {
-            theApp().m_bFullRefresh = true;
+        for (int i = 0; i < 100000 && theApp().ScanActive(); ++i) {
+            theApp().RequestFullRefresh();
             theApp().OnMainTimer();
         }
-        ASSERT_FALSE(theApp().m_bScanActive);
+        ASSERT_FALSE(theApp().ScanActive());
     }
     static void Tick(int n)
     {
         for (int i = 0; i < n; ++i)
-            theApp().m_pPoll->OnTick();
+            theApp().Poll()->OnTick();
     }
 
     std::unique_ptr<test::SimProcess> sim_;
@@ -115,36 +116,36 @@ TEST_F(LifecycleTest, ConnectingAProfileIsReadBackAndRecognisedInTheScan)
     StoreProfile(0, "Coffee", "CoffeeCorner", -1);
     ASSERT_TRUE(theApp().WriteProfileInt("", kNumOfProfiles, 1));
     ASSERT_TRUE(theApp().Startup());
-    EXPECT_TRUE(theApp().m_bConnected);
+    EXPECT_TRUE(theApp().DriverConnected());
     theApp().SetMainWindow(&window_);
     FinishScan();
-    CStationMngr &stations = *theApp().m_pStationMngr;
+    CStationMngr &stations = *theApp().StationMngr();
     ASSERT_NE(stations.Lookup("CoffeeCorner;1"), nullptr);
 
-    CProfile *profile = theApp().m_pProfileMngr->Get("Coffee");
+    CProfile *profile = theApp().ProfileMngr()->Get("Coffee");
     ASSERT_NE(profile, nullptr);
     {
-        ASSERT_TRUE(theApp().EnterSection(SECTION_MAIN));
+        CSectionLock held(theApp(), Section::Main);
+        ASSERT_TRUE(held);
         CStation record(*profile, nullptr, 0);
         ASSERT_TRUE(record.Apply(CStation::Connect));
-        theApp().m_nReadBackCountdown = CPoll::kReadBackTicks;
+        theApp().SetReadBackCountdown(CPoll::kReadBackTicks);
         stations.SetConnected(&record);
-        theApp().LeaveSection(SECTION_MAIN);
     }
     std::string stats;
     ASSERT_TRUE(sim_->Ctl("stats", &stats));
     EXPECT_NE(stats.find("connected yes"), std::string::npos) << stats;
 
     Tick(2);
-    EXPECT_EQ(theApp().m_nReadBackCountdown, 0);
+    EXPECT_EQ(theApp().ReadBackCountdown(), 0);
     Tick(1);  // reads the connection back into the connected station
-    EXPECT_EQ(theApp().m_nReadBackCountdown, -1);
+    EXPECT_EQ(theApp().ReadBackCountdown(), -1);
     const CStation *connected = stations.GetConnectedStation();
     ASSERT_NE(connected, nullptr);
     EXPECT_EQ(connected->NetName, "CoffeeCorner");
     EXPECT_EQ(connected->PhyChnl, 1);
     EXPECT_EQ(connected->MacAddress, "--");
-    ASSERT_TRUE(theApp().m_bFullRefresh);
+    ASSERT_TRUE(theApp().FullRefreshRequested());
 
     theApp().OnMainTimer();  // the full refresh rebuilds the list
     connected = stations.GetConnectedStation();
@@ -162,8 +163,8 @@ TEST_F(LifecycleTest, AutoSelectionConnectsTheFirstReachableAndDropLinkIsHandled
     ASSERT_TRUE(theApp().Startup());
     theApp().SetMainWindow(&window_);
     FinishScan();
-    CProfileMngr &profiles = *theApp().m_pProfileMngr;
-    CStationMngr &stations = *theApp().m_pStationMngr;
+    CProfileMngr &profiles = *theApp().ProfileMngr();
+    CStationMngr &stations = *theApp().StationMngr();
 
     // Tick 0 tries "Away" (not on the air), the next auto-selection tick
     // after its read-back tries "Coffee".
@@ -179,45 +180,45 @@ TEST_F(LifecycleTest, AutoSelectionConnectsTheFirstReachableAndDropLinkIsHandled
         EXPECT_EQ(window_.tip, "Configuration Utility\nConnected to:\nCoffeeCorner");
     }
 
-    theApp().m_bFullRefresh = true;
+    theApp().RequestFullRefresh();
     theApp().OnMainTimer();
     ASSERT_TRUE(stations.WasConnected);
     ASSERT_NE(stations.GetConnectedStation(), nullptr);
 
     ASSERT_TRUE(sim_->Ctl("drop-link"));
-    theApp().m_pPoll->SetInterval(20);
-    theApp().m_bFullRefresh = true;
+    theApp().Poll()->SetInterval(20);
+    theApp().RequestFullRefresh();
     theApp().OnMainTimer();
     EXPECT_EQ(stations.GetConnectedStation(), nullptr);
     EXPECT_TRUE(stations.ConnectedKey.empty());
     EXPECT_EQ(profiles.GetCurrent(), nullptr);
-    EXPECT_EQ(theApp().m_pPoll->GetInterval(), CPoll::kShortInterval);
+    EXPECT_EQ(theApp().Poll()->GetInterval(), CPoll::kShortInterval);
 
-    theApp().m_pPoll->SetInterval(20);
-    theApp().m_bFullRefresh = true;
+    theApp().Poll()->SetInterval(20);
+    theApp().RequestFullRefresh();
     theApp().OnMainTimer();
-    EXPECT_EQ(theApp().m_pPoll->GetInterval(), 20);  // handled once only
+    EXPECT_EQ(theApp().Poll()->GetInterval(), 20);  // handled once only
     theApp().Shutdown();
 }
 
 TEST_F(LifecycleTest, ShutdownSavesEveryProfileForTheNextStart)
 {
     ASSERT_TRUE(theApp().Startup());
-    ASSERT_NE(theApp().m_pPoll, nullptr);
-    CProfileMngr &profiles = *theApp().m_pProfileMngr;
+    ASSERT_NE(theApp().Poll(), nullptr);
+    CProfileMngr &profiles = *theApp().ProfileMngr();
     for (const char *ssid : {"one", "two", "three"}) {
         const std::string name = profiles.AddNew(nullptr);
         profiles.Get(name)->NetName = ssid;
     }
-    theApp().m_pStationMngr->ConnectedKey = "two;3";
+    theApp().StationMngr()->ConnectedKey = "two;3";
     theApp().Shutdown();
-    EXPECT_EQ(theApp().m_pPoll, nullptr);
-    EXPECT_FALSE(theApp().m_bConnected);
+    EXPECT_EQ(theApp().Poll(), nullptr);
+    EXPECT_FALSE(theApp().DriverConnected());
 
     ResetTheApp();
     theApp().SetPollTiming(std::chrono::hours(1), std::chrono::milliseconds(1000));
     ASSERT_TRUE(theApp().Startup());
-    CProfileMngr &again = *theApp().m_pProfileMngr;
+    CProfileMngr &again = *theApp().ProfileMngr();
     ASSERT_EQ(again.GetCount(), 3u);
     EXPECT_EQ(again.Get("Profile 1")->NetName, "two");
     EXPECT_EQ(theApp().GetProfileString("", "ConnectedStation", ""), "two;3");

@@ -8,6 +8,7 @@
 #include "KestrowApp.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
+#include "SectionLock.h"
 #include "StationMngr.h"
 #include "support/FakeDevice.h"
 #include "support/ProfileFixtures.h"
@@ -37,15 +38,9 @@ protected:
         test::ClearAppKey();
         ASSERT_TRUE(app().CreateMainLock());
         fake_.Answer(0x590, {0});
-        poll_ = std::make_unique<CPoll>(app());
-        app().m_pPoll = poll_.get();
+        app().SetPoll(std::make_unique<CPoll>(app()));
+        poll_ = app().Poll();
         poll_->Init();
-    }
-    void TearDown() override
-    {
-        app().m_pStationMngr = nullptr;
-        app().m_pProfileMngr = nullptr;
-        app().m_pPoll = nullptr;
     }
     static CKestrowApp &app() { return theApp(); }
 
@@ -56,7 +51,7 @@ protected:
         std::vector<int> refreshed;
         for (int i = 1; i <= n; ++i) {
             poll_->OnTick();
-            if (app().m_bFullRefresh.exchange(false))
+            if (app().TakeFullRefresh())
                 refreshed.push_back(i);
         }
         return refreshed;
@@ -78,18 +73,19 @@ protected:
         p.AutoSelect = true;
         ASSERT_TRUE(p.Save(false));
         ASSERT_TRUE(app().WriteProfileInt("", kNumOfProfiles, 1));
-        profiles_ = std::make_unique<CProfileMngr>();
-        stations_ = std::make_unique<CStationMngr>();
-        app().m_pProfileMngr = profiles_.get();
-        app().m_pStationMngr = stations_.get();
-        app().m_bScanActive = false;
+        app().SetProfileMngr(std::make_unique<CProfileMngr>());
+        profiles_ = app().ProfileMngr();
+        app().SetStationMngr(std::make_unique<CStationMngr>(app(), *profiles_));
+        stations_ = app().StationMngr();
+        app().SetScanActive(false);
         poll_->SetInterval(20);
     }
 
     FakeDevice fake_;
-    std::unique_ptr<CPoll> poll_;
-    std::unique_ptr<CProfileMngr> profiles_;
-    std::unique_ptr<CStationMngr> stations_;
+    // Owned by the application object.
+    CPoll *poll_ = nullptr;
+    CProfileMngr *profiles_ = nullptr;
+    CStationMngr *stations_ = nullptr;
 };
 
 TEST_F(PollTest, RefreshPeriodFollowsThePreferenceAndShortensAfterResetOrScan)
@@ -104,7 +100,7 @@ TEST_F(PollTest, RefreshPeriodFollowsThePreferenceAndShortensAfterResetOrScan)
 
     poll_->BeginScan();
     EXPECT_EQ(Ticks(3), (std::vector<int>{1, 2, 3}));  // every tick while scanning
-    app().m_bScanActive = false;
+    app().SetScanActive(false);
     EXPECT_EQ(Ticks(20), (std::vector<int>{20}));
 }
 
@@ -112,17 +108,17 @@ TEST_F(PollTest, ThroughputSurvivesACounterWrap)
 {
     fake_.Answer(0x370, Counters(1000, 0xFFFFF000u));
     Ticks(2);  // tick 0 takes no sample, tick 1 only the first totals
-    EXPECT_EQ(app().m_nRxKBps, 0);
+    EXPECT_EQ(app().RxKBps(), 0);
     fake_.Answer(0x370, Counters(1000 + 5000, 0x00001000u));
     Ticks(1);
-    EXPECT_EQ(app().m_nRxKBps, 8);  // 0x2000 bytes in one second
-    EXPECT_EQ(app().m_nTxKBps, 5);
+    EXPECT_EQ(app().RxKBps(), 8);  // 0x2000 bytes in one second
+    EXPECT_EQ(app().TxKBps(), 5);
 }
 
 TEST_F(PollTest, ScanSuspendsSamplingAndAutoSelection)
 {
     Managers();
-    app().m_bScanActive = true;
+    app().SetScanActive(true);
     fake_.ClearCalls();
     Ticks(6);
     EXPECT_EQ(Connects(), 0u);
@@ -131,12 +127,12 @@ TEST_F(PollTest, ScanSuspendsSamplingAndAutoSelection)
 
     // Without the scan, every third tick tries the next profile: the scan
     // left the tick counter at 1.
-    app().m_bScanActive = false;
+    app().SetScanActive(false);
     Ticks(2);
     EXPECT_EQ(Connects(), 0u);
     Ticks(1);
     EXPECT_EQ(Connects(), 1u);
-    EXPECT_EQ(app().m_nReadBackCountdown, 1);  // set to 2, counted down once
+    EXPECT_EQ(app().ReadBackCountdown(), 1);  // set to 2, counted down once
     EXPECT_EQ(profiles_->GetCurrent(), profiles_->Get("auto"));
     EXPECT_EQ(stations_->ConnectedKey, "home;1");
 }
@@ -145,33 +141,38 @@ TEST_F(PollTest, AFailedCounterReadEndsTheTick)
 {
     Ticks(1);
     fake_.Refuse(0x370);
-    app().m_nReadBackCountdown = 2;
+    app().SetReadBackCountdown(2);
     poll_->OnTick();
-    EXPECT_EQ(app().m_nReadBackCountdown, 2);  // the countdown did not run
+    EXPECT_EQ(app().ReadBackCountdown(), 2);  // the countdown did not run
     EXPECT_EQ(poll_->GetTick(), 0);
-    EXPECT_TRUE(app().m_bRefreshPending);
+    EXPECT_TRUE(app().RefreshPending());
 }
 
-TEST_F(PollTest, BusyMainLockDefersAutoSelectionAndReadBack)
+TEST_F(PollTest, BusyMainLockDefersAutoSelectionAndReadBackButNotTheRefreshPeriod)
 {
     Managers();
-    ASSERT_TRUE(app().EnterSection(SECTION_MAIN));
+    {
+        CSectionLock held(app(), Section::Main);
+        ASSERT_TRUE(held);
+        Ticks(1);
+        EXPECT_EQ(Connects(), 0u);
+        app().SetReadBackCountdown(0);
+        poll_->SetInterval(4);
+        // The read-back stays due while the lock is busy; the refresh
+        // period still ends and asks for its full refresh.
+        EXPECT_FALSE(Ticks(6).empty());
+        EXPECT_EQ(app().ReadBackCountdown(), 0);
+    }
     Ticks(1);
-    EXPECT_EQ(Connects(), 0u);
-    app().m_nReadBackCountdown = 0;
-    Ticks(1);
-    EXPECT_EQ(app().m_nReadBackCountdown, 0);  // tried again next tick
-    app().LeaveSection(SECTION_MAIN);
-    Ticks(1);
-    EXPECT_EQ(app().m_nReadBackCountdown, -1);
+    EXPECT_EQ(app().ReadBackCountdown(), -1);
 
     // A silenced tick does nothing at all.
-    app().m_nStatsIndex = -1;
-    app().m_bRefreshPending = false;
+    app().SetStatsIndex(-1);
+    app().TakeRefreshPending();
     fake_.ClearCalls();
     Ticks(5);
     EXPECT_TRUE(fake_.Calls().empty());
-    EXPECT_FALSE(app().m_bRefreshPending);
+    EXPECT_FALSE(app().RefreshPending());
 }
 
 TEST_F(PollTest, TheThreadTicksWakesAndStops)
@@ -193,7 +194,7 @@ TEST_F(PollTest, TheThreadTicksWakesAndStops)
     poll_->Stop();
     EXPECT_FALSE(poll_->IsRunning());
     app().SetWakeCallback({});
-    EXPECT_TRUE(app().m_bRefreshPending);
+    EXPECT_TRUE(app().RefreshPending());
 
     // Stopping during the start delay ends the thread at once.
     CPoll slow(app());

@@ -136,7 +136,7 @@ TEST_F(ProfileTest, ConnectInfrastructureLeavesTheChannelOutAdHocSendsIt)
     FakeDevice fake;
     CStation infra(OpenNetwork("home", true), nullptr, 0);
     ASSERT_TRUE(infra.Apply(CStation::Connect));
-    EXPECT_FALSE(theApp().m_bAdHocConnected);
+    EXPECT_FALSE(theApp().AdHocConnected());
     auto calls = Execs(fake);
     ASSERT_EQ(calls.size(), 4u);
     EXPECT_EQ(calls[0].command, 0x220u);
@@ -153,7 +153,7 @@ TEST_F(ProfileTest, ConnectInfrastructureLeavesTheChannelOutAdHocSendsIt)
     CStation adhoc(OpenNetwork("party", false), nullptr, 0);
     adhoc.ShortPreamble = true;
     ASSERT_TRUE(adhoc.Apply(CStation::Connect));
-    EXPECT_TRUE(theApp().m_bAdHocConnected);
+    EXPECT_TRUE(theApp().AdHocConnected());
     calls = Execs(fake);
     ASSERT_EQ(calls.size(), 5u);
     EXPECT_EQ(DataU32(calls[0], 0), 2u);  // ad hoc

@@ -58,8 +58,9 @@ protected:
 
 TEST_F(StationTest, CraftedBlocksDecodeWithTheirLimits)
 {
-    CStationMngr stations;
-    EXPECT_TRUE(theApp().m_bScanActive);  // the constructor started a scan
+    CProfileMngr store(CProfileMngr::Mode::ReadOnly);
+    CStationMngr stations(theApp(), store);
+    EXPECT_TRUE(theApp().ScanActive());  // the constructor started a scan
 
     Entry longName = Net(std::string(40, 'x'), 11, 9);
     longName.ssidLength = 200;  // claims more than 32 bytes
@@ -111,7 +112,8 @@ TEST_F(StationTest, CraftedBlocksDecodeWithTheirLimits)
 
 TEST_F(StationTest, MergeByNetworkKeepsTheStrongestAndTheFirstOnATie)
 {
-    CStationMngr stations;
+    CProfileMngr store(CProfileMngr::Mode::ReadOnly);
+    CStationMngr stations(theApp(), store);
     test::ScanBlockBuilder block;
     block.Infra(Net("tie", 1, 1, -50))
         .Infra(Net("tie", 6, 2, -50))
@@ -132,12 +134,12 @@ TEST_F(StationTest, MergeByNetworkKeepsTheStrongestAndTheFirstOnATie)
 
 TEST_F(StationTest, ConnectionLossIsHandledOnceAndOwnAdHocIsNoLoss)
 {
-    CPoll poll(theApp());
-    theApp().m_pPoll = &poll;
-    CProfileMngr profiles;
-    theApp().m_pProfileMngr = &profiles;
-    CStationMngr stations;
-    theApp().m_pStationMngr = &stations;
+    theApp().SetPoll(std::make_unique<CPoll>(theApp()));
+    CPoll &poll = *theApp().Poll();
+    theApp().SetProfileMngr(std::make_unique<CProfileMngr>());
+    CProfileMngr &profiles = *theApp().ProfileMngr();
+    theApp().SetStationMngr(std::make_unique<CStationMngr>(theApp(), profiles));
+    CStationMngr &stations = *theApp().StationMngr();
 
     test::ScanBlockBuilder block;
     block.Infra(Net("home", 6, 7));
@@ -165,22 +167,19 @@ TEST_F(StationTest, ConnectionLossIsHandledOnceAndOwnAdHocIsNoLoss)
 
     // An ad hoc network this program started: the device reports no
     // connection, which is not a loss.
-    theApp().m_bAdHocConnected = true;
+    theApp().SetAdHocConnected(true);
     stations.UpdateFromScan();
     stations.ConnectedKey = "own;3";
     stations.UpdateFromScan();
     EXPECT_EQ(stations.ConnectedKey, "own;3");
     EXPECT_TRUE(stations.WasConnected);
-
-    theApp().m_pStationMngr = nullptr;
-    theApp().m_pProfileMngr = nullptr;
-    theApp().m_pPoll = nullptr;
 }
 
 TEST_F(StationTest, DestructorWritesTheConnectedKey)
 {
     {
-        CStationMngr stations;
+        CProfileMngr store(CProfileMngr::Mode::ReadOnly);
+        CStationMngr stations(theApp(), store);
         stations.ConnectedKey = "home;6";
     }
     EXPECT_EQ(theApp().GetProfileString("", "ConnectedStation", "?"), "home;6");

@@ -53,10 +53,8 @@ CSimAdapter::~CSimAdapter()
     // A started application stops its polling thread and frees its managers;
     // managers a test installed without start-up go with the fixture.
     app.Shutdown();
-    delete app.m_pStationMngr;
-    app.m_pStationMngr = nullptr;
-    delete app.m_pProfileMngr;
-    app.m_pProfileMngr = nullptr;
+    app.SetStationMngr(nullptr);
+    app.SetProfileMngr(nullptr);
     app.DisconnectDriver();
     Stop();
     ResetTheApp();

@@ -35,7 +35,7 @@ private:
     std::unique_ptr<CSimAdapter> m_pSim;
     std::unique_ptr<CRecordingSink> m_pSink;
 
-    static CProfileMngr &Store() { return *theApp().m_pProfileMngr; }
+    static CProfileMngr &Store() { return *theApp().ProfileMngr(); }
 
     // A new profile "Profile 0" (defaults: ad hoc) named for the sheet.
     static CProfile &NewProfile()
@@ -78,7 +78,7 @@ private slots:
     {
         m_pSim = std::make_unique<CSimAdapter>();
         m_pSink = std::make_unique<CRecordingSink>();
-        theApp().m_pProfileMngr = new CProfileMngr;
+        theApp().SetProfileMngr(std::make_unique<CProfileMngr>());
     }
     void cleanup()
     {

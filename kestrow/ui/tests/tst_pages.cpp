@@ -46,8 +46,8 @@ private:
     {
         CKestrowApp &app = theApp();
         QVERIFY(app.ConnectDriver());
-        app.m_pProfileMngr = new CProfileMngr;
-        app.m_pStationMngr = new CStationMngr;
+        app.SetProfileMngr(std::make_unique<CProfileMngr>());
+        app.SetStationMngr(std::make_unique<CStationMngr>(app, *app.ProfileMngr()));
         CProfile profile;
         profile.ProfName = "Office";
         profile.NetName = ssid;
@@ -56,14 +56,14 @@ private:
         profile.PhyChnl = CProfile::ChannelIndex(phyType, channel);
         auto station = std::make_unique<CStation>(profile, nullptr, dBm);
         QVERIFY(station->Apply(CStation::Connect));
-        const std::string name = app.m_pProfileMngr->AddNew(&profile);
-        CProfile *stored = app.m_pProfileMngr->Get(name);
+        const std::string name = app.ProfileMngr()->AddNew(&profile);
+        CProfile *stored = app.ProfileMngr()->Get(name);
         QVERIFY(stored != nullptr);
         stored->ProfName = "Office";
-        app.m_pProfileMngr->SetCurrent(stored, false);
-        app.m_pStationMngr->SetConnected(station.get());
-        app.m_pStationMngr->AddStation(std::move(station));
-        QVERIFY(app.m_pStationMngr->IsConnected());
+        app.ProfileMngr()->SetCurrent(stored, false);
+        app.StationMngr()->SetConnected(station.get());
+        app.StationMngr()->AddStation(std::move(station));
+        QVERIFY(app.StationMngr()->IsConnected());
     }
 
     static QString Text(CQtControlParent &c, int id) { return c.ItemText(id); }
@@ -79,10 +79,8 @@ private slots:
     void cleanup()
     {
         CKestrowApp &app = theApp();
-        delete app.m_pStationMngr;
-        app.m_pStationMngr = nullptr;
-        delete app.m_pProfileMngr;
-        app.m_pProfileMngr = nullptr;
+        app.SetStationMngr(nullptr);
+        app.SetProfileMngr(nullptr);
         InstallDeviceOps(nullptr);
         m_pSim.reset();
     }
@@ -151,8 +149,7 @@ private slots:
     {
         QVERIFY(m_pSim->Start(DefaultScenario()));
         ConnectTo("KestrowNet", 2, 6, -61);
-        theApp().m_nRxKBps = 12;
-        theApp().m_nTxKBps = 3;
+        theApp().SetThroughput(12, 3);
         CMainStats page;
         page.OnSetActive();
         CQtControlParent &c = page.Controls();
@@ -164,7 +161,7 @@ private slots:
 
         // Disconnected: "N/A", empty SNR and rate, the throughput kept.
         QVERIFY(m_pSim->Control(QStringLiteral("drop-link")));
-        theApp().m_nRxKBps = 0;
+        theApp().SetThroughput(0, theApp().TxKBps());
         page.Refresh();
         QCOMPARE(Text(c, CMainStats::IDC_SIGNAL), QStringLiteral("N/A"));
         QVERIFY(Text(c, CMainStats::IDC_SNR).isEmpty());

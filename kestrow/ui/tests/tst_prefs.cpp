@@ -80,14 +80,13 @@ private slots:
         QFETCH(QString, text);
         QFETCH(long long, stored);
         CRecordingSink messages;
-        CPoll poll(theApp());
-        theApp().m_pPoll = &poll;
+        theApp().SetPoll(std::make_unique<CPoll>(theApp()));
+        CPoll &poll = *theApp().Poll();
         CViewSite site;
         const int refreshes = site.RefreshCount();
         CPrefs dlg(nullptr, &site);
         Interval(dlg)->setText(text);
         const bool applied = dlg.Apply();
-        theApp().m_pPoll = nullptr;
         QCOMPARE(applied, stored >= 0);
         QCOMPARE(Stored("Polling Interval"), stored);
         if (stored < 0) {

@@ -16,6 +16,7 @@
 #include "EditContext.h"
 #include "EditProfile.h"
 #include "KestrowApp.h"
+#include "SectionLock.h"
 #include "MainProfile.h"
 #include "ProfileMngr.h"
 #include "SimAdapter.h"
@@ -56,7 +57,7 @@ private:
     std::unique_ptr<CRecordingSink> m_pSink;
     std::unique_ptr<CMainProfile> m_pPage;
 
-    static CProfileMngr &Store() { return *theApp().m_pProfileMngr; }
+    static CProfileMngr &Store() { return *theApp().ProfileMngr(); }
 
     static CProfile &Add(const char *name, const char *ssid, bool member)
     {
@@ -102,7 +103,7 @@ private slots:
         m_pSim = std::make_unique<CSimAdapter>();
         m_pSink = std::make_unique<CRecordingSink>();
         QVERIFY(theApp().CreateMainLock());
-        theApp().m_pProfileMngr = new CProfileMngr;
+        theApp().SetProfileMngr(std::make_unique<CProfileMngr>());
         m_pPage = std::make_unique<CMainProfile>();
         m_pPage->resize(600, 400);
         m_pPage->OnSetActive();
@@ -163,9 +164,11 @@ private slots:
         // Delete does nothing while the main lock is held.
         Select("D");
         const std::string section = Store().Get("D")->Section;
-        QVERIFY(theApp().EnterSection(SECTION_MAIN));
-        m_pPage->OnDelete();
-        theApp().LeaveSection(SECTION_MAIN);
+        {
+            CSectionLock held(theApp(), Section::Main);
+            QVERIFY(held);
+            m_pPage->OnDelete();
+        }
         QVERIFY(Store().Get("D") != nullptr);
         m_pPage->OnDelete();
         QVERIFY(Store().Get("D") == nullptr);
@@ -232,8 +235,8 @@ private slots:
     void connectedMarkFollowsTheNetwork()
     {
         AddFour();
-        theApp().m_pStationMngr = new CStationMngr;
-        CStationMngr &stations = *theApp().m_pStationMngr;
+        theApp().SetStationMngr(std::make_unique<CStationMngr>(theApp(), *theApp().ProfileMngr()));
+        CStationMngr &stations = *theApp().StationMngr();
         for (const char *net : {"NetC", "NetD"}) {
             CProfile seen;
             seen.NetName = net;
@@ -247,7 +250,7 @@ private slots:
         }
         // An ad hoc network started here: the current profile is marked.
         stations.SetConnected(nullptr);
-        theApp().m_bAdHocConnected.store(true);
+        theApp().SetAdHocConnected(true);
         Store().SetCurrent(Store().Get("B"), false);
         m_pPage->Refresh();
         QVERIFY(m_pPage->IsMarkedConnected("B"));
@@ -259,7 +262,7 @@ private slots:
         QVERIFY(m_pSim->Start(kScenario));
         CKestrowApp &app = theApp();
         QVERIFY(app.ConnectDriver());
-        app.m_pStationMngr = new CStationMngr;
+        app.SetStationMngr(std::make_unique<CStationMngr>(app, *app.ProfileMngr()));
         Add("Open", "KestrowNet", false);
         CProfile &wep = Add("Wep", "SecureNet", false);
         wep.SecType = 1;
@@ -273,21 +276,21 @@ private slots:
         m_pPage->Refresh();
 
         for (const char *name : {"Open", "Wep"}) {
-            app.m_nReadBackCountdown.store(-1);
-            app.m_bFullRefresh.store(false);
+            app.SetReadBackCountdown(-1);
+            app.TakeFullRefresh();
             Select(name);
             m_pPage->OnConnect();
             QVERIFY2(TakeMessages().empty(), name);
-            QCOMPARE(app.m_nReadBackCountdown.load(), 2);
-            QVERIFY(app.m_bFullRefresh.load());
-            QCOMPARE(QString::fromStdString(app.m_pStationMngr->ConnectedKey),
+            QCOMPARE(app.ReadBackCountdown(), 2);
+            QVERIFY(app.FullRefreshRequested());
+            QCOMPARE(QString::fromStdString(app.StationMngr()->ConnectedKey),
                      QStringLiteral("%1;%2").arg(QString::fromStdString(Store().Get(name)->NetName)).arg(1));
         }
         for (const char *name : {"Wrong", "Absent"}) {
             Select(name);
             m_pPage->OnConnect();
             QCOMPARE(TakeMessages(), std::vector<std::string>{LoadString(IDS_PROFILE_CONNECT_FAILED)});
-            QVERIFY(app.m_pStationMngr->ConnectedKey.empty());
+            QVERIFY(app.StationMngr()->ConnectedKey.empty());
             QVERIFY(Store().GetCurrent() == nullptr);
         }
     }

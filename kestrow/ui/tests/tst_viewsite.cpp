@@ -22,6 +22,7 @@
 #include "EditProfileGen.h"
 #include "EditProfileSec.h"
 #include "KestrowApp.h"
+#include "SectionLock.h"
 #include "MSMask.h"
 #include "ProfileMngr.h"
 #include "SimAdapter.h"
@@ -81,8 +82,8 @@ private:
     int m_nSheets = 0;
     QString m_strCaption;
 
-    static CProfileMngr &Store() { return *theApp().m_pProfileMngr; }
-    static CStationMngr &Stations() { return *theApp().m_pStationMngr; }
+    static CProfileMngr &Store() { return *theApp().ProfileMngr(); }
+    static CStationMngr &Stations() { return *theApp().StationMngr(); }
     QTreeWidget *List() const { return m_pSite->List(); }
     QPushButton *Button(int id) const { return qobject_cast<QPushButton *>(m_pSite->Controls().Control(id)); }
 
@@ -160,8 +161,8 @@ private slots:
         QVERIFY(!scenario.isEmpty());
         QVERIFY(m_pSim->Start(scenario));
         QVERIFY(theApp().CreateMainLock());
-        theApp().m_pProfileMngr = new CProfileMngr;
-        theApp().m_pStationMngr = new CStationMngr;
+        theApp().SetProfileMngr(std::make_unique<CProfileMngr>());
+        theApp().SetStationMngr(std::make_unique<CStationMngr>(theApp(), *theApp().ProfileMngr()));
         // The simulated scan is instant; wait for its last result.
         QTRY_VERIFY_WITH_TIMEOUT(!Stations().UpdateFromScan() && Stations().GetCount() == 13, 10000);
         m_nSheets = 0;
@@ -311,9 +312,11 @@ private slots:
 
         // Commands do nothing while the main lock is busy.
         QVERIFY(m_pSite->SelectRow("Neighbour;4"));
-        QVERIFY(theApp().EnterSection(SECTION_MAIN));
-        m_pSite->OnConnect();
-        theApp().LeaveSection(SECTION_MAIN);
+        {
+            CSectionLock held(theApp(), Section::Main);
+            QVERIFY(held);
+            m_pSite->OnConnect();
+        }
         QCOMPARE(Stations().ConnectedKey, std::string("CoffeeCorner;1"));
     }
 
@@ -348,7 +351,7 @@ private slots:
         QCOMPARE(m_nSheets, 0);
         QVERIFY(TakeMessages().empty());
         QCOMPARE(Stations().ConnectedKey, std::string("CoffeeCorner;1"));
-        QCOMPARE(theApp().m_nReadBackCountdown.load(), 2);
+        QCOMPARE(theApp().ReadBackCountdown(), 2);
         QVERIFY(Store().GetCurrent() != nullptr);  // found again through the connected station
         const CProfile *profile = Store().FindByNetName("CoffeeCorner");
         QVERIFY(profile != nullptr);

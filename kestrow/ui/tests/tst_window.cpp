@@ -184,13 +184,13 @@ private slots:
 
     void destructionSilencesThePollingTicks()
     {
-        theApp().m_nStatsIndex = 0;
+        theApp().SetStatsIndex(0);
         QVERIFY(theApp().CreateMainLock());
         {
             CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
             dlg.OnInitDialog();
         }
-        QCOMPARE(theApp().m_nStatsIndex.load(), -1);
+        QCOMPARE(theApp().StatsIndex(), -1);
     }
 
     void secondCopyRestoresTheFirstAndEnds()
