@@ -9,12 +9,15 @@
 
 #include "DebugLog.h"
 #include "DeviceOps.h"
+#include "DeviceWorker.h"
 #include "IMainWindow.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
 #include "SectionLock.h"
 #include "Station.h"
 #include "StationMngr.h"
+#include "StatusReader.h"
+#include "StringTable.h"
 #include "WirelessService.h"
 
 namespace kestrow {
@@ -241,6 +244,13 @@ void CKestrowApp::SetPoll(std::unique_ptr<CPoll> poll)
     m_pPoll = std::move(poll);
 }
 
+CStatusReader &CKestrowApp::StatusReader()
+{
+    if (!m_pStatusReader)
+        m_pStatusReader = std::make_unique<CStatusReader>(*this);
+    return *m_pStatusReader;
+}
+
 bool CKestrowApp::Startup()
 {
     if (m_bStarted)
@@ -283,6 +293,8 @@ bool CKestrowApp::Startup()
     }
     if (!pollRunning)
         DebugWrite("\nAssertion: the polling thread could not be started");
+    // The window's commands run on the device worker.
+    m_pWorker = std::make_unique<CDeviceWorker>();
     // 9. The managers are published under the main lock, which the polling
     //    thread holds whenever it uses them.
     std::optional<CSectionLock> lock;
@@ -299,6 +311,9 @@ void CKestrowApp::Shutdown()
         return;
     m_bStarted = false;
 
+    // A command on the device worker finishes; those not started are
+    // dropped.
+    m_pWorker.reset();
     // 1.-3. With the main lock held no tick can be inside the station list
     //    or the profile store; the thread is stopped and waited for.
     {
@@ -318,6 +333,7 @@ void CKestrowApp::Shutdown()
 
     // 4. The station list first (it writes the connected key), then the
     //    profile store, which saves every profile as it goes.
+    m_pStatusReader.reset();
     m_pStationMngr.reset();
     m_pProfileMngr.reset();
     // 5.
@@ -373,12 +389,20 @@ void CKestrowApp::SetMainWindow(IMainWindow *window)
 {
     std::lock_guard<std::mutex> lock(m_TipMutex);
     m_pMainWnd.store(window);
+    if (window != nullptr && !m_strTip.empty())
+        window->SetTrayTip(m_strTip);
 }
 
-void CKestrowApp::UpdateTip(const CStation &station)
+void CKestrowApp::UpdateTip(bool connected, const std::string &ssid)
 {
+    CStatusSnapshot state;
+    state.connected = connected;
+    state.ssid = ssid;
+    std::string tip = state.TipText();
     std::lock_guard<std::mutex> lock(m_TipMutex);
-    m_strTip = std::string(kAppName) + "\nConnected to:\n" + station.NetName;
+    if (tip == m_strTip)
+        return;  // the window has it already
+    m_strTip = std::move(tip);
     if (IMainWindow *window = m_pMainWnd.load())
         window->SetTrayTip(m_strTip);
 }

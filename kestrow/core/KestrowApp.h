@@ -31,6 +31,8 @@ class CProfileMngr;
 class CStationMngr;
 class CStation;
 class CPoll;
+class CDeviceWorker;
+class CStatusReader;
 class IMainWindow;
 
 // Which lock EnterSection and LeaveSection work on.
@@ -120,9 +122,11 @@ public:
     // the previous window is no longer used by any thread.
     void SetMainWindow(IMainWindow *window);
     IMainWindow *GetMainWindow() const { return m_pMainWnd.load(); }
-    // Sets m_strTip to the tooltip of a connection to the station's network
-    // and hands it to the main window.  Called by the polling thread.
-    void UpdateTip(const CStation &station);
+    // Sets m_strTip to the tooltip of the connection state the General page
+    // shows: connected to `ssid` (its text as the page shows it), or not
+    // connected; and hands it to the main window.  Called by the polling
+    // thread.
+    void UpdateTip(bool connected, const std::string &ssid);
     // m_strTip, read safely from any thread.
     std::string GetTip() const;
     // Start delay and tick period of the polling thread created by Startup
@@ -146,6 +150,12 @@ public:
     void SetProfileMngr(std::unique_ptr<CProfileMngr> store);
     void SetStationMngr(std::unique_ptr<CStationMngr> stations);
     void SetPoll(std::unique_ptr<CPoll> poll);
+    // The reader of the status pages' values, made on first use (its
+    // variables read once then).  Used under the main lock.
+    CStatusReader &StatusReader();
+    // The device worker that runs the window's commands; null when there is
+    // none (kestrowctl, tests without start-up): work then runs at once.
+    CDeviceWorker *Worker() const { return m_pWorker.get(); }
     bool HasMainLock() const { return m_hMainMutex != nullptr; }
     bool HasStatsLock() const { return m_hStatsMutex != nullptr; }
 
@@ -195,6 +205,8 @@ private:
     std::atomic<bool> m_bRefreshPending{false};
     std::atomic<std::int32_t> m_nReadBackCountdown{-1};
     std::unique_ptr<CPoll> m_pPoll;
+    std::unique_ptr<CStatusReader> m_pStatusReader;
+    std::unique_ptr<CDeviceWorker> m_pWorker;
     std::string m_strTip;  // guarded by m_TipMutex; read it with GetTip()
     std::atomic<bool> m_bMainBusy{false};
     // Signalled (auto-reset) when the polling thread has ended.

@@ -11,6 +11,8 @@ CKestrowSession::CKestrowSession(CKestrowApp &app, Kind kind) : m_App(app), m_Ki
 {
     if (m_Kind == Kind::Window)
         m_bPollRunning = m_App.Startup();
+    else if (!m_App.HasMainLock())
+        (void)m_App.CreateMainLock();  // the operations take it
 }
 
 CKestrowSession::~CKestrowSession()

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "CommVarList.h"
+#include "Conversions.h"
 #include "DebugLog.h"
 #include "KestrowApp.h"
 #include "ProfileMngr.h"
@@ -185,16 +186,28 @@ void CPoll::AutoSelect()
     CStationMngr *stations = app.StationMngr();
     CProfileMngr *profiles = app.ProfileMngr();
     if (stations != nullptr && profiles != nullptr) {
-        if (stations->IsConnected() || app.AdHocConnected()) {
-            if (const CStation *connected = stations->GetConnectedStation())
-                app.UpdateTip(*connected);
-        } else if (CProfile *profile = profiles->NextAutoSelect()) {
-            CStation station(*profile, nullptr, 0);
-            if (station.Apply(CStation::Connect)) {
-                app.SetReadBackCountdown(kReadBackTicks);
-                stations->SetConnected(&station);
-                profiles->SetCurrent(profile, false);
-                ResetStats();
+        // The tooltip says what the General page says: "Not Connected" unless
+        // the adapter reports an association, and then the adapter's own
+        // network name (a hidden network's scan entry carries none).
+        const bool associated = stations->IsConnected();
+        if (associated) {
+            std::string ssid;
+            CCommVarList batch;
+            batch.Add(VAR_SSID, ConvSsid, &ssid);
+            if (batch.Exec(false, false))
+                app.UpdateTip(true, ssid);
+        } else {
+            app.UpdateTip(false, std::string());
+        }
+        if (!associated && !app.AdHocConnected()) {
+            if (CProfile *profile = profiles->NextAutoSelect()) {
+                CStation station(*profile, nullptr, 0);
+                if (station.Apply(CStation::Connect)) {
+                    app.SetReadBackCountdown(kReadBackTicks);
+                    stations->SetConnected(&station);
+                    profiles->SetCurrent(profile, false);
+                    ResetStats();
+                }
             }
         }
     }

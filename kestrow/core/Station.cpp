@@ -83,7 +83,7 @@ std::string CStation::Key() const
     return MakeStationKey(NetName, PhyChnl);
 }
 
-bool CStation::Apply(int mode)
+bool CStation::Apply(ApplyMode mode)
 {
     if (mode != Read && mode != Connect && mode != SecurityOnly)
         return false;

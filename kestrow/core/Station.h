@@ -64,7 +64,7 @@ public:
     // Writes the record to the adapter (Connect), only its security settings
     // (SecurityOnly), or reads the current connection into it (Read), in one
     // batch of communication variables.  True when every variable succeeded.
-    bool Apply(int mode);
+    bool Apply(ApplyMode mode);
 
     std::int32_t LinkQuality = 0;
     std::string MacAddress;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <span>
+#include <thread>
 
 #include "CommVarList.h"
 #include "Conversions.h"
@@ -57,6 +58,19 @@ bool CStationMngr::IsConnected()
     if (var == nullptr || !batch.Exec(false, false))
         return false;
     return var->m_Records[0].u8(0) != 0;
+}
+
+bool CStationMngr::UpdateUntil(std::chrono::steady_clock::time_point deadline,
+                               const std::function<bool(const CStationMngr &)> &done)
+{
+    for (;;) {
+        const bool more = UpdateFromScan();
+        if ((done && done(*this)) || !more)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
 }
 
 bool CStationMngr::UpdateFromScan()
@@ -135,7 +149,7 @@ bool CStationMngr::UpdateFromScan()
         }
     }
 
-    if (app.GetProfileInt("", "View AP or NET", 0) != 0)
+    if (m_NetworkView.value_or(app.GetProfileInt("", "View AP or NET", 0) != 0))
         MergeByNetwork();
     return block[kScanMoreResults] == 1;
 }

@@ -7,7 +7,10 @@
 // uses it under the application's main lock, and so does the polling thread.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 
@@ -47,6 +50,12 @@ public:
     // connection.  True while the device reports more results to come.
     bool UpdateFromScan();
 
+    // Updates from the scan results until `done` (when given) holds for the
+    // list, the scan is over, or `deadline` passes (checked every 200 ms);
+    // false when the deadline ended it.  For a program without a polling
+    // thread (kestrowctl).
+    bool UpdateUntil(std::chrono::steady_clock::time_point deadline,
+                     const std::function<bool(const CStationMngr &)> &done = {});
     CStation *Lookup(const std::string &key) const;
     CStation *GetConnectedStation() const { return Lookup(ConnectedKey); }
     // ConnectedKey becomes the station's key (empty for null).
@@ -65,6 +74,11 @@ public:
     StationMap::const_iterator end() const { return m_Stations.end(); }
     std::size_t GetCount() const { return m_Stations.size(); }
 
+    // The view the list is kept for: the network view merges the list per
+    // network name after each update.  Unset: the "View AP or NET"
+    // preference decides, as the window left it.
+    void SetNetworkView(std::optional<bool> networkView) { m_NetworkView = networkView; }
+
     std::string ConnectedKey;
     bool WasConnected = false;
 
@@ -72,6 +86,7 @@ private:
     CKestrowApp &m_App;
     CProfileMngr &m_Store;
     Persist m_Persist;
+    std::optional<bool> m_NetworkView;
     StationMap m_Stations;
 };
 

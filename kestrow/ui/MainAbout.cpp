@@ -4,6 +4,8 @@
 #include <QVBoxLayout>
 
 #include "Conversions.h"
+#include "KestrowApp.h"
+#include "StatusReader.h"
 #include "PageLayout.h"
 #include "StringTable.h"
 #include "VarCodes.h"
@@ -18,7 +20,7 @@ CMainAbout::CMainAbout(QWidget *parent) : QWidget(parent), m_Controls(this)
     QFormLayout *form = nullptr;
     QGroupBox *device = CPageLayout::Group(QStringLiteral("Device"), &form);
     CPageLayout::AddRow(form, QStringLiteral("Device Name:"), IDC_DEVICE_NAME,
-                        QString::fromLatin1(kDeviceName));
+                        QString::fromLatin1(CStatusSnapshot::kDeviceName));
     CPageLayout::AddRow(form, QStringLiteral("Regulatory Domain:"), IDC_REG_DOMAIN);
     CPageLayout::AddRow(form, QStringLiteral("Driver Version :"), IDC_DRIVER_VERSION,
                         QStr(LoadString(IDS_NOT_CONNECTED)));
@@ -42,23 +44,17 @@ CMainAbout::~CMainAbout() = default;
 
 void CMainAbout::OnInitDialog()
 {
-    if (m_pVarList) {
+    if (m_bInitialized) {
         return;
     }
-    m_pVarList = std::make_unique<CCommVarList>(&m_Controls);
-    CCommVarList &t = *m_pVarList;
-    t.AddControl(IDC_DRIVER_VERSION, VAR_VERSION.read, VAR_VERSION.write, ConvDriverVersion);
-    t.AddControl(IDC_FIRMWARE_VERSION, VAR_VERSION.read, VAR_VERSION.write, ConvFirmwareVersion);
-    t.AddControl(IDC_NVM_VERSION, VAR_VERSION.read, VAR_VERSION.write, ConvNvmVersion);
-    t.AddControl(IDC_MAC, VAR_MAC.read, VAR_MAC.write, ConvMac);
-    t.AddControl(IDC_REG_DOMAIN, VAR_REG_DOMAIN.read, VAR_REG_DOMAIN.write, ConvCountry);
+    m_bInitialized = true;
     Refresh();
-    m_Controls.SetItemText(IDC_VERSION, QString::fromLatin1(kVersion));
+    m_Controls.SetItemText(IDC_VERSION, QString::fromLatin1(CStatusSnapshot::kUtilityVersion));
 }
 
 void CMainAbout::OnSetActive()
 {
-    if (!m_pVarList) {
+    if (!m_bInitialized) {
         OnInitDialog();
     }
     Refresh();
@@ -66,8 +62,20 @@ void CMainAbout::OnSetActive()
 
 void CMainAbout::Refresh()
 {
-    if (m_pVarList) {
-        m_pVarList->Exec(false, true);
+    if (!m_bInitialized) {
+        return;
+    }
+    CStatusSnapshot &s = m_Snapshot;
+    theApp().StatusReader().ReadAbout(s);
+    const std::pair<int, const std::string *> texts[] = {
+        {IDC_DRIVER_VERSION, &s.driverVersion}, {IDC_FIRMWARE_VERSION, &s.firmwareVersion},
+        {IDC_NVM_VERSION, &s.nvmVersion},       {IDC_MAC, &s.macAddress},
+        {IDC_REG_DOMAIN, &s.regDomain},
+    };
+    for (const auto &[id, text] : texts) {
+        if (!text->empty()) {
+            m_Controls.SetItemText(id, QStr(*text));
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "CommVarList.h"
 #include "QtControlParent.h"
+#include "StatusSnapshot.h"
 
 namespace kestrow {
 
@@ -26,8 +27,6 @@ public:
         IDC_NVM_VERSION = 1149,
         IDC_VERSION = 1150,
     };
-    static constexpr const char *kDeviceName = "802.11g Wireless Adapter";
-    static constexpr const char *kVersion = "2.1.2 / 23 Feb 2004";
 
     explicit CMainAbout(QWidget *parent = nullptr);
     ~CMainAbout() override;
@@ -43,7 +42,8 @@ public:
 
 private:
     CQtControlParent m_Controls;
-    std::unique_ptr<CCommVarList> m_pVarList;
+    bool m_bInitialized = false;
+    CStatusSnapshot m_Snapshot;
 };
 
 } // namespace kestrow

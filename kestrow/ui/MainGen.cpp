@@ -5,6 +5,7 @@
 
 #include "Conversions.h"
 #include "KestrowApp.h"
+#include "StatusReader.h"
 #include "PageLayout.h"
 #include "ProfileMngr.h"
 #include "Station.h"
@@ -47,21 +48,11 @@ CMainGen::~CMainGen() = default;
 
 void CMainGen::OnInitDialog()
 {
-    if (m_pVarList) {
+    if (m_bInitialized) {
         return;
     }
-    m_pVarList = std::make_unique<CCommVarList>(&m_Controls);
-    CCommVarList &t = *m_pVarList;
-    t.AddControl(IDC_SSID, VAR_SSID.read, VAR_SSID.write, ConvSsid);
-    t.AddControl(IDC_NET_MODE, VAR_NET_MODE.read, VAR_NET_MODE.write, ConvNetMode);
-    const OID_PAIR channel[] = {VAR_CHANNEL, VAR_PHY};
-    t.AddControlMulti(IDC_CHANNEL, channel, 2, ConvChannelFreq);
-    t.AddControl(IDC_MAX_RATE, VAR_PHY.read, VAR_PHY.write, ConvPhyRate);
-    t.AddControl(IDC_SECURITY, VAR_SECURITY.read, VAR_SECURITY.write, ConvSecurity);
-    t.AddControl(IDC_RECEIVED, VAR_STATISTICS.read, VAR_STATISTICS.write, ConvRecvCount);
-    t.AddControl(IDC_SENT, VAR_STATISTICS.read, VAR_STATISTICS.write, ConvSentCount);
-    t.AddControl(IDC_NET_RATE, VAR_NET_RATE.read, VAR_NET_RATE.write, ConvNetRate);
-    // Until the first refresh the page shows nothing of what the bindings read.
+    m_bInitialized = true;
+    // Until the first refresh the page shows nothing of what it reads.
     SetNotConnected();
 }
 
@@ -83,23 +74,21 @@ void CMainGen::SetNotConnected()
 void CMainGen::Refresh()
 {
     OnInitDialog();
-    CKestrowApp &app = theApp();
-    CStationMngr *stations = app.StationMngr();
-    if (stations == nullptr || !stations->IsConnected()) {
+    CStatusSnapshot &s = m_Snapshot;
+    theApp().StatusReader().ReadGeneral(s);
+    if (!s.connected) {
         SetNotConnected();
         return;
     }
-    if (const CStation *station = stations->GetConnectedStation()) {
-        std::string quality;
-        FormatSignal(station->LinkQuality, &quality);
-        m_Controls.SetItemText(IDC_LINK_QUALITY, QStr(quality));
-        m_Controls.SetItemText(IDC_NET_RATE, station->PhyType == 1 ? QStringLiteral("11 Mbps")
-                                                                   : QStringLiteral("54 Mbps"));
+    const std::pair<int, const std::string *> texts[] = {
+        {IDC_SSID, &s.ssid},         {IDC_NET_MODE, &s.netMode},   {IDC_CHANNEL, &s.channelFreq},
+        {IDC_MAX_RATE, &s.maxRate},  {IDC_SECURITY, &s.security}, {IDC_PROFILE, &s.activeProfile},
+        {IDC_RECEIVED, &s.received}, {IDC_SENT, &s.sent},         {IDC_LINK_QUALITY, &s.linkQuality},
+        {IDC_NET_RATE, &s.netRate},
+    };
+    for (const auto &[id, text] : texts) {
+        m_Controls.SetItemText(id, QStr(*text));
     }
-    const CProfile *current = app.ProfileMngr() != nullptr ? app.ProfileMngr()->GetCurrent() : nullptr;
-    m_Controls.SetItemText(IDC_PROFILE, current != nullptr ? QStr(current->ProfName) : QString());
-    // A variable that cannot be read leaves its control as it was.
-    m_pVarList->Exec(false, true);
 }
 
 } // namespace kestrow

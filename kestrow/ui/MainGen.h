@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include "StatusSnapshot.h"
+
 #include "CommVarList.h"
 #include "QtControlParent.h"
 
@@ -48,7 +50,8 @@ public:
 
 private:
     CQtControlParent m_Controls;
-    std::unique_ptr<CCommVarList> m_pVarList;
+    bool m_bInitialized = false;
+    CStatusSnapshot m_Snapshot;
 };
 
 } // namespace kestrow

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -33,6 +34,8 @@
 #include "ProfileMngr.h"
 #include "QtMessageSink.h"
 #include "SectionLock.h"
+#include "ConnectOps.h"
+#include "CoreTask.h"
 #include "Station.h"
 #include "StationMngr.h"
 #include "StringTable.h"
@@ -582,46 +585,38 @@ void CMainProfile::OnConnect()
     m_nSelRow = m_pAutoList->currentItem() != nullptr ? m_pAutoList->indexOfTopLevelItem(m_pAutoList->currentItem())
                                                       : -1;
     const std::string name = SelectedName();
-    CKestrowApp &app = theApp();
-    CProfileMngr *store = app.ProfileMngr();
-    CSectionLock lock(app, Section::Main);
-    if (name.empty() || store == nullptr || !lock) {
+    if (name.empty() || m_bConnecting) {
         return;
     }
-    CProfile *profile = store->Get(name);
-    if (profile == nullptr) {
+    SetConnecting(true);
+    RunCoreTask<CConnectOps::Outcome>(
+        this, [name] { return CConnectOps(theApp()).ConnectProfile(name); },
+        [this](CConnectOps::Outcome outcome) {
+            SetConnecting(false);
+            if (outcome.result.status != OpStatus::Failed) {
+                return;
+            }
+            ShowMessage(outcome.result.messageId);
+            if (IMainWindow *window = theApp().GetMainWindow()) {
+                window->UpdatePages(false);
+            }
+        });
+}
+
+void CMainProfile::SetConnecting(bool connecting)
+{
+    if (connecting == m_bConnecting) {
         return;
     }
-    CStationMngr *stations = app.StationMngr();
-    bool connected = false;
-    {
-        auto station = std::make_unique<CStation>(*profile, nullptr, 0);
-        // Every write being accepted does not mean the adapter joined: a
-        // network out of range or a wrong key is only seen in the state.
-        connected = station->Apply(CStation::Connect) && (stations == nullptr || stations->IsConnected());
-        if (connected) {
-            app.SetReadBackCountdown(CPoll::kReadBackTicks);
-            if (stations != nullptr) {
-                stations->SetConnected(station.get());
-            }
-            store->SetCurrent(app.AdHocConnected() ? profile : nullptr, true);
-            if (app.Poll() != nullptr) {
-                app.Poll()->ResetStats();
-            }
-            app.RequestFullRefresh();
-        } else {
-            if (stations != nullptr) {
-                stations->SetConnected(nullptr);
-            }
-            store->SetCurrent(nullptr, true);
-        }
+    m_bConnecting = connecting;
+    // The window stays usable; the cursor says a connection is under way.
+    if (connecting) {
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
     }
-    lock.Unlock();
-    if (!connected) {
-        ShowMessage(IDS_PROFILE_CONNECT_FAILED);
-        if (IMainWindow *window = app.GetMainWindow()) {
-            window->UpdatePages(false);
-        }
+    if (QWidget *button = m_Controls.Control(IDC_CONNECT)) {
+        button->setEnabled(!connecting);
     }
 }
 

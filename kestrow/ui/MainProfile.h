@@ -133,6 +133,7 @@ private:
     void ShowContextMenu(QTreeWidget *list, const QPoint &pos);
     void RunOperation(Op op);
     void MovePriority(int step);
+    void SetConnecting(bool connecting);
     void RegFileOp(int op);
     QString ChooseFile(bool save);
     int RunSheet(CEditProfile &sheet);
@@ -150,6 +151,7 @@ private:
     bool m_bInitialized = false;
     int m_nSelRow = -1;  // selected row of the auto-selection list
     bool m_bFillPending = false;
+    bool m_bConnecting = false;  // a connect runs on the device worker
     FileChooser m_FileChooser;
     SheetRunner m_SheetRunner;
 };

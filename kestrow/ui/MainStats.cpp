@@ -4,9 +4,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "CommVarList.h"
 #include "Conversions.h"
 #include "KestrowApp.h"
+#include "StatusReader.h"
 #include "MessageSink.h"
 #include "PageLayout.h"
 #include "Station.h"
@@ -53,44 +53,25 @@ void CMainStats::OnSetActive()
 
 void CMainStats::Refresh()
 {
-    CKestrowApp &app = theApp();
-    CStationMngr *stations = app.StationMngr();
-    if (stations == nullptr || !stations->IsConnected()) {
-        // The throughput texts keep their last values.
-        m_Controls.SetItemText(IDC_SIGNAL, QStringLiteral("N/A"));
-        m_Controls.SetItemText(IDC_MAX_RATE, QString());
-        m_Controls.SetItemText(IDC_SNR, QString());
+    CStatusSnapshot &s = m_Snapshot;
+    if (!theApp().StatusReader().ReadStatistics(s)) {
         return;
     }
-    const CStation *station = stations->GetConnectedStation();
-    if (station == nullptr) {
-        return;
+    m_Controls.SetItemText(IDC_SIGNAL, QStr(s.signal));
+    m_Controls.SetItemText(IDC_MAX_RATE, QStr(s.phyRate));
+    m_Controls.SetItemText(IDC_SNR, QStr(s.snr));
+    if (s.connected) {
+        // Disconnected, the throughput texts keep their last values.
+        m_Controls.SetItemText(IDC_RECEIVING, QStringLiteral("%1 KB/sec").arg(s.rxKBps));
+        m_Controls.SetItemText(IDC_SENDING, QStringLiteral("%1 KB/sec").arg(s.txKBps));
     }
-    std::string snr;
-    {
-        CCommVarList batch;
-        batch.Add(VAR_SNR, ConvNumber, &snr);
-        if (!batch.Exec(false, false)) {
-            snr.clear();
-        }
-    }
-    std::string quality;
-    FormatSignal(station->LinkQuality, &quality);
-    m_Controls.SetItemText(IDC_SIGNAL, QStr(quality));
-    m_Controls.SetItemText(IDC_MAX_RATE, station->PhyType == 1 ? QStringLiteral("11 Mbps")
-                                                               : QStringLiteral("54 Mbps"));
-    m_Controls.SetItemText(IDC_SNR, QStr(snr));
-    m_Controls.SetItemText(IDC_RECEIVING, QStringLiteral("%1 KB/sec").arg(app.RxKBps()));
-    m_Controls.SetItemText(IDC_SENDING, QStringLiteral("%1 KB/sec").arg(app.TxKBps()));
 }
 
 void CMainStats::OnReset()
 {
-    // Reading this variable makes the device clear its statistics.
-    CCommVarList batch(&m_Controls);
-    batch.Add(VAR_RESET_STATS, nullptr, nullptr);
-    if (!batch.Exec(false, true)) {
-        ShowMessage(IDS_DRIVER_ERROR, MB_OK);
+    const COpResult result = CStatusReader::ResetStatistics();
+    if (!result.Ok()) {
+        ShowMessage(result.messageId, MB_OK);
     }
 }
 

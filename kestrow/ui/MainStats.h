@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "QtControlParent.h"
+#include "StatusSnapshot.h"
 
 class QPushButton;
 
@@ -39,6 +40,7 @@ public:
 private:
     CQtControlParent m_Controls;
     bool m_bInitialised = false;
+    CStatusSnapshot m_Snapshot;
 };
 
 } // namespace kestrow

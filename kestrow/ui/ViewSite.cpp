@@ -1,6 +1,7 @@
 #include "ViewSite.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -25,6 +26,9 @@
 #include "IMainWindow.h"
 #include "KestrowApp.h"
 #include "SectionLock.h"
+#include "ConnectOps.h"
+#include "SurveyTable.h"
+#include "CoreTask.h"
 #include "MessageSink.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
@@ -39,8 +43,7 @@ namespace {
 constexpr const char *kViewPreference = "View AP or NET";
 constexpr int kKeyRole = Qt::UserRole;
 constexpr int kRefreshRetryMs = 20;
-constexpr int kSecurityColumn = 3;
-constexpr const char *kSortSeparator = " -- ";
+constexpr int kSecurityColumn = CSurveyTable::kSecurityColumn;
 
 struct Column {
     const char *title;
@@ -56,7 +59,7 @@ constexpr std::array<Column, 7> kColumns{{
     {"Rate", 0.112949, 0},
     {"MAC", 0.338846, 0},
 }};
-constexpr int kNetViewColumns = 4;
+constexpr int kNetViewColumns = CSurveyTable::kNetViewColumns;
 
 // Colours of the row icons by image index.
 const QColor kIconColours[5] = {
@@ -104,16 +107,6 @@ QPixmap DrawIcon(int index, const QColor &background)
     return pixmap;
 }
 
-std::string SecurityText(int secType)
-{
-    switch (secType) {
-    case 0: return "None";
-    case 1: return "WEP";
-    case 2: return "TKIP";
-    default: return std::string();
-    }
-}
-
 QString Latin(const std::string &s)
 {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
@@ -149,14 +142,11 @@ QPixmap CViewSite::LegendPicture(int index, const QColor &background)
 
 int CViewSite::IconForLevel(int linkQuality)
 {
-    if (linkQuality < -81) {
-        return IMG_POOR;
-    }
-    if (linkQuality < -71) {
-        return IMG_FAIR;
-    }
-    if (linkQuality < -67) {
-        return IMG_GOOD;
+    switch (CSurveyTable::LevelOf(linkQuality)) {
+    case SignalLevel::Poor: return IMG_POOR;
+    case SignalLevel::Fair: return IMG_FAIR;
+    case SignalLevel::Good: return IMG_GOOD;
+    case SignalLevel::Excellent: break;
     }
     return IMG_EXCELLENT;
 }
@@ -381,7 +371,6 @@ void CViewSite::RefreshHeld()
     ++m_nRefreshes;
     m_bFilling = true;
     m_pList->clear();
-    BuildSortedKeys();
     FillList();
     m_pList->header()->setSortIndicator(m_nSortColumn,
                                         m_bSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
@@ -414,110 +403,40 @@ void CViewSite::RefreshHeld()
     }
 }
 
-std::string CViewSite::CellText(const CStation &station, int column) const
-{
-    std::string text;
-    switch (column) {
-    case 0: FormatSignal(station.LinkQuality, &text); break;
-    case 1: text = station.NetName; break;
-    case 2: text = station.NetMode ? "Infrastructure" : "Ad-Hoc"; break;
-    case 3: text = SecurityText(station.SecType); break;
-    case 4: text = std::to_string(station.PhyChnl); break;
-    case 5: text = station.PhyType == 1 ? "11 Mbps" : "54 Mbps"; break;
-    case 6: text = station.MacAddress; break;
-    default: break;
-    }
-    return text;
-}
-
-std::string CViewSite::RowKeyOf(const CStation &station) const
-{
-    return m_bNetView ? station.NetName : station.Key();
-}
-
-void CViewSite::BuildSortedKeys()
-{
-    m_SortedKeys.clear();
-    const CStationMngr *stations = theApp().StationMngr();
-    if (stations == nullptr) {
-        return;
-    }
-    // Sort text -> row key.  std::string compares bytes as unsigned chars;
-    // the key after the cell text breaks ties, and equal texts are one.
-    std::map<std::string, std::string> entries;
-    std::set<std::string> names;
-    for (const auto &[key, station] : *stations) {
-        const std::string rowKey = RowKeyOf(*station);
-        // The network view has one row per name: that of the first station.
-        if (m_bNetView && !names.insert(rowKey).second) {
-            continue;
-        }
-        entries.emplace(CellText(*station, m_nSortColumn) + kSortSeparator + rowKey, rowKey);
-    }
-    m_SortedKeys.reserve(entries.size());
-    if (m_bSortAscending) {
-        for (const auto &entry : entries) {
-            m_SortedKeys.push_back(entry.second);
-        }
-    } else {
-        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-            m_SortedKeys.push_back(it->second);
-        }
-    }
-}
-
 CStation *CViewSite::FindRowStation(const std::string &rowKey) const
 {
     const CStationMngr *stations = theApp().StationMngr();
-    if (stations == nullptr) {
-        return nullptr;
-    }
-    if (!m_bNetView) {
-        return stations->Lookup(rowKey);
-    }
-    for (const auto &[key, station] : *stations) {
-        if (station->NetName == rowKey) {
-            return station.get();
-        }
-    }
-    return nullptr;
+    return stations != nullptr ? CSurveyTable::Find(*stations, m_bNetView, rowKey) : nullptr;
 }
 
 bool CViewSite::IsConnectedStation(const CStation &station) const
 {
     const CStationMngr *stations = theApp().StationMngr();
-    return stations != nullptr && !station.NetName.empty() && !stations->ConnectedKey.empty() &&
-           station.Key() == stations->ConnectedKey;
+    return stations != nullptr && CSurveyTable::IsConnected(*stations, station);
 }
 
 void CViewSite::FillList()
 {
+    m_SortedKeys.clear();
     m_strConnectedRowKey.clear();
     const CStationMngr *stations = theApp().StationMngr();
     if (stations == nullptr) {
         return;
     }
-    for (const auto &[key, station] : *stations) {
-        if (IsConnectedStation(*station)) {
-            m_strConnectedRowKey = RowKeyOf(*station);
-        }
-    }
+    const std::vector<CSurveyRow> rows = CSurveyTable::Rows(*stations, m_bNetView, m_nSortColumn, m_bSortAscending);
     QList<QTreeWidgetItem *> items;
-    items.reserve(static_cast<qsizetype>(m_SortedKeys.size()));
-    for (const std::string &rowKey : m_SortedKeys) {
-        const CStation *station = FindRowStation(rowKey);
-        if (station == nullptr) {
-            continue;
-        }
+    items.reserve(static_cast<qsizetype>(rows.size()));
+    for (const CSurveyRow &row : rows) {
+        m_SortedKeys.push_back(row.rowKey);
         auto *item = new QTreeWidgetItem;
-        item->setData(0, kKeyRole, KeyBytes(rowKey));
-        const bool connected = IsConnectedStation(*station);
-        item->setIcon(0, RowIcon(connected ? IMG_CONNECTED : IconForLevel(station->LinkQuality)));
+        item->setData(0, kKeyRole, KeyBytes(row.rowKey));
+        item->setIcon(0, RowIcon(row.connected ? IMG_CONNECTED : IconForLevel(row.linkQuality)));
         for (int c = 0; c < m_nColumns; ++c) {
-            const std::string text = CellText(*station, c);
+            const std::string &text = row.cells[static_cast<std::size_t>(c)];
             item->setText(c, c == 1 ? NetNameText(text) : Latin(text));
         }
-        if (!m_strConnectedRowKey.empty() && rowKey == m_strConnectedRowKey) {
+        if (row.connectedRow) {
+            m_strConnectedRowKey = row.rowKey;
             for (int c = 0; c < m_nColumns; ++c) {
                 item->setBackground(c, kConnectedColour);
             }
@@ -556,7 +475,7 @@ CStation *CViewSite::SelectedStation() const
 void CViewSite::UpdateButtons(const CStation *station)
 {
     const bool connected = station != nullptr && IsConnectedStation(*station);
-    m_pConnectButton->setEnabled(!connected);
+    m_pConnectButton->setEnabled(!connected && !m_bConnecting);
     m_pEditButton->setEnabled(connected);
 }
 
@@ -673,76 +592,70 @@ void CViewSite::UpdateMainWindow()
 
 void CViewSite::OnConnect()
 {
-    CSectionLock lock(theApp(), Section::Main);
-    if (!lock) {
+    std::unique_ptr<CStation> target;
+    {
+        CSectionLock lock(theApp(), Section::Main);
+        if (!lock) {
+            return;
+        }
+        target = PrepareJoinHeld();
+    }
+    if (!target || m_bConnecting) {
         return;
     }
-    ConnectHeld();
+    SetConnecting(true);
+    RunCoreTask<CConnectOps::JoinOutcome>(
+        this, [station = std::shared_ptr<CStation>(std::move(target))] {
+            return CConnectOps(theApp()).JoinStation(*station);
+        },
+        [this](CConnectOps::JoinOutcome outcome) {
+            SetConnecting(false);
+            Refresh();
+            if (outcome.result.status == OpStatus::Failed) {
+                ShowMessage(outcome.result.messageId);
+            } else if (!outcome.recordError.empty()) {
+                ShowMessageText(outcome.recordError, MB_OK | MB_ICONERROR);
+            }
+        });
 }
 
-void CViewSite::ConnectHeld()
+void CViewSite::SetConnecting(bool connecting)
+{
+    if (connecting == m_bConnecting) {
+        return;
+    }
+    m_bConnecting = connecting;
+    // The window stays usable; the cursor says a connection is under way.
+    if (connecting) {
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+    }
+    if (connecting) {
+        m_pConnectButton->setEnabled(false);
+    }
+}
+
+std::unique_ptr<CStation> CViewSite::PrepareJoinHeld()
 {
     CKestrowApp &app = theApp();
     CStationMngr *stations = app.StationMngr();
     CProfileMngr *store = app.ProfileMngr();
     CStation *station = SelectedStation();
     if (stations == nullptr || store == nullptr || station == nullptr || !m_pConnectButton->isEnabled()) {
-        return;
+        return nullptr;
     }
-    const std::string netName = station->NetName;
     const QTreeWidgetItem *row = m_pList->currentItem();
     const bool wep = row != nullptr && row->text(kSecurityColumn).startsWith(QLatin1String("WEP"));
-
     if (wep && station->ActiveSecKey < 0) {
         store->SetEditStation(station);
         const int result = EditStationHeld(EDIT_SECURITY);
         store->SetEditStation(nullptr);
         if (result == SHEET_CANCEL) {
-            return;
+            return nullptr;
         }
     }
-
-    // Every write being accepted does not mean the adapter joined (a wrong
-    // key, a network out of range): the connection state says whether it did.
-    const bool connected = station->Apply(CStation::Connect) && stations->IsConnected();
-    if (!connected) {
-        stations->SetConnected(nullptr);
-        store->SetCurrent(nullptr, true);
-        RefreshHeld();
-        ShowMessage(IDS_STATION_CONNECT_FAILED);
-        return;
-    }
-
-    app.SetReadBackCountdown(CPoll::kReadBackTicks);
-    station->NetName = netName;
-    stations->SetConnected(station);
-    store->SetCurrent(nullptr, true);
-    if (app.Poll() != nullptr) {
-        app.Poll()->SetInterval(2);
-    }
-
-    // The network becomes an auto-selection profile.  One with the same name
-    // is replaced and its place in the order kept; one outside the order
-    // had no place, so the new one takes the next free slot.
-    int priority = -1;
-    if (const CProfile *old = store->FindByNetName(netName)) {
-        priority = old->AutoSelect ? old->Priority : -1;
-        const std::string oldName = old->ProfName;
-        try {
-            store->Remove(oldName, false, true);
-        } catch (const CProfileRegOpError &) {
-            ShowMessageText(kRegOpUnknownError, MB_OK | MB_ICONERROR);
-        }
-    }
-    if (CProfile *profile = store->Get(store->AddNew(station))) {
-        profile->AutoSelect = true;
-        profile->Priority = priority >= 0 ? priority : store->UpdatePriorities(-1);
-    }
-    if (!store->SaveAll()) {
-        ShowMessageText("The profiles could not be saved.", MB_OK | MB_ICONERROR);
-    }
-    app.RequestFullRefresh();
-    RefreshHeld();
+    return std::make_unique<CStation>(*station);
 }
 
 void CViewSite::OnSaveProfile()

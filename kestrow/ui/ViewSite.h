@@ -23,6 +23,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -145,18 +146,18 @@ private:
     std::function<bool(int)> m_fnMenuOwner;
     void SetView(bool firstTime);
     void MakeColumns();
-    void BuildSortedKeys();
     void FillList();
     // The cell text (bytes) of column `column` for a station.
-    std::string CellText(const CStation &station, int column) const;
-    std::string RowKeyOf(const CStation &station) const;
     CStation *FindRowStation(const std::string &rowKey) const;
     bool IsConnectedStation(const CStation &station) const;
     void UpdateButtons(const CStation *station);
     void OnCurrentRowChanged(QTreeWidgetItem *item);
     void ShowContextMenu(const QPoint &pos);
 
-    void ConnectHeld();
+    // Under the main lock: a copy of the selected station, its WEP key asked
+    // for when it needs one; null when there is nothing to join.
+    std::unique_ptr<CStation> PrepareJoinHeld();
+    void SetConnecting(bool connecting);
     int EditStationHeld(int mode);
     int RunSheet(CEditProfile &sheet);
     void UpdateMainWindow();
@@ -176,6 +177,7 @@ private:
 
     QPushButton *m_pViewButton = nullptr;
     QPushButton *m_pConnectButton = nullptr;
+    bool m_bConnecting = false;  // a join runs on the device worker
     QPushButton *m_pEditButton = nullptr;
     int m_nColumns = 0;
     int m_nRefreshes = 0;

@@ -1,15 +1,18 @@
 #include "ConnectCmd.h"
 
+#include <ConnectOps.h>
 #include <KestrowApp.h>
 #include <ProfileMngr.h>
 #include <Station.h>
 #include <StationMngr.h>
 #include <StringTable.h>
 
+#include <chrono>
+#include <optional>
+
 #include "CtlArgs.h"
 #include "CtlError.h"
 #include "CtlSession.h"
-#include "DeviceQuery.h"
 #include "JsonWriter.h"
 #include "ProfileCmd.h"
 #include "ScanCmd.h"
@@ -20,18 +23,20 @@ using namespace kestrow;
 
 namespace {
 
-// After the adapter took the settings: waits for the association, unless
-// the caller asked not to.  Nothing when not waited for.
-std::optional<bool> Associate(const CCtlSession &session, bool noWait)
+// The wait for the association: none with --no-wait.
+std::chrono::milliseconds AssociateWait(const CCtlSession &session, bool noWait)
 {
-    if (noWait)
-        return std::nullopt;
-    return WaitForAssociation(session.Options().timeoutSecs);
+    return noWait ? std::chrono::milliseconds::zero() : std::chrono::seconds(session.Options().timeoutSecs);
 }
 
-std::string NotAssociated(int messageId, int timeoutSecs)
+[[noreturn]] void Fail(const COpResult &result, const std::optional<bool> &associated, int timeoutSecs)
 {
-    return LoadString(messageId) + " (the adapter did not associate within " + std::to_string(timeoutSecs) + " s)";
+    if (result.status == OpStatus::Busy)
+        throw Failure("Kestrow's main lock stayed busy; try again");
+    std::string text = result.Describe();
+    if (associated && !*associated)
+        text += " (the adapter did not associate within " + std::to_string(timeoutSecs) + " s)";
+    throw Failure(text);
 }
 
 } // namespace
@@ -41,18 +46,16 @@ std::string CConnectCmd::Connect(CCtlSession &session, CCtlArgs &args)
     args.Accept({"--no-wait"}, {});
     args.ExpectWords(1, 1, "connect PROFILE [--no-wait]");
     const std::string &name = args.Words()[1];
-    const CProfile *profile = session.Snapshot().Get(name);
+    const CProfile *profile = session.ReadStore().Get(name);
     if (profile == nullptr)
         throw Failure("no profile named '" + EscapeText(name) + "'");
     session.ConnectAdapter();
 
-    // A station record built from the profile, applied in connect mode.
-    CStation station(*profile, nullptr, 0);
-    if (!station.Apply(CStation::Connect))
-        throw Failure(LoadString(IDS_PROFILE_CONNECT_FAILED));
-    const auto associated = Associate(session, args.Flag("--no-wait"));
-    if (associated && !*associated)
-        throw Failure(NotAssociated(IDS_PROFILE_CONNECT_FAILED, session.Options().timeoutSecs));
+    const bool noWait = args.Flag("--no-wait");
+    const auto outcome = CConnectOps(theApp(), AssociateWait(session, noWait)).ConnectProfile(name);
+    if (!outcome.result.Ok())
+        Fail(outcome.result, outcome.associated, session.Options().timeoutSecs);
+    const auto &associated = outcome.associated;
 
     if (session.Options().json) {
         CJsonWriter w;
@@ -117,33 +120,17 @@ std::string CConnectCmd::Join(CCtlSession &session, CCtlArgs &args)
         target.ActiveSecKey = *keyIndex - 1;
     }
 
-    if (!target.Apply(CStation::Connect)) {
-        stations.SetConnected(nullptr);
-        throw Failure(LoadString(IDS_STATION_CONNECT_FAILED));
-    }
-    const auto associated = Associate(session, args.Flag("--no-wait"));
-    if (associated && !*associated) {
-        stations.SetConnected(nullptr);
-        throw Failure(NotAssociated(IDS_STATION_CONNECT_FAILED, session.Options().timeoutSecs));
-    }
-    stations.SetConnected(&target);
-
-    // The network becomes an auto-selection profile; one with the same
-    // network name is replaced and its place in the order kept.
-    int priority = -1;
-    if (CProfile *old = store.FindByNetName(target.NetName)) {
-        priority = old->AutoSelect ? old->Priority : -1;
-        const std::string oldName = old->ProfName;
-        store.Remove(oldName, false, true);
-    }
-    const std::string name = store.AddNew(&target);
-    CProfile *record = store.Get(name);
+    const auto outcome =
+        CConnectOps(theApp(), AssociateWait(session, args.Flag("--no-wait"))).JoinStation(target);
+    if (!outcome.result.Ok())
+        Fail(outcome.result, outcome.associated, session.Options().timeoutSecs);
+    if (!outcome.recordError.empty())
+        throw Failure(outcome.recordError);
+    const auto &associated = outcome.associated;
+    const std::string &name = outcome.profileName;
+    const CProfile *record = store.Get(name);
     if (record == nullptr)
         throw Failure("the profile for '" + EscapeText(ssid) + "' could not be created");
-    record->AutoSelect = true;
-    // A replaced profile outside auto-selection had no place to keep.
-    record->Priority = priority >= 0 ? priority : store.UpdatePriorities(-1);
-    session.SaveStore();
 
     if (session.Options().json) {
         CJsonWriter w;

@@ -15,7 +15,7 @@
 #include "CtlArgs.h"
 #include "CtlError.h"
 #include "CtlSession.h"
-#include "DeviceQuery.h"
+#include <SurveyTable.h>
 #include "JsonWriter.h"
 
 namespace kestrowctl {
@@ -24,91 +24,16 @@ using namespace kestrow;
 
 namespace {
 
-// The station list without the network view's reduction, from the latest
-// scan results (the list was reduced because Kestrow's window was last
-// left in the network view).  The connected station keeps its key.
-void RebuildAllStations(CStationMngr &stations)
+// Strongest first; the row key breaks ties.
+std::vector<CSurveyRow> Rows(const CStationMngr &stations, bool networkView)
 {
-    const auto record = ReadRecord(VAR_SCAN_RESULTS);
-    if (!record)
-        return;
-    const std::span<const std::uint8_t> block(record->data(), kRecordDataSize);
-    stations.RemoveAll();
-    struct List {
-        std::size_t countAt;
-        std::size_t entriesAt;
-        bool adhoc;
-    };
-    const List lists[] = {{kScanInfraCount, kScanInfraList, false}, {kScanAdHocCount, kScanAdHocList, true}};
-    int index = 0;
-    for (const List &list : lists) {
-        const std::size_t count = std::min<std::size_t>(block[list.countAt], kScanMaxEntries);
-        for (std::size_t e = 0; e < count; ++e, ++index) {
-            const auto entry = block.subspan(list.entriesAt + e * kScanEntrySize, kScanEntrySize);
-            auto station = std::make_unique<CStation>(entry, list.adhoc);
-            if (stations.Lookup(station->Key()) != nullptr)
-                continue;  // only the first of a network name on a channel
-            station->ProfName = "Station " + std::to_string(index);
-            stations.AddStation(std::move(station));
-        }
-    }
-}
-
-struct Row {
-    const CStation *station;
-    std::string key;  // row key: network name, or the station key
-    bool connected;
-};
-
-bool IsConnectedStation(const CStationMngr &stations, const CStation &s)
-{
-    return !s.NetName.empty() && !stations.ConnectedKey.empty() && s.Key() == stations.ConnectedKey;
-}
-
-std::vector<Row> Rows(const CStationMngr &stations, bool networkView)
-{
-    std::vector<Row> rows;
-    for (const auto &[key, station] : stations) {
-        const bool connected = IsConnectedStation(stations, *station);
-        if (networkView) {
-            // One row per network name: the first station of that name.
-            const auto same = std::find_if(rows.begin(), rows.end(),
-                                           [&](const Row &r) { return r.key == station->NetName; });
-            if (same != rows.end()) {
-                same->connected = same->connected || connected;
-                continue;
-            }
-            rows.push_back(Row{station.get(), station->NetName, connected});
-        } else {
-            rows.push_back(Row{station.get(), key, connected});
-        }
-    }
-    // Strongest first; the row key breaks ties.
-    std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
-        if (a.station->LinkQuality != b.station->LinkQuality)
-            return a.station->LinkQuality > b.station->LinkQuality;
-        return a.key < b.key;
+    std::vector<CSurveyRow> rows = CSurveyTable::Rows(stations, networkView, 1, true);
+    std::stable_sort(rows.begin(), rows.end(), [](const CSurveyRow &a, const CSurveyRow &b) {
+        if (a.linkQuality != b.linkQuality)
+            return a.linkQuality > b.linkQuality;
+        return a.rowKey < b.rowKey;
     });
     return rows;
-}
-
-std::string ModeText(const CStation &s)
-{
-    return s.NetMode ? "Infrastructure" : "Ad-Hoc";
-}
-
-std::string SecurityCell(const CStation &s)
-{
-    switch (s.SecType) {
-    case 1: return "WEP";
-    case 2: return "TKIP";
-    default: return "None";
-    }
-}
-
-std::string RateText(const CStation &s)
-{
-    return s.PhyType == 1 ? "11 Mbps" : "54 Mbps";
 }
 
 } // namespace
@@ -120,6 +45,7 @@ CStationMngr &CScanCmd::Scan(CCtlSession &session, bool networkView)
     // the adapter's channel walk.
     const bool created = app.StationMngr() == nullptr;
     CStationMngr &stations = session.Stations();
+    stations.SetNetworkView(networkView);
     if (!created && stations.StartScan() == 0)
         app.SetScanActive(false);
     if (!app.ScanActive())
@@ -127,21 +53,10 @@ CStationMngr &CScanCmd::Scan(CCtlSession &session, bool networkView)
 
     const int timeout = session.Options().timeoutSecs;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout);
-    while (stations.UpdateFromScan()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            throw Failure("the scan did not finish within " + std::to_string(timeout) +
-                          " s (try a longer --timeout)");
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
+    if (!stations.UpdateUntil(deadline))
+        throw Failure("the scan did not finish within " + std::to_string(timeout) +
+                      " s (try a longer --timeout)");
     app.SetScanActive(false);
-    if (stations.GetCount() == 0 && !ReadRecord(VAR_SCAN_RESULTS))
-        throw Failure("the adapter gave no scan results");
-
-    const bool savedNetView = app.GetProfileInt("", "View AP or NET", 0) != 0;
-    if (networkView)
-        stations.MergeByNetwork();
-    else if (savedNetView)
-        RebuildAllStations(stations);
     return stations;
 }
 
@@ -151,28 +66,26 @@ std::string CScanCmd::Run(CCtlSession &session, CCtlArgs &args)
     args.ExpectWords(1, 0, "scan [--net]");
     const bool networkView = args.Flag("--net");
     const CStationMngr &stations = Scan(session, networkView);
-    const std::vector<Row> rows = Rows(stations, networkView);
+    const std::vector<CSurveyRow> rows = Rows(stations, networkView);
 
     if (session.Options().json) {
         CJsonWriter w;
         w.BeginObject();
         w.Key("view").String(networkView ? "network" : "ap");
         w.Key("stations").BeginArray();
-        for (const Row &row : rows) {
-            const CStation &s = *row.station;
-            std::string quality;
-            FormatSignal(s.LinkQuality, &quality);
+        for (const CSurveyRow &row : rows) {
+            const CStation &s = *stations.Lookup(row.stationKey);
             w.BeginObject();
-            w.Key("link_quality").String(quality);
+            w.Key("link_quality").String(row.cells[0]);
             w.Key("signal_dbm").Int(s.LinkQuality);
             w.Key("ssid").String(s.NetName);
             w.Key("ssid_hex").String(HexBytes(s.NetName));
-            w.Key("mode").String(ModeText(s));
-            w.Key("security").String(SecurityCell(s));
+            w.Key("mode").String(row.cells[2]);
+            w.Key("security").String(row.cells[3]);
             w.Key("channel").Int(s.PhyChnl);
-            w.Key("rate").String(RateText(s));
+            w.Key("rate").String(CSurveyTable::CellText(s, 5));
             w.Key("mac").String(s.MacAddress);
-            w.Key("connected").Bool(row.connected);
+            w.Key("connected").Bool(row.connectedRow);
             w.EndObject();
         }
         w.EndArray();
@@ -180,18 +93,17 @@ std::string CScanCmd::Run(CCtlSession &session, CCtlArgs &args)
         return w.Take();
     }
 
-    std::vector<std::string> header = {"", "Link Quality", "Network Name (SSID)", "Mode", "Security"};
-    if (!networkView)
-        header.insert(header.end(), {"Channel", "Rate", "MAC"});
+    std::vector<std::string> header = {""};
+    const int columns = networkView ? CSurveyTable::kNetViewColumns : CSurveyTable::kColumns;
+    for (int c = 0; c < columns; ++c)
+        header.emplace_back(CSurveyTable::kTitles[static_cast<std::size_t>(c)]);
     std::vector<std::vector<std::string>> cells;
-    for (const Row &row : rows) {
-        const CStation &s = *row.station;
-        std::string quality;
-        FormatSignal(s.LinkQuality, &quality);
-        std::vector<std::string> line = {row.connected ? "*" : "", quality, EscapeText(s.NetName), ModeText(s),
-                                         SecurityCell(s)};
-        if (!networkView)
-            line.insert(line.end(), {std::to_string(s.PhyChnl), RateText(s), s.MacAddress});
+    for (const CSurveyRow &row : rows) {
+        std::vector<std::string> line = {row.connectedRow ? "*" : ""};
+        for (int c = 0; c < columns; ++c) {
+            const std::string &text = row.cells[static_cast<std::size_t>(c)];
+            line.push_back(c == 1 ? EscapeText(text) : text);
+        }
         cells.push_back(std::move(line));
     }
     std::string out = std::string(networkView ? "Available Networks" : "Available AP's") + "\n";

@@ -2,16 +2,16 @@
 
 #include <chrono>
 #include <optional>
-#include <thread>
 
-#include <Conversions.h>
+#include <ConnectOps.h>
+#include <KestrowApp.h>
+#include <ProfileMngr.h>
 #include <StationMngr.h>
+#include <StatusReader.h>
 #include <StringTable.h>
-#include <VarCodes.h>
 
 #include "CtlArgs.h"
 #include "CtlSession.h"
-#include "DeviceQuery.h"
 #include "JsonWriter.h"
 
 namespace kestrowctl {
@@ -20,135 +20,101 @@ using namespace kestrow;
 
 namespace {
 
-constexpr const char *kDeviceName = "802.11g Wireless Adapter";
-constexpr const char *kUtilityVersion = "2.1.2 / 23 Feb 2004";
-
-struct Status {
-    bool connected = false;
-    std::optional<std::string> ssid, mode, channelFreq, maxRate, security, profile, linkQuality,
-        netRate, snrText;
-    std::optional<std::int64_t> channel, signalDbm, received, sent, snr;
-    std::optional<std::string> driver, firmware, nvm, mac, regDomain;
-};
-
-// The connected station of the station list, waiting (bounded) for the scan
-// that the list starts to report the connected network.
-const CStation *ConnectedStation(CStationMngr &stations, int timeoutSecs)
+std::optional<std::string> Opt(const std::string &text)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSecs);
-    for (;;) {
-        const bool more = stations.UpdateFromScan();
-        if (const CStation *station = stations.GetConnectedStation())
-            return station;
-        if (!more || std::chrono::steady_clock::now() >= deadline)
-            return nullptr;
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
+    return text.empty() ? std::nullopt : std::optional<std::string>(text);
 }
 
-Status Gather(CCtlSession &session)
+std::optional<std::int64_t> Opt(const std::optional<int> &value)
 {
-    Status s;
-    s.connected = AdapterAssociated();
-    if (s.connected) {
-        s.ssid = ReadText(VAR_SSID, ConvSsid);
-        s.mode = ReadText(VAR_NET_MODE, ConvNetMode);
-        const OID_PAIR channelPhy[] = {VAR_CHANNEL, VAR_PHY};
-        s.channelFreq = ReadTexts(channelPhy, 2, ConvChannelFreq);
-        if (const auto record = ReadRecord(VAR_CHANNEL))
-            s.channel = record->u8(8);
-        s.maxRate = ReadText(VAR_PHY, ConvPhyRate);
-        s.security = ReadText(VAR_SECURITY, ConvSecurity);
-        if (const auto record = ReadRecord(VAR_STATISTICS)) {
-            s.sent = record->u32(0);
-            s.received = record->u32(4);
-        }
-        if (const auto record = ReadRecord(VAR_SNR)) {
-            s.snr = record->i32(0);
-            s.snrText = std::to_string(record->i32(0)) + " dB";
-        }
-        if (s.ssid) {
-            if (const CProfile *current = session.Snapshot().CurrentFor(*s.ssid))
-                s.profile = current->ProfName;
-        }
-        if (const CStation *station = ConnectedStation(session.Stations(), session.Options().timeoutSecs)) {
-            std::string text;
-            FormatSignal(station->LinkQuality, &text);
-            s.linkQuality = text;
-            s.signalDbm = station->LinkQuality;
-            s.netRate = station->PhyType == 1 ? "11 Mbps" : "54 Mbps";
-        }
-        // The device's current rate, when it gives one, over the PHY's.
-        if (auto rate = ReadText(VAR_NET_RATE, ConvNetRate))
-            s.netRate = std::move(rate);
+    return value ? std::optional<std::int64_t>(*value) : std::nullopt;
+}
+
+// The status as the window's pages show it.  The station list (which gives
+// the link quality) is brought up to date first, waiting (bounded) for a
+// scan to report the connected network; this process has no polling thread
+// to do it.
+CStatusSnapshot Gather(CCtlSession &session)
+{
+    CKestrowApp &app = theApp();
+    if (CConnectOps::Associated()) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::seconds(session.Options().timeoutSecs);
+        (void)session.Stations().UpdateUntil(deadline, [](const CStationMngr &stations) {
+            return stations.GetConnectedStation() != nullptr;
+        });
     }
-    s.driver = ReadText(VAR_VERSION, ConvDriverVersion);
-    s.firmware = ReadText(VAR_VERSION, ConvFirmwareVersion);
-    s.nvm = ReadText(VAR_VERSION, ConvNvmVersion);
-    s.mac = ReadText(VAR_MAC, ConvMac);
-    s.regDomain = ReadText(VAR_REG_DOMAIN, ConvCountry);
+    CStatusSnapshot s = app.StatusReader().ReadAll();
+    // A new process has no current profile: name the auto-selection
+    // profile of the connected network, as the window would after it
+    // connected with it.
+    if (s.connected && s.activeProfile.empty()) {
+        if (const CProfile *profile = session.ReadStore().AutoSelectFor(s.ssid))
+            s.activeProfile = profile->ProfName;
+    }
     return s;
 }
 
-std::string Json(const Status &s)
+std::string Json(const CStatusSnapshot &s)
 {
+    const auto when = [&s](const std::string &text) { return s.connected ? Opt(text) : std::nullopt; };
     CJsonWriter w;
     w.BeginObject();
     w.Key("connected").Bool(s.connected);
-    w.Key("ssid").OptString(s.ssid);
-    w.Key("ssid_hex").OptString(s.ssid ? std::optional<std::string>(HexBytes(*s.ssid)) : std::nullopt);
-    w.Key("network_mode").OptString(s.mode);
-    w.Key("channel").OptInt(s.channel);
-    w.Key("channel_frequency").OptString(s.channelFreq);
-    w.Key("max_network_rate").OptString(s.maxRate);
-    w.Key("security").OptString(s.security);
-    w.Key("active_profile").OptString(s.profile);
-    w.Key("link_quality").OptString(s.linkQuality);
-    w.Key("signal_dbm").OptInt(s.signalDbm);
-    w.Key("received").OptInt(s.received);
-    w.Key("sent").OptInt(s.sent);
-    w.Key("network_rate").OptString(s.netRate);
-    w.Key("snr_db").OptInt(s.snr);
+    w.Key("ssid").OptString(when(s.ssid));
+    w.Key("ssid_hex").OptString(s.connected ? std::optional<std::string>(HexBytes(s.ssid)) : std::nullopt);
+    w.Key("network_mode").OptString(when(s.netMode));
+    w.Key("channel").OptInt(Opt(s.channel));
+    w.Key("channel_frequency").OptString(when(s.channelFreq));
+    w.Key("max_network_rate").OptString(when(s.maxRate));
+    w.Key("security").OptString(when(s.security));
+    w.Key("active_profile").OptString(when(s.activeProfile));
+    w.Key("link_quality").OptString(when(s.linkQuality));
+    w.Key("signal_dbm").OptInt(Opt(s.signalDbm));
+    w.Key("received").OptInt(s.receivedBytes);
+    w.Key("sent").OptInt(s.sentBytes);
+    w.Key("network_rate").OptString(when(s.netRate));
+    w.Key("snr_db").OptInt(Opt(s.snrDb));
     w.Key("adapter").BeginObject();
-    w.Key("device_name").String(kDeviceName);
-    w.Key("regulatory_domain").OptString(s.regDomain);
-    w.Key("driver_version").OptString(s.driver);
-    w.Key("firmware_version").OptString(s.firmware);
-    w.Key("nvm_version").OptString(s.nvm);
-    w.Key("mac_address").OptString(s.mac);
+    w.Key("device_name").String(CStatusSnapshot::kDeviceName);
+    w.Key("regulatory_domain").OptString(Opt(s.regDomain));
+    w.Key("driver_version").OptString(Opt(s.driverVersion));
+    w.Key("firmware_version").OptString(Opt(s.firmwareVersion));
+    w.Key("nvm_version").OptString(Opt(s.nvmVersion));
+    w.Key("mac_address").OptString(Opt(s.macAddress));
     w.EndObject();
-    w.Key("utility_version").String(kUtilityVersion);
+    w.Key("utility_version").String(CStatusSnapshot::kUtilityVersion);
     w.EndObject();
     return w.Take();
 }
 
-std::string Text(const Status &s)
+std::string Text(const CStatusSnapshot &s)
 {
-    const auto value = [](const std::optional<std::string> &v) { return v ? EscapeText(*v) : std::string(); };
     std::string out = "General\n";
     if (!s.connected) {
         out += LabelLine("  Connected to (SSID):", LoadString(IDS_NOT_CONNECTED));
     } else {
-        out += LabelLine("  Connected to (SSID):", value(s.ssid));
-        out += LabelLine("  Network Mode:", value(s.mode));
-        out += LabelLine("  Channel / Frequency:", value(s.channelFreq));
-        out += LabelLine("  Max. Network Rate:", value(s.maxRate));
-        out += LabelLine("  Security:", value(s.security));
-        out += LabelLine("  Active Profile:", value(s.profile));
-        out += LabelLine("  Link Quality:", value(s.linkQuality));
-        out += LabelLine("  Received:", s.received ? std::to_string(*s.received) : "");
-        out += LabelLine("  Sent:", s.sent ? std::to_string(*s.sent) : "");
-        out += LabelLine("  Network Rate:", value(s.netRate));
-        out += LabelLine("  SNR:", value(s.snrText));
+        out += LabelLine("  Connected to (SSID):", EscapeText(s.ssid));
+        out += LabelLine("  Network Mode:", EscapeText(s.netMode));
+        out += LabelLine("  Channel / Frequency:", EscapeText(s.channelFreq));
+        out += LabelLine("  Max. Network Rate:", EscapeText(s.maxRate));
+        out += LabelLine("  Security:", EscapeText(s.security));
+        out += LabelLine("  Active Profile:", EscapeText(s.activeProfile));
+        out += LabelLine("  Link Quality:", EscapeText(s.linkQuality));
+        out += LabelLine("  Received:", s.received);
+        out += LabelLine("  Sent:", s.sent);
+        out += LabelLine("  Network Rate:", EscapeText(s.netRate));
+        out += LabelLine("  SNR:", EscapeText(s.snr));
     }
     out += "About\n";
-    out += LabelLine("  Device Name:", kDeviceName);
-    out += LabelLine("  Regulatory Domain:", value(s.regDomain));
-    out += LabelLine("  Driver Version:", s.driver ? EscapeText(*s.driver) : LoadString(IDS_NOT_CONNECTED));
-    out += LabelLine("  Firmware Version:", value(s.firmware));
-    out += LabelLine("  NVM Version:", value(s.nvm));
-    out += LabelLine("  MAC Address:", value(s.mac));
-    out += LabelLine("  Version:", kUtilityVersion);
+    out += LabelLine("  Device Name:", CStatusSnapshot::kDeviceName);
+    out += LabelLine("  Regulatory Domain:", EscapeText(s.regDomain));
+    out += LabelLine("  Driver Version:",
+                     s.driverVersion.empty() ? LoadString(IDS_NOT_CONNECTED) : EscapeText(s.driverVersion));
+    out += LabelLine("  Firmware Version:", EscapeText(s.firmwareVersion));
+    out += LabelLine("  NVM Version:", EscapeText(s.nvmVersion));
+    out += LabelLine("  MAC Address:", EscapeText(s.macAddress));
+    out += LabelLine("  Version:", CStatusSnapshot::kUtilityVersion);
     return out;
 }
 
@@ -159,7 +125,7 @@ std::string CStatusCmd::Run(CCtlSession &session, CCtlArgs &args)
     args.Accept({}, {});
     args.ExpectWords(1, 0, "status");
     session.ConnectAdapter();
-    const Status s = Gather(session);
+    const CStatusSnapshot s = Gather(session);
     return session.Options().json ? Json(s) : Text(s);
 }
 
