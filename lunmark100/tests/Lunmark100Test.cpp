@@ -189,8 +189,6 @@ TEST_F(Lunmark100, MalformedAnswersFailAndDropTheConnection) {
     const std::vector<Case> cases = {
         {"wrong magic", reply_bytes(0x11223344u, 0, 0, 0), W32N_ERR_PROTOCOL},
         {"short header", {0x4C, 0x4D, 0x52, 0x50, 0, 0}, W32N_ERR_PROTOCOL},
-        {"version 1 header", {0x4C, 0x4D, 0x52, 0x50, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-         W32N_ERR_PROTOCOL},
         {"claims more than it carries", reply_bytes(wire::kReplyMagic, 0, 100, 10),
          W32N_ERR_PROTOCOL},
         {"more than the buffer", reply_bytes(wire::kReplyMagic, 0, wire::kFrameSize + 4,
