@@ -50,10 +50,12 @@ const Scenario &TheScenario()
     return scenario;
 }
 
-void Check(const std::vector<std::uint8_t> &reply, const std::vector<std::uint8_t> &frame)
+void Check(const std::vector<std::uint8_t> &message, const std::vector<std::uint8_t> &reply,
+           const std::vector<std::uint8_t> &frame)
 {
     const auto r = w::decode_reply(reply);
-    if (!r || r->bytes_written > w::kMaxBuffer || r->data.size() + w::kReplyHeaderSize != reply.size())
+    if (!r || r->bytes_written > w::kMaxBuffer || r->data.size() + w::kReplyHeaderSize != reply.size() ||
+        r->sequence != w::request_sequence(message))
         __builtin_trap();
     if (frame.empty())
         return;
@@ -124,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             break;
         }
         adapter.handle_message(message, reply);
-        Check(reply, frame);
+        Check(message, reply, frame);
     }
     if (stats.overlaps.load() != 0 || stats.in_flight.load() != 0)
         __builtin_trap();

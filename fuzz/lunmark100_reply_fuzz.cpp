@@ -1,9 +1,11 @@
 // The request library's side of the adapter socket: a driver answers with
 // arbitrary bytes.  Input: two bytes (little-endian) giving the caller's
 // buffer length, then the reply message the driver sends.  The reply is
-// queued on a socket pair before the request goes out, so the connection
-// receives it as the answer.  Whatever comes back, the caller's buffer
-// takes at most its own length and only from a well-formed reply.
+// queued on a socket pair before the request goes out (the driver's side
+// then closes for writing), so the connection receives it as the answer to
+// its first request, sequence 1.  Whatever comes back, the caller's buffer
+// takes at most its own length and only from a well-formed reply to that
+// request.
 // fuzz-link: lunmark100_fuzzlib
 #include <cstddef>
 #include <cstdint>
@@ -42,6 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const int driver = fds[1];
     if (::send(driver, message.data(), message.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(message.size()))
         std::abort();
+    // A reply to another request is dropped; the end of the stream then
+    // ends the wait at once.
+    ::shutdown(driver, SHUT_WR);
     auto connection = std::make_shared<lunmark100::Connection>(fds[0], 1000);
 
     // A guard on either side of the caller's buffer catches writes past it.
@@ -60,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (request.bytes_written > length || completion.bytes_transferred != request.bytes_written)
         __builtin_trap();
     const auto reply = wire::decode_reply(message);
-    const bool good = reply && reply->status == 0 && reply->bytes_written <= length &&
+    const bool good = reply && reply->sequence == 1 && reply->status == 0 && reply->bytes_written <= length &&
                       message.size() <= wire::kReplyHeaderSize + wire::kMaxBuffer;
     if ((rc == 0) != good)
         __builtin_trap();

@@ -138,7 +138,8 @@ std::vector<Step> session()
     };
 }
 
-// The request message of a step, as the harness builds it.
+// The request message of a step, as the harness builds it, numbered as the
+// first request of a connection so that its reply seeds the reply harness.
 std::vector<std::uint8_t> request_of(const Step &step)
 {
     std::vector<std::uint8_t> msg;
@@ -155,16 +156,16 @@ std::vector<std::uint8_t> request_of(const Step &step)
         w::put_u32(frame.data() + 8, w::kFrameMagic);
         std::copy_n(payload.begin(), std::min(payload.size(), w::kRecordSize), frame.begin() + w::kFrameRecordOffset);
         w::put_u32(frame.data() + w::kFrameTrailerOffset, ~w::kFrameMagic);
-        w::encode_request(msg, w::kRequestQuery, w::kOidPrivateCommand, frame);
+        w::encode_request(msg, w::kRequestQuery, w::kOidPrivateCommand, frame, 1);
         break;
     }
     case 2: {
         const std::vector<std::uint8_t> block(w::kTraceBlockSize, 0);
-        w::encode_request(msg, w::kRequestQuery, w::kOidPrivateTrace, block);
+        w::encode_request(msg, w::kRequestQuery, w::kOidPrivateTrace, block, 1);
         break;
     }
     default:
-        w::encode_request(msg, w::kRequestQuery, w::kOidPrivateCommand, payload);
+        w::encode_request(msg, w::kRequestQuery, w::kOidPrivateCommand, payload, 1);
         break;
     }
     return msg;

@@ -146,13 +146,16 @@ void Adapter::handle_message(std::span<const std::uint8_t> message,
         line = std::to_string(++m_seq) + " ";
         process(message, reply, line);
     }
+    // Every answer carries the request's sequence back, a refusal too.
+    lunmark_wire::set_reply_sequence(reply, lunmark_wire::request_sequence(message));
     m_stats.in_flight.fetch_sub(1);
     if (m_verbose.load())
         std::fprintf(stderr, "adapter-sim: %s: %s\n", m_spec.name.c_str(), line.c_str());
     m_log.add(std::move(line));
 }
 
-void Adapter::reject_message(const char *reason, std::vector<std::uint8_t> &reply) {
+void Adapter::reject_message(const char *reason, std::uint32_t sequence,
+                             std::vector<std::uint8_t> &reply) {
     std::string line;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -161,7 +164,7 @@ void Adapter::reject_message(const char *reason, std::vector<std::uint8_t> &repl
         line = std::to_string(++m_seq) + " bad - - - " + hex32(lunmark_wire::kStatusInvalidData, 8) +
                " " + reason;
     }
-    lunmark_wire::encode_reply(reply, lunmark_wire::kStatusInvalidData, {});
+    lunmark_wire::encode_reply(reply, lunmark_wire::kStatusInvalidData, {}, 0, sequence);
     if (m_verbose.load())
         std::fprintf(stderr, "adapter-sim: %s: %s\n", m_spec.name.c_str(), line.c_str());
     m_log.add(std::move(line));
@@ -172,12 +175,15 @@ void Adapter::process(std::span<const std::uint8_t> message,
     const auto req = lunmark_wire::decode_request(message);
     if (!req) {
         m_malformed.fetch_add(1);
-        const char *why = message.size() < lunmark_wire::kRequestHeaderSize ? "short-message"
+        // A message of another protocol version is named as such, whatever
+        // its length.
+        const char *why = message.size() < 8 ? "short-message"
                           : get_u32(message.data()) != lunmark_wire::kRequestMagic
                               ? "wrong-magic"
                           : get_u32(message.data() + 4) != lunmark_wire::kVersion
                               ? "wrong-version"
-                              : "wrong-length";
+                          : message.size() < lunmark_wire::kRequestHeaderSize ? "short-message"
+                                                                             : "wrong-length";
         line += "bad - - - " + hex32(lunmark_wire::kStatusInvalidData, 8) + " " + why;
         lunmark_wire::encode_reply(reply, lunmark_wire::kStatusInvalidData, {});
         return;
@@ -235,10 +241,7 @@ void Adapter::handle_frame(std::span<const std::uint8_t> frame, std::vector<std:
     // Answer in a copy of the whole frame: header and trailer come back as
     // they were sent, the record carries the answer and its status.
     reply.resize(w::kReplyHeaderSize + w::kFrameSize);
-    put_u32(reply.data(), w::kReplyMagic);
-    put_u32(reply.data() + 4, 0);
-    put_u32(reply.data() + 8, static_cast<std::uint32_t>(w::kFrameSize));
-    put_u32(reply.data() + 12, 0);
+    w::put_reply_header(reply.data(), 0, 0, static_cast<std::uint32_t>(w::kFrameSize), 0);
     std::uint8_t *out = reply.data() + w::kReplyHeaderSize;
     std::memcpy(out, frame.data(), w::kFrameSize);
     std::uint8_t *record = out + w::kFrameRecordOffset;

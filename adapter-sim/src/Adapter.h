@@ -46,8 +46,10 @@ public:
 
     // Answers one request message into `reply` (cleared first).
     void handle_message(std::span<const std::uint8_t> message, std::vector<std::uint8_t> &reply);
-    // Answers a message that could not be received whole (too long).
-    void reject_message(const char *reason, std::vector<std::uint8_t> &reply);
+    // Answers a message that could not be received whole (too long), under
+    // the sequence found at the start of it.
+    void reject_message(const char *reason, std::uint32_t sequence,
+                        std::vector<std::uint8_t> &reply);
 
     // Faults provoked at run time.
     void drop_link();

@@ -298,7 +298,7 @@ void AdapterServer::serve(Connection &conn) {
         if (n == 0 && (p.revents & (POLLHUP | POLLRDHUP | POLLERR)))
             break; // the peer closed the connection
         if (msg.msg_flags & MSG_TRUNC)
-            m_adapter.reject_message("too-long", reply);
+            m_adapter.reject_message("too-long", lunmark_wire::request_sequence(buf), reply);
         else
             m_adapter.handle_message(std::span<const std::uint8_t>(buf.data(), static_cast<std::size_t>(n)),
                                      reply);

@@ -117,15 +117,23 @@ TEST_F(EngineTest, MalformedFramesAndMessagesFailWithoutBytes) {
     msg[0] ^= 0xFF; // request magic
     adapter->handle_message(msg, reply);
     EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusInvalidData);
-    msg = make_request(w::kOidPrivateCommand, make_frame(cmd::kMacRead));
+    // Refusals carry the request's sequence back too; a request of protocol
+    // version 1 is refused.
+    msg = make_request(w::kOidPrivateCommand, make_frame(cmd::kMacRead), 0, 77);
     msg.resize(msg.size() - 100); // truncated: length field larger than the message
     adapter->handle_message(msg, reply);
     EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusInvalidData);
+    EXPECT_EQ(w::decode_reply(reply)->sequence, 77u);
+    msg = make_request(w::kOidPrivateCommand, make_frame(cmd::kMacRead), 0, 78);
+    w::put_u32(msg.data() + 4, 1);
+    adapter->handle_message(msg, reply);
+    EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusInvalidData);
+    EXPECT_NE(adapter->log().text().find("wrong-version"), std::string::npos);
     adapter->handle_message(make_request(w::kOidPrivateCommand, make_frame(cmd::kMacRead), 1), reply);
     EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusNotSupported);
     adapter->handle_message(make_request(0x0001010Cu, Bytes(6)), reply);
     EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusNotSupported);
-    EXPECT_EQ(adapter->malformed(), 8u);
+    EXPECT_EQ(adapter->malformed(), 9u);
     // A trace poll needs the whole 8192-byte block.
     adapter->handle_message(make_request(w::kOidPrivateTrace, Bytes(8191)), reply);
     EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusInvalidLength);

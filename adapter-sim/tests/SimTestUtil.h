@@ -38,9 +38,10 @@ inline Bytes make_frame(std::uint32_t code, const std::function<void(std::uint8_
     return f;
 }
 
-inline Bytes make_request(std::uint32_t oid, const Bytes &buffer, std::uint32_t type = 0) {
+inline Bytes make_request(std::uint32_t oid, const Bytes &buffer, std::uint32_t type = 0,
+                          std::uint32_t sequence = 0) {
     Bytes m;
-    w::encode_request(m, type, oid, buffer);
+    w::encode_request(m, type, oid, buffer, sequence);
     return m;
 }
 

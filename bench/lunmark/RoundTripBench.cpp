@@ -87,10 +87,8 @@ void print(const char *what, const Summary &s, std::size_t n) {
             ::_exit(0);
         const auto req = wire::decode_request({buf.data(), static_cast<std::size_t>(n)});
         const std::uint32_t len = req ? static_cast<std::uint32_t>(req->buffer.size()) : 0;
-        wire::put_u32(header, wire::kReplyMagic);
-        wire::put_u32(header + 4, req ? 0 : wire::kStatusInvalidData);
-        wire::put_u32(header + 8, len);
-        wire::put_u32(header + 12, 0);
+        wire::put_reply_header(header, wire::request_sequence({buf.data(), static_cast<std::size_t>(n)}),
+                               req ? 0 : wire::kStatusInvalidData, len, 0);
         iovec iov[2] = {{header, sizeof header}, {buf.data() + wire::kRequestHeaderSize, len}};
         msghdr msg{};
         msg.msg_iov = iov;

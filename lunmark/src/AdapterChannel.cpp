@@ -29,6 +29,31 @@ std::string record_device_name(const w32n_adapter_record &r) {
     return std::string(r.device_name, ::strnlen(r.device_name, sizeof r.device_name));
 }
 
+// Failures after which the request provably never reached the driver: a
+// closed handle (after a disconnect, a renewal, or a failed request) and a
+// connection that was already broken.  Anything else may have been carried
+// out, or was answered, and is never sent a second time.
+bool never_reached_driver(int result) {
+    return result == W32N_ERR_HANDLE || result == W32N_ERR_IO;
+}
+
+// Writes the fixed words of a command frame around its record.
+void put_frame_words(std::uint8_t *frame, std::uint32_t magic) {
+    wire::put_u32(frame, wire::kFrameSignature);
+    wire::put_u16(frame + 4, static_cast<std::uint16_t>(wire::kRecordSize));
+    wire::put_u16(frame + 6, 0);
+    wire::put_u32(frame + 8, magic);
+    wire::put_u32(frame + wire::kFrameTrailerOffset, ~magic);
+}
+
+// Whether the driver's answer kept the fixed words as they were sent.
+bool frame_words_intact(const std::uint8_t *frame, std::uint32_t magic) {
+    return wire::get_u32(frame) == wire::kFrameSignature &&
+           wire::get_u16(frame + 4) == wire::kRecordSize && wire::get_u16(frame + 6) == 0 &&
+           wire::get_u32(frame + 8) == magic &&
+           wire::get_u32(frame + wire::kFrameTrailerOffset) == ~magic;
+}
+
 } // namespace
 
 AdapterChannel::AdapterChannel()
@@ -37,10 +62,6 @@ AdapterChannel::AdapterChannel()
     // Only the low byte of the answer carries the flag.
     windows95_ = (static_cast<unsigned>(W32N_IsWindows95()) & 0xFFu) != 0;
     device_prefix_ = windows95_ ? "" : "\\Device\\";
-    for (std::uint8_t *frame : {frame_.get(), probe_frame_.get()}) {
-        wire::put_u32(frame, wire::kFrameSignature);
-        wire::put_u16(frame + 6, 0);
-    }
 }
 
 AdapterChannel::~AdapterChannel() {
@@ -123,7 +144,8 @@ bool AdapterChannel::send_request(void *buffer, std::uint32_t length, std::uint3
         request.buffer_length = length;
         request.bytes_written = 0;
         request.bytes_needed = 0;
-        if (W32N_MakeNdisRequest(handle_, &request, &overlapped_, 1) == 0)
+        const int result = W32N_MakeNdisRequest(handle_, &request, &overlapped_, 1);
+        if (result == 0)
             break;
         // A failed query's byte count means nothing.
         request.bytes_written = 0;
@@ -131,6 +153,8 @@ bool AdapterChannel::send_request(void *buffer, std::uint32_t length, std::uint3
             *bytes_out = 0;
         close();
         pause(100);
+        if (!never_reached_driver(result))
+            return false;
         if (!open(device_name_)) {
             pause(100);
             return false;
@@ -159,13 +183,20 @@ bool AdapterChannel::exec_command(void *record, std::uint32_t magic) {
 bool AdapterChannel::exec_in_frame(std::uint8_t *frame, void *record, std::uint32_t magic) {
     if (record == nullptr)
         return false;
+    // The whole frame is built anew for every request: an earlier answer,
+    // also a short or failed one, may have overwritten any of its bytes.
+    put_frame_words(frame, magic);
     std::memcpy(frame + wire::kFrameRecordOffset, record, wire::kRecordSize);
-    wire::put_u16(frame + 4, static_cast<std::uint16_t>(wire::kRecordSize));
-    wire::put_u32(frame + 8, magic);
-    wire::put_u32(frame + wire::kFrameTrailerOffset, ~magic);
     if (!send_request(frame, static_cast<std::uint32_t>(wire::kFrameSize), nullptr,
                       wire::kOidPrivateCommand))
         return false;
+    // An answer that changed the frame around the record is not one to
+    // trust; the request failed like any other, and the adapter is closed.
+    if (!frame_words_intact(frame, magic)) {
+        close();
+        pause(100);
+        return false;
+    }
     std::memcpy(record, frame + wire::kFrameRecordOffset, wire::kRecordSize);
     return true;
 }

@@ -12,9 +12,13 @@
 namespace lunmark {
 
 // Opens one adapter at a time and sends NDIS queries to it.  A failed query
-// closes the adapter, reopens it by the kept device name (or searches when
-// the name is empty) and is tried once more.  Not thread-safe by itself:
-// every use happens under the library lock.
+// closes the adapter.  When it provably never reached the driver (closed
+// handle, connection already broken) the adapter is reopened by the kept
+// device name (or searched for when the name is empty) and the query is
+// tried once more; a query that may have been carried out (timeout, lost
+// connection, malformed answer) or that the driver refused is never sent
+// again.  Not thread-safe by itself: every use happens under the library
+// lock.
 class AdapterChannel {
 public:
     // Magic word of every command frame the library sends.
@@ -38,7 +42,8 @@ public:
                       std::uint32_t oid);
     // Wraps the request_record at `record` in the command frame, sends it
     // and on success copies the driver's answer back into `record`; on
-    // failure the record is left as it was.
+    // failure, also when the answer changed the frame's fixed words, the
+    // record is left as it was.
     bool exec_command(void *record, std::uint32_t magic);
 
     const std::string &device_name() const { return device_name_; }

@@ -21,6 +21,23 @@ std::vector<std::string> request_targets() {
     return out;
 }
 
+// A driver that turns every bit of the buffer over.
+void invert_all(const std::string &, std::uint32_t, std::uint8_t *buf, std::uint32_t len) {
+    for (std::uint32_t i = 0; i < len; ++i)
+        buf[i] = static_cast<std::uint8_t>(~buf[i]);
+}
+
+// A sent command frame: the fixed words around `record`.
+void expect_frame_around(const std::vector<std::uint8_t> &f, const std::vector<std::uint8_t> &record) {
+    ASSERT_EQ(f.size(), 15392u);
+    const std::vector<std::uint8_t> head(f.begin(), f.begin() + 12);
+    EXPECT_EQ(head, (std::vector<std::uint8_t>{0x59, 0x41, 0x36, 0x49, 0x10, 0x3C, 0x00, 0x00,
+                                               0xEE, 0x55, 0xAA, 0x55}));
+    EXPECT_TRUE(std::equal(record.begin(), record.end(), f.begin() + 12));
+    const std::vector<std::uint8_t> tail(f.end() - 4, f.end());
+    EXPECT_EQ(tail, (std::vector<std::uint8_t>{0x11, 0xAA, 0x55, 0xAA}));
+}
+
 } // namespace
 
 TEST_F(ConnectionExports, SearchOpensTheFirstAdapterThatAnswersTheProbe) {
@@ -30,9 +47,8 @@ TEST_F(ConnectionExports, SearchOpensTheFirstAdapterThatAnswersTheProbe) {
         ASSERT_EQ(ecom_connect(text), LUNMARK_OK) << text;
         EXPECT_EQ(device_name(), "good");
         EXPECT_EQ(fake_w32n::open_handles(), 1);
-        // The silent one got its probe and one retry after a reopen; every
-        // request was a probe.
-        EXPECT_EQ(request_targets(), (std::vector<std::string>{"mute", "mute", "good"}));
+        // The silent one's refusal of the probe is final: no retry.
+        EXPECT_EQ(request_targets(), (std::vector<std::string>{"mute", "good"}));
         for (const auto &c : fake_w32n::calls(CallKind::Request))
             EXPECT_EQ(logged_code(c), LUNMARK_CMD_PROBE);
 
@@ -105,6 +121,16 @@ TEST_F(ConnectionExports, FailedRequestIsRetriedOnceAfterAReopen) {
     EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_ERR_REQUEST);
     EXPECT_EQ(fake_w32n::calls(CallKind::Request).size(), 2u);
     EXPECT_EQ(fake_w32n::open_handles(), 0);
+
+    // A request that may have reached the driver is never sent again.
+    for (int result : {W32N_ERR_TIMEOUT, W32N_ERR_LOST, W32N_ERR_PROTOCOL, W32N_ERR_DRIVER}) {
+        ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
+        fake_w32n::clear_calls();
+        fake_w32n::script({Outcome{result, {}}});
+        EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_ERR_REQUEST) << result;
+        EXPECT_EQ(fake_w32n::calls(CallKind::Request).size(), 1u) << result;
+        EXPECT_EQ(fake_w32n::open_handles(), 0) << result;
+    }
 }
 
 TEST_F(ConnectionExports, RequestAfterDisconnectReopensByTheKeptName) {
@@ -185,26 +211,39 @@ TEST_F(ConnectionExports, CommandFrameBytes) {
         r[i] = static_cast<std::uint8_t>(i * 7);
     const auto sent = r;
     fake_w32n::set_responder([](const std::string &, std::uint32_t, std::uint8_t *buf,
-                                std::uint32_t len) {
-        for (std::uint32_t i = 0; i < len; ++i)
-            buf[i] = static_cast<std::uint8_t>(~buf[i]);
+                                std::uint32_t) {
+        for (std::size_t i = 0; i < LUNMARK_RECORD_SIZE; ++i)
+            buf[wire::kFrameRecordOffset + i] = static_cast<std::uint8_t>(~buf[wire::kFrameRecordOffset + i]);
     });
     ASSERT_EQ(ecom_exec_ndis_oid(r.data()), LUNMARK_OK);
 
     const auto requests = fake_w32n::calls(CallKind::Request);
     ASSERT_EQ(requests.size(), 1u);
-    const auto &f = requests[0].bytes;
     EXPECT_EQ(requests[0].oid, 0xFFA0C90Au);
-    ASSERT_EQ(f.size(), 15392u);
-    const std::vector<std::uint8_t> head(f.begin(), f.begin() + 12);
-    EXPECT_EQ(head, (std::vector<std::uint8_t>{0x59, 0x41, 0x36, 0x49, 0x10, 0x3C, 0x00, 0x00,
-                                               0xEE, 0x55, 0xAA, 0x55}));
-    EXPECT_TRUE(std::equal(sent.begin(), sent.end(), f.begin() + 12));
-    const std::vector<std::uint8_t> tail(f.end() - 4, f.end());
-    EXPECT_EQ(tail, (std::vector<std::uint8_t>{0x11, 0xAA, 0x55, 0xAA}));
+    expect_frame_around(requests[0].bytes, sent);
     // The answer replaces the record.
     for (std::size_t i = 0; i < r.size(); ++i)
         ASSERT_EQ(r[i], static_cast<std::uint8_t>(~sent[i])) << i;
+}
+
+TEST_F(ConnectionExports, AnAnswerThatChangedTheFrameFailsAndTheNextFrameIsWhole) {
+    fake_w32n::set_adapters({{"a", "", true, true}});
+    // A whole answer whose fixed words changed, and a short garbled one.
+    for (std::uint32_t written : {15392u, 100u}) {
+        ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
+        auto r = record(0x30);
+        const auto before = r;
+        fake_w32n::set_responder(invert_all);
+        fake_w32n::script({Outcome{0, written}});
+        EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_ERR_REQUEST) << written;
+        EXPECT_EQ(r, before) << written;
+        EXPECT_EQ(handle(), W32N_INVALID_HANDLE) << written;
+
+        fake_w32n::set_responder(nullptr);
+        fake_w32n::clear_calls();
+        ASSERT_EQ(ecom_exec_oid(r.data()), LUNMARK_OK) << written;
+        expect_frame_around(fake_w32n::calls(CallKind::Request).back().bytes, before);
+    }
 }
 
 TEST_F(ConnectionExports, RegistrationsStoreTheCallbacks) {

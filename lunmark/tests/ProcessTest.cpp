@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 using lunmark_test::ChildProcess;
 using lunmark_test::TempDir;
@@ -25,6 +27,7 @@ protected:
         // the children share the lock with each other and nobody else.
         ::setenv("LUNMARK_ADAPTER_DIR", dir.path().c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+        ::unsetenv("LUNMARK_REQUEST_TIMEOUT_MS");
         driver = std::make_unique<TestDriver>(dir.path(), "wlan0");
     }
     TempDir dir;
@@ -78,5 +81,26 @@ TEST_F(ProcessTest, SearchFindsTheRealAdapterAndSurvivesItsRestart) {
     // Without a driver every request fails instead of hanging.
     driver.reset();
     EXPECT_EQ(ecom_modem_poke7(1, 1), LUNMARK_ERR_REQUEST);
+    ecom_disconnect();
+}
+
+TEST_F(ProcessTest, AWriteThatTimedOutIsCarriedOutOnce) {
+    ::setenv("LUNMARK_REQUEST_TIMEOUT_MS", "50", 1);
+    ASSERT_EQ(ecom_connect("wlan0"), LUNMARK_OK);
+    // The driver carries the write out but answers only after the caller
+    // gave up; the failure is reported and the write is not sent again.
+    driver->hold_answers(true);
+    EXPECT_EQ(ecom_modem_poke7(0x20, 7), LUNMARK_ERR_REQUEST);
+    ::unsetenv("LUNMARK_REQUEST_TIMEOUT_MS"); // the reopen below waits as usual
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (driver->register_value(7, 0x20) != 7u && std::chrono::steady_clock::now() < until)
+        std::this_thread::yield();
+    driver->hold_answers(false);
+    EXPECT_EQ(driver->requests(), 1);
+    // The next request reopens the adapter and gets its own answer.
+    std::uint32_t value = 0;
+    EXPECT_EQ(ecom_modem_peek7(0x20, &value), LUNMARK_OK);
+    EXPECT_EQ(value, 7u);
+    EXPECT_EQ(driver->requests(), 2);
     ecom_disconnect();
 }

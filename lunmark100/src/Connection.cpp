@@ -104,12 +104,9 @@ int Connection::exchange(w32n_ndis_request &request, std::uint32_t &driver_statu
     if (dropped_.load())
         return W32N_ERR_IO;
 
+    const std::uint32_t sequence = ++sequence_;
     std::uint8_t header[wire::kRequestHeaderSize];
-    wire::put_u32(header, wire::kRequestMagic);
-    wire::put_u32(header + 4, wire::kVersion);
-    wire::put_u32(header + 8, request.request_type);
-    wire::put_u32(header + 12, request.oid);
-    wire::put_u32(header + 16, length);
+    wire::put_request_header(header, sequence, request.request_type, request.oid, length);
     iovec iov[2] = {{header, sizeof header}, {request.buffer, length}};
     msghdr out{};
     out.msg_iov = iov;
@@ -119,68 +116,81 @@ int Connection::exchange(w32n_ndis_request &request, std::uint32_t &driver_statu
         sent = ::sendmsg(fd_, &out, MSG_NOSIGNAL);
     } while (sent < 0 && errno == EINTR);
     if (sent != static_cast<ssize_t>(sizeof header + length)) {
+        // A sequenced-packet send is all or nothing: a failed one never
+        // reached the driver.
         const bool timed_out = sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
         drop();
-        return timed_out ? W32N_ERR_TIMEOUT : W32N_ERR_IO;
+        return timed_out ? W32N_ERR_TIMEOUT : sent < 0 ? W32N_ERR_IO : W32N_ERR_LOST;
     }
 
-    // The answer is awaited in a receive bounded by SO_RCVTIMEO (one system
-    // call); a wait interrupted by a signal goes on in poll() until the
-    // same deadline.
-    using clock = std::chrono::steady_clock;
+    // Answers to earlier requests (late or repeated ones) are read and
+    // dropped until this request's own answer comes, all within one
+    // deadline.
     const auto deadline = clock::now() + std::chrono::milliseconds(timeout_ms_);
+    for (bool first = true;; first = false) {
+        std::size_t got = 0;
+        if (const int rc = receive(deadline, first, got); rc != 0) {
+            drop();
+            return rc;
+        }
+        const auto reply = wire::decode_reply(std::span<const std::uint8_t>(rx_.data(), got));
+        if (!reply) {
+            drop();
+            return W32N_ERR_PROTOCOL;
+        }
+        if (reply->sequence != sequence)
+            continue;
+        if (reply->bytes_written > length) {
+            drop();
+            return W32N_ERR_PROTOCOL;
+        }
+        driver_status = reply->status;
+        request.bytes_needed = reply->bytes_needed;
+        if (reply->status != 0)
+            return W32N_ERR_DRIVER;
+        if (reply->bytes_written != 0)
+            std::memcpy(request.buffer, reply->data.data(), reply->bytes_written);
+        request.bytes_written = reply->bytes_written;
+        return 0;
+    }
+}
+
+int Connection::receive(clock::time_point deadline, bool first, std::size_t &got) {
+    // The first wait is one receive bounded by SO_RCVTIMEO (one system
+    // call); a wait interrupted by a signal, and every later one, goes on in
+    // poll() until the deadline, which is checked before each of them.
     iovec in_iov{rx_.data(), rx_.size()};
     msghdr in{};
     in.msg_iov = &in_iov;
     in.msg_iovlen = 1;
-    ssize_t got = ::recvmsg(fd_, &in, 0);
-    while (got < 0) {
-        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
-            drop();
-            return W32N_ERR_IO;
-        }
+    ssize_t n = -1;
+    errno = EAGAIN;
+    if (first)
+        n = ::recvmsg(fd_, &in, 0);
+    while (n < 0) {
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
+            return W32N_ERR_LOST;
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now());
-        if (left.count() <= 0) {
-            drop();
+        if (left.count() <= 0)
             return W32N_ERR_TIMEOUT;
-        }
         pollfd p{fd_, POLLIN, 0};
-        const int n = ::poll(&p, 1, static_cast<int>(left.count()));
-        if (n < 0 && errno != EINTR) {
-            drop();
-            return W32N_ERR_IO;
-        }
-        if (n > 0) {
+        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno != EINTR)
+            return W32N_ERR_LOST;
+        if (ready > 0) {
             in = msghdr{};
             in.msg_iov = &in_iov;
             in.msg_iovlen = 1;
-            got = ::recvmsg(fd_, &in, MSG_DONTWAIT);
+            n = ::recvmsg(fd_, &in, MSG_DONTWAIT);
         } else {
             errno = EINTR; // wait on until the deadline
         }
     }
-    const int flags = in.msg_flags;
-    if (got <= 0 || dropped_.load()) {
-        drop();
-        return W32N_ERR_IO;
-    }
-    if (flags & MSG_TRUNC) {
-        drop();
+    if (n == 0 || dropped_.load())
+        return W32N_ERR_LOST;
+    if (in.msg_flags & MSG_TRUNC)
         return W32N_ERR_PROTOCOL;
-    }
-    const auto reply =
-        wire::decode_reply(std::span<const std::uint8_t>(rx_.data(), static_cast<std::size_t>(got)));
-    if (!reply || reply->bytes_written > length) {
-        drop();
-        return W32N_ERR_PROTOCOL;
-    }
-    driver_status = reply->status;
-    request.bytes_needed = reply->bytes_needed;
-    if (reply->status != 0)
-        return W32N_ERR_DRIVER;
-    if (reply->bytes_written != 0)
-        std::memcpy(request.buffer, reply->data.data(), reply->bytes_written);
-    request.bytes_written = reply->bytes_written;
+    got = static_cast<std::size_t>(n);
     return 0;
 }
 

@@ -48,10 +48,9 @@ protected:
 
     static std::vector<std::uint8_t> reply_bytes(std::uint32_t magic, std::uint32_t status,
                                                  std::uint32_t written, std::size_t carried) {
-        std::vector<std::uint8_t> r(16 + carried);
+        std::vector<std::uint8_t> r(wire::kReplyHeaderSize + carried);
+        wire::put_reply_header(r.data(), 0, status, written, 0);
         wire::put_u32(r.data(), magic);
-        wire::put_u32(r.data() + 4, status);
-        wire::put_u32(r.data() + 8, written);
         return r;
     }
 
@@ -257,5 +256,20 @@ TEST_F(Lunmark100, CloseWakesARequestWaitingOnAnotherThread) {
         std::this_thread::yield();
     EXPECT_EQ(W32N_CloseAdapter(h), 0);
     waiter.join();
-    EXPECT_EQ(result, W32N_ERR_IO);
+    EXPECT_EQ(result, W32N_ERR_LOST);
+}
+
+TEST_F(Lunmark100, ARepeatedAnswerIsNeverTakenForTheNextRequest) {
+    TestDriver d(dir.path(), "wlan0");
+    d.set_answer_twice(true);
+    const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
+    ASSERT_GE(h, 0);
+    w32n_ndis_request req{};
+    for (std::uint32_t code : {0x30u, 0x31u, 0x32u}) {
+        auto buf = frame(code);
+        ASSERT_EQ(send(h, buf, req), 0);
+        EXPECT_EQ(wire::get_u32(buf.data() + wire::kFrameRecordOffset), code);
+    }
+    EXPECT_EQ(d.requests(), 3);
+    W32N_CloseAdapter(h);
 }

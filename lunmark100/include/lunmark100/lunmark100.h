@@ -63,13 +63,22 @@ typedef struct w32n_overlapped {
                                    caller resets it to 0 */
 } w32n_overlapped;
 
-/* Results of W32N_MakeNdisRequest other than 0. */
+/* Results of W32N_MakeNdisRequest other than 0.  Only W32N_ERR_HANDLE,
+ * W32N_ERR_ARGUMENT and W32N_ERR_IO say that the request never reached the
+ * driver.  After any other failure the driver may have carried it out (a
+ * timeout, a lost connection or a malformed answer after it went out) or
+ * has answered it (W32N_ERR_DRIVER), so sending it again could carry it out
+ * twice. */
 #define W32N_ERR_HANDLE 1   /* no open adapter has this handle */
 #define W32N_ERR_ARGUMENT 2 /* null block, bad buffer or length too large */
-#define W32N_ERR_IO 3       /* connection lost or broken */
-#define W32N_ERR_TIMEOUT 4  /* the driver did not answer in time */
+#define W32N_ERR_IO 3       /* the connection was closed or broken before the
+                               request went out; it was not sent */
+#define W32N_ERR_TIMEOUT 4  /* the driver did not take or answer the request in
+                               time; the connection is dropped */
 #define W32N_ERR_PROTOCOL 5 /* malformed answer; the connection is dropped */
 #define W32N_ERR_DRIVER 6   /* the driver answered a non-zero NDIS status */
+#define W32N_ERR_LOST 7     /* the connection broke (or was closed) after the
+                               request went out, before its answer came */
 
 /* Non-zero on the Windows 95 family; always 0 here. */
 LUNMARK100_API int W32N_IsWindows95(void);
@@ -99,9 +108,12 @@ LUNMARK100_API int W32N_CloseAdapter(w32n_handle handle);
 /* Sends one request and waits for the driver's answer (requests always
  * complete before the call returns, whatever `wait` says).  Sets bytes_written and
  * bytes_needed of the block (0 on failure), and copies the answer into the
- * start of the buffer.  0 when the driver completed the query, else a
- * W32N_ERR_* code.  A timeout or malformed answer drops the connection:
- * every later request on the handle fails with W32N_ERR_IO. */
+ * start of the buffer; on failure the buffer is left as it was.  Answers
+ * that carry another request's sequence number (late or repeated ones) are
+ * dropped while the request waits for its own.  0 when the driver completed
+ * the query, else a W32N_ERR_* code.  A timeout, lost connection or
+ * malformed answer drops the connection: every later request on the handle
+ * fails with W32N_ERR_IO. */
 LUNMARK100_API int W32N_MakeNdisRequest(w32n_handle handle, w32n_ndis_request *request,
                                         w32n_overlapped *overlapped, int wait);
 

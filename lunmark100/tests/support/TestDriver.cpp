@@ -3,6 +3,7 @@
 #include <lunmark_wire/command_frame.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -70,6 +71,7 @@ TestDriver::~TestDriver() {
         ::shutdown(listen_fd_, SHUT_RDWR);
     }
     acceptor_.join();
+    hold_answers(false);
     std::vector<std::thread> workers;
     {
         std::lock_guard<std::mutex> g(mutex_);
@@ -83,6 +85,14 @@ TestDriver::~TestDriver() {
     ::close(stop_pipe_[0]);
     ::close(stop_pipe_[1]);
     ::unlink(path_.c_str());
+}
+
+void TestDriver::hold_answers(bool held) {
+    {
+        std::lock_guard<std::mutex> g(mutex_);
+        held_ = held;
+    }
+    gate_.notify_all();
 }
 
 void TestDriver::set_handler(Handler handler) {
@@ -132,11 +142,19 @@ void TestDriver::serve(int fd) {
             reply = handler(*request);
         else
             wire::encode_reply(reply, wire::kStatusInvalidData, {});
+        // A well-formed answer goes out under the request's sequence.
+        if (reply.size() >= wire::kReplyHeaderSize && wire::get_u32(reply.data()) == wire::kReplyMagic)
+            wire::set_reply_sequence(reply, wire::request_sequence({msg.data(), static_cast<std::size_t>(n)}));
+        {
+            std::unique_lock<std::mutex> g(mutex_);
+            gate_.wait_for(g, std::chrono::seconds(10), [this] { return !held_; });
+        }
         // Counted as finished before the answer leaves: the caller's next
         // request can only follow the answer.
         --active_;
-        if (!reply.empty() && ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) < 0)
-            break;
+        for (int copies = answer_twice_ ? 2 : 1; copies > 0 && !reply.empty(); --copies)
+            if (::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) < 0)
+                copies = 0;
     }
     std::lock_guard<std::mutex> g(mutex_);
     std::erase(client_fds_, fd);

@@ -6,6 +6,7 @@
 #include <lunmark_wire/socket_protocol.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -36,6 +37,8 @@ class TestDriver {
 public:
     // Builds the reply message for one request.  An empty result sends
     // nothing (a silent driver); a result may also be any malformed bytes.
+    // A result that starts with a reply header goes out under the request's
+    // sequence.
     using Handler = std::function<std::vector<std::uint8_t>(const lunmark_wire::Request &)>;
 
     // Listens on <dir>/<name>; throws std::runtime_error when it cannot.
@@ -48,6 +51,12 @@ public:
     // Yields the processor this many times inside every request, to widen
     // the window in which an overlapping request would be seen.
     void set_hold_yields(int yields) { hold_yields_ = yields; }
+
+    // While held, requests are carried out but their answers wait (at most
+    // 10 s each) until the hold ends.
+    void hold_answers(bool held);
+    // Sends every answer twice, as a misbehaving driver would.
+    void set_answer_twice(bool twice) { answer_twice_ = twice; }
 
     int requests() const { return requests_.load(); }
     int overlaps() const { return overlaps_.load(); }
@@ -79,6 +88,9 @@ private:
     Handler handler_;
     std::map<std::uint64_t, std::uint32_t> registers_;
     std::vector<std::uint8_t> eeprom_;
+    std::condition_variable gate_; // with mutex_, for held_
+    bool held_ = false;
+    std::atomic<bool> answer_twice_{false};
     std::atomic<int> hold_yields_{0};
     std::atomic<int> active_{0};
     std::atomic<int> requests_{0};

@@ -4,12 +4,22 @@
 //
 // Each installed adapter is one SOCK_SEQPACKET Unix socket in the adapter
 // directory, named after the adapter's device name.  One request message goes
-// each way per request; all fields are little-endian.
+// each way per request; all fields are little-endian.  Version 2:
 //
-//   request: u32 magic "LMRQ", u32 version 1, u32 request type (0 = query),
-//            u32 oid, u32 buffer length, buffer bytes
-//   reply:   u32 magic "LMRP", u32 ndis status (0 = success),
-//            u32 bytes written, u32 bytes needed, `bytes written` bytes
+//   request: u32 magic "LMRQ", u32 version 2, u32 sequence,
+//            u32 request type (0 = query), u32 oid, u32 buffer length,
+//            buffer bytes                                  (header 24 bytes)
+//   reply:   u32 magic "LMRP", u32 sequence, u32 ndis status (0 = success),
+//            u32 bytes written, u32 bytes needed,
+//            `bytes written` bytes                         (header 20 bytes)
+//
+// The sequence is the client's number for the request; the driver copies it
+// into the reply, so the client can tell its answer from a late or repeated
+// one.  A driver copies the word at the request's sequence offset even into
+// its answer to a message it refuses as malformed (when the message is long
+// enough to hold one): the client then gets a definite refusal instead of
+// waiting for an answer that never comes.  A version-1 request is malformed
+// for a version-2 driver.
 //
 // Every decoder here bounds-checks the bytes it is given and never reads past
 // them; a malformed message is reported, never trusted.
@@ -30,10 +40,12 @@ namespace lunmark_wire {
 
 inline constexpr std::uint32_t kRequestMagic = 0x51524D4Cu; // "LMRQ"
 inline constexpr std::uint32_t kReplyMagic = 0x50524D4Cu;   // "LMRP"
-inline constexpr std::uint32_t kVersion = 1;
+inline constexpr std::uint32_t kVersion = 2;
 inline constexpr std::uint32_t kRequestQuery = 0;
-inline constexpr std::size_t kRequestHeaderSize = 20;
-inline constexpr std::size_t kReplyHeaderSize = 16;
+inline constexpr std::size_t kRequestHeaderSize = 24;
+inline constexpr std::size_t kReplyHeaderSize = 20;
+inline constexpr std::size_t kRequestSequenceOffset = 8;
+inline constexpr std::size_t kReplySequenceOffset = 4;
 
 // Status a driver answers for a malformed message (NDIS_STATUS_INVALID_DATA).
 inline constexpr std::uint32_t kStatusInvalidData = 0xC0010015u;
@@ -70,6 +82,7 @@ inline void put_u16(std::uint8_t *p, std::uint16_t v) {
 }
 
 struct Request {
+    std::uint32_t sequence = 0;
     std::uint32_t type = kRequestQuery;
     std::uint32_t oid = 0;
     // The caller's buffer as sent; its size is the buffer length field.
@@ -77,21 +90,54 @@ struct Request {
 };
 
 struct Reply {
+    std::uint32_t sequence = 0;
     std::uint32_t status = 0;
     std::uint32_t bytes_written = 0;
     std::uint32_t bytes_needed = 0;
     std::span<const std::uint8_t> data; // exactly bytes_written bytes
 };
 
+// Writes a request header (kRequestHeaderSize bytes) at `p`.
+inline void put_request_header(std::uint8_t *p, std::uint32_t sequence, std::uint32_t type,
+                               std::uint32_t oid, std::uint32_t buffer_length) {
+    put_u32(p, kRequestMagic);
+    put_u32(p + 4, kVersion);
+    put_u32(p + kRequestSequenceOffset, sequence);
+    put_u32(p + 12, type);
+    put_u32(p + 16, oid);
+    put_u32(p + 20, buffer_length);
+}
+
+// Writes a reply header (kReplyHeaderSize bytes) at `p`.
+inline void put_reply_header(std::uint8_t *p, std::uint32_t sequence, std::uint32_t status,
+                             std::uint32_t bytes_written, std::uint32_t bytes_needed) {
+    put_u32(p, kReplyMagic);
+    put_u32(p + kReplySequenceOffset, sequence);
+    put_u32(p + 8, status);
+    put_u32(p + 12, bytes_written);
+    put_u32(p + 16, bytes_needed);
+}
+
+// The sequence a reply to `msg` carries: the word at the request's sequence
+// offset, also for a message that is malformed otherwise; 0 when the
+// message is too short to hold one.
+inline std::uint32_t request_sequence(std::span<const std::uint8_t> msg) {
+    return msg.size() >= kRequestSequenceOffset + 4 ? get_u32(msg.data() + kRequestSequenceOffset)
+                                                    : 0;
+}
+
+// Sets the sequence of an encoded reply (one that encode_reply() built).
+inline void set_reply_sequence(std::vector<std::uint8_t> &reply, std::uint32_t sequence) {
+    if (reply.size() >= kReplyHeaderSize)
+        put_u32(reply.data() + kReplySequenceOffset, sequence);
+}
+
 // Appends the encoded request to `out` (cleared first).
 inline void encode_request(std::vector<std::uint8_t> &out, std::uint32_t type,
-                           std::uint32_t oid, std::span<const std::uint8_t> buffer) {
+                           std::uint32_t oid, std::span<const std::uint8_t> buffer,
+                           std::uint32_t sequence = 0) {
     out.resize(kRequestHeaderSize + buffer.size());
-    put_u32(out.data(), kRequestMagic);
-    put_u32(out.data() + 4, kVersion);
-    put_u32(out.data() + 8, type);
-    put_u32(out.data() + 12, oid);
-    put_u32(out.data() + 16, std::uint32_t(buffer.size()));
+    put_request_header(out.data(), sequence, type, oid, std::uint32_t(buffer.size()));
     if (!buffer.empty())
         std::memcpy(out.data() + kRequestHeaderSize, buffer.data(), buffer.size());
 }
@@ -103,23 +149,24 @@ inline std::optional<Request> decode_request(std::span<const std::uint8_t> msg) 
         return std::nullopt;
     if (get_u32(msg.data()) != kRequestMagic || get_u32(msg.data() + 4) != kVersion)
         return std::nullopt;
-    const std::uint32_t len = get_u32(msg.data() + 16);
+    const std::uint32_t len = get_u32(msg.data() + 20);
     if (len > kMaxBuffer || msg.size() - kRequestHeaderSize != len)
         return std::nullopt;
     Request r;
-    r.type = get_u32(msg.data() + 8);
-    r.oid = get_u32(msg.data() + 12);
+    r.sequence = get_u32(msg.data() + kRequestSequenceOffset);
+    r.type = get_u32(msg.data() + 12);
+    r.oid = get_u32(msg.data() + 16);
     r.buffer = msg.subspan(kRequestHeaderSize, len);
     return r;
 }
 
+// Encodes a reply into `out`; a driver that does not know the sequence yet
+// sets it afterwards with set_reply_sequence().
 inline void encode_reply(std::vector<std::uint8_t> &out, std::uint32_t status,
-                         std::span<const std::uint8_t> data, std::uint32_t bytes_needed = 0) {
+                         std::span<const std::uint8_t> data, std::uint32_t bytes_needed = 0,
+                         std::uint32_t sequence = 0) {
     out.resize(kReplyHeaderSize + data.size());
-    put_u32(out.data(), kReplyMagic);
-    put_u32(out.data() + 4, status);
-    put_u32(out.data() + 8, std::uint32_t(data.size()));
-    put_u32(out.data() + 12, bytes_needed);
+    put_reply_header(out.data(), sequence, status, std::uint32_t(data.size()), bytes_needed);
     if (!data.empty())
         std::memcpy(out.data() + kReplyHeaderSize, data.data(), data.size());
 }
@@ -130,9 +177,10 @@ inline std::optional<Reply> decode_reply(std::span<const std::uint8_t> msg) {
     if (msg.size() < kReplyHeaderSize || get_u32(msg.data()) != kReplyMagic)
         return std::nullopt;
     Reply r;
-    r.status = get_u32(msg.data() + 4);
-    r.bytes_written = get_u32(msg.data() + 8);
-    r.bytes_needed = get_u32(msg.data() + 12);
+    r.sequence = get_u32(msg.data() + kReplySequenceOffset);
+    r.status = get_u32(msg.data() + 8);
+    r.bytes_written = get_u32(msg.data() + 12);
+    r.bytes_needed = get_u32(msg.data() + 16);
     if (r.bytes_written > msg.size() - kReplyHeaderSize)
         return std::nullopt;
     r.data = msg.subspan(kReplyHeaderSize, r.bytes_written);
