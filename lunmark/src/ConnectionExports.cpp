@@ -54,8 +54,9 @@ LUNMARK_API int ecom_connect(const char *name) {
 
 LUNMARK_API int ecom_disconnect(void) {
     try {
-        // Held so that the close never overlaps a request of another thread.
-        LibraryLock lock;
+        // Held so that the close never overlaps a request of another thread;
+        // closing sends nothing to the driver, so other processes need not wait.
+        LibraryLock lock{LibraryLock::ThreadsOnly{}};
         context().close();
     } catch (...) {
     }
@@ -79,7 +80,7 @@ LUNMARK_API int ecom_exec_ndis_oid(void *record) { return ecom_exec_oid(record);
 
 LUNMARK_API int ecom_register_notify_connect_cb(lunmark_notify_connect_cb cb) {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::ThreadsOnly{}};
         context().connect_cb = cb;
     } catch (...) {
     }
@@ -88,7 +89,7 @@ LUNMARK_API int ecom_register_notify_connect_cb(lunmark_notify_connect_cb cb) {
 
 LUNMARK_API int ecom_register_notify_disconnect_cb(lunmark_notify_disconnect_cb cb) {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::ThreadsOnly{}};
         context().disconnect_cb = cb;
     } catch (...) {
     }
