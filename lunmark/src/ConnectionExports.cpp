@@ -22,7 +22,7 @@ extern "C" {
 
 LUNMARK_API const char *ecom_get_connection(uint32_t index) {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::LookUpAdapters{}};
         lunmark::LibraryContext &ctx = context();
         ctx.enumerate();
         const auto &adapters = ctx.adapters();
@@ -40,7 +40,7 @@ LUNMARK_API const char *ecom_get_connection(uint32_t index) {
 
 LUNMARK_API int ecom_connect(const char *name) {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::LookUpAdapters{}};
         lunmark::LibraryContext &ctx = context();
         // Only the exact word searches; a null text is taken as empty.
         std::string target = name ? name : "";

@@ -80,17 +80,32 @@ void pass_turn(Shared &s) {
     s.turn.notify_all();
 }
 
-// Takes the system-wide mutex of the current adapter directory; called by
-// the thread whose turn it is.
-void take_file(Shared &s) {
+// Takes the system-wide mutex; called by the thread whose turn it is.  The
+// adapter directory is read from the environment (a few hundred
+// nanoseconds) only when there is no lock file yet or `look_up` asks for it.
+void take_file(Shared &s, bool look_up) {
     try {
-        const std::string dir = lunmark_wire::adapter_dir();
-        if (!s.file || s.file->directory() != dir) {
-            auto fresh = std::make_unique<SharedLockFile>(dir);
-            std::lock_guard<std::mutex> guard(s.mutex);
-            s.file.swap(fresh);
+        if (!s.file || look_up) {
+            std::string dir = lunmark_wire::adapter_dir();
+            if (!s.file || s.file->directory() != dir) {
+                if (s.file_held) {
+                    s.file_held = false;
+                    s.file->unlock();
+                }
+                std::unique_ptr<SharedLockFile> file;
+                {
+                    std::lock_guard<std::mutex> guard(s.mutex);
+                    s.file.swap(file);
+                }
+                file = std::make_unique<SharedLockFile>(std::move(dir));
+                std::lock_guard<std::mutex> guard(s.mutex);
+                s.file.swap(file);
+            }
         }
-        s.file->lock();
+        if (!s.file_held) {
+            s.file->lock();
+            s.file_held = true;
+        }
     } catch (const std::exception &e) {
         if (s.last_report != e.what()) {
             s.last_report = e.what();
@@ -99,26 +114,29 @@ void take_file(Shared &s) {
         }
         throw;
     }
-    s.file_held = true;
 }
 
-} // namespace
-
-LibraryLock::LibraryLock() {
+void acquire(bool look_up) {
     Shared &s = shared();
     if (t_depth == 0) {
         take_turn(s);
         try {
-            take_file(s);
+            take_file(s, look_up);
         } catch (...) {
             pass_turn(s);
             throw;
         }
-    } else if (!s.file_held) {
-        take_file(s); // held only for this process's threads until now
+    } else if (!s.file_held || look_up) {
+        take_file(s, look_up); // held only for this process's threads until now
     }
     ++t_depth;
 }
+
+} // namespace
+
+LibraryLock::LibraryLock() { acquire(false); }
+
+LibraryLock::LibraryLock(LookUpAdapters) { acquire(true); }
 
 LibraryLock::LibraryLock(ThreadsOnly) {
     if (t_depth++ == 0)
@@ -143,10 +161,6 @@ unsigned LibraryLock::waiting() {
     std::lock_guard<std::mutex> guard(s.mutex);
     const std::uint64_t queued = s.next_ticket - s.serving;
     return queued > 0 ? static_cast<unsigned>(queued - 1) : 0;
-}
-
-std::string LibraryLock::lock_file_path() {
-    return lunmark_wire::adapter_dir() + "/" + SharedLockFile::kFileName;
 }
 
 } // namespace lunmark

@@ -2,8 +2,6 @@
 // thread of every process that reaches the same adapter directory.
 #pragma once
 
-#include <string>
-
 namespace lunmark {
 
 // RAII guard of the library lock, re-entrant for the thread that holds it.
@@ -19,6 +17,11 @@ namespace lunmark {
 // mutex again with its next full acquisition.
 class LibraryLock {
 public:
+    // The whole lock, for exports that look adapters up: the lock file is
+    // the one of the adapter directory the environment names now.  Other
+    // acquisitions keep to the adapter directory last looked up (or read
+    // on first use), so that a request costs no environment look-up.
+    struct LookUpAdapters {};
     // Only the part between the threads of this process, for exports that
     // send nothing to a driver (closing, registrations, the trace timer's
     // start and stop): they keep working when the system-wide part cannot
@@ -28,8 +31,9 @@ public:
     // Takes the whole lock.  Throws std::runtime_error, whose text names
     // the lock file and the reason, when the system-wide part cannot be had
     // (the reason is also written to stderr, once per reason); nothing is
-    // held then.
+    // held by this guard then.
     LibraryLock();
+    explicit LibraryLock(LookUpAdapters);
     explicit LibraryLock(ThreadsOnly);
     ~LibraryLock();
     LibraryLock(const LibraryLock &) = delete;
@@ -39,8 +43,6 @@ public:
     static unsigned depth();
     // Threads of this process waiting for the lock.
     static unsigned waiting();
-    // Path of the lock file, from the environment as it is now.
-    static std::string lock_file_path();
 };
 
 } // namespace lunmark

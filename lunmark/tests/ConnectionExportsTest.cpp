@@ -357,9 +357,9 @@ TEST_F(ConnectionExports, AnUnusableLockFileFailsTheRequestsButNotTheLocalExport
     std::ofstream(garbage) << "not a lock file";
     const auto expect_refused = [](const char *what) {
         fake_w32n::clear_calls();
+        EXPECT_EQ(ecom_connect("a"), LUNMARK_ERR_CONNECT) << what;
         auto r = record(1);
         EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_ERR_REQUEST) << what;
-        EXPECT_EQ(ecom_connect("a"), LUNMARK_ERR_CONNECT) << what;
         EXPECT_TRUE(fake_w32n::calls(CallKind::Request).empty()) << what;
         EXPECT_EQ(ecom_register_notify_connect_cb(nullptr), LUNMARK_OK) << what;
     };

@@ -21,7 +21,10 @@
  * OIFC_MAIN.lock in the adapter directory (created, with the directory when
  * missing, by the first process that needs it; readable and writable by
  * the users who may search the directory); a process that dies holding the
- * lock releases it.  A process may fork while holding the lock or while
+ * lock releases it.  The adapter directory is read from the environment on
+ * first use and by ecom_get_connection and ecom_connect, which look the
+ * adapters up; the other exports keep to the lock of the directory last
+ * looked up.  A process may fork while holding the lock or while
  * another of its threads holds it; the child can use every export.
  *
  * ecom_get_connection, ecom_connect, ecom_exec_oid, ecom_exec_ndis_oid, the
