@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -44,22 +43,6 @@ bool child_succeeds(pid_t pid) {
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
-
-// A private adapter directory for the lock file, for one test.
-class ScopedAdapterDir {
-public:
-    ScopedAdapterDir() {
-        char pattern[] = "/tmp/lunmark-lock-test-XXXXXX";
-        path = ::mkdtemp(pattern) ? pattern : "";
-        ::setenv("LUNMARK_ADAPTER_DIR", path.c_str(), 1);
-    }
-    ~ScopedAdapterDir() {
-        ::unsetenv("LUNMARK_ADAPTER_DIR");
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-    std::string path;
-};
 
 } // namespace
 
@@ -307,7 +290,7 @@ TEST_F(ConnectionExports, AThreadThatReleasesAndRetakesQueuesBehindAWaitingThrea
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (lunmark::LibraryLock::waiting() == 0 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::yield();
-        ASSERT_EQ(lunmark::LibraryLock::waiting(), 1u);
+        EXPECT_EQ(lunmark::LibraryLock::waiting(), 1u);
     }
     {
         lunmark::LibraryLock again;
@@ -351,9 +334,12 @@ TEST_F(ConnectionExports, AChildForkedWhileTheLockIsHeldCanSend) {
 TEST_F(ConnectionExports, AnUnusableLockFileFailsTheRequestsButNotTheLocalExports) {
     fake_w32n::set_adapters({{"a", "", true, true}});
     ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
-    ScopedAdapterDir dir;
-    const std::string lock_file = dir.path + "/OIFC_MAIN.lock";
-    const std::string garbage = dir.path + "/garbage";
+    char pattern[] = "/tmp/lunmark-lock-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    const std::string lock_file = dir + "/OIFC_MAIN.lock";
+    const std::string garbage = dir + "/garbage";
+    ::setenv("LUNMARK_ADAPTER_DIR", dir.c_str(), 1);
     std::ofstream(garbage) << "not a lock file";
     const auto expect_refused = [](const char *what) {
         fake_w32n::clear_calls();
@@ -374,8 +360,10 @@ TEST_F(ConnectionExports, AnUnusableLockFileFailsTheRequestsButNotTheLocalExport
     expect_refused("no directory");
     // A usable place again: the lock file is made and requests go through.
     ASSERT_EQ(::unlink(lock_file.c_str()), 0);
-    ::setenv("LUNMARK_ADAPTER_DIR", dir.path.c_str(), 1);
+    ::setenv("LUNMARK_ADAPTER_DIR", dir.c_str(), 1);
     auto r = record(1);
     EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_OK);
     EXPECT_EQ(ecom_disconnect(), LUNMARK_OK);
+    ::unsetenv("LUNMARK_ADAPTER_DIR");
+    std::filesystem::remove_all(dir);
 }
