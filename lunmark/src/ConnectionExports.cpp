@@ -22,7 +22,7 @@ extern "C" {
 
 LUNMARK_API const char *ecom_get_connection(uint32_t index) {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::LookUpAdapters{}};
         lunmark::LibraryContext &ctx = context();
         ctx.enumerate();
         const auto &adapters = ctx.adapters();
@@ -40,7 +40,7 @@ LUNMARK_API const char *ecom_get_connection(uint32_t index) {
 
 LUNMARK_API int ecom_connect(const char *name) {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::LookUpAdapters{}};
         lunmark::LibraryContext &ctx = context();
         // Only the exact word searches; a null text is taken as empty.
         std::string target = name ? name : "";
@@ -54,8 +54,9 @@ LUNMARK_API int ecom_connect(const char *name) {
 
 LUNMARK_API int ecom_disconnect(void) {
     try {
-        // Held so that the close never overlaps a request of another thread.
-        LibraryLock lock;
+        // Held so that the close never overlaps a request of another thread;
+        // closing sends nothing to the driver, so other processes need not wait.
+        LibraryLock lock{LibraryLock::ThreadsOnly{}};
         context().close();
     } catch (...) {
     }
@@ -79,7 +80,7 @@ LUNMARK_API int ecom_exec_ndis_oid(void *record) { return ecom_exec_oid(record);
 
 LUNMARK_API int ecom_register_notify_connect_cb(lunmark_notify_connect_cb cb) {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::ThreadsOnly{}};
         context().connect_cb = cb;
     } catch (...) {
     }
@@ -88,7 +89,7 @@ LUNMARK_API int ecom_register_notify_connect_cb(lunmark_notify_connect_cb cb) {
 
 LUNMARK_API int ecom_register_notify_disconnect_cb(lunmark_notify_disconnect_cb cb) {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::ThreadsOnly{}};
         context().disconnect_cb = cb;
     } catch (...) {
     }

@@ -1,17 +1,18 @@
 #include "LibraryLock.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include "SharedLockFile.h"
+
+#include <lunmark_wire/socket_protocol.h>
+
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <memory>
 #include <mutex>
+#include <new>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <pthread.h>
 
 namespace lunmark {
 
@@ -21,123 +22,57 @@ namespace {
 // destroyed, so that the lock stays usable by threads still running while
 // the process exits.
 struct Shared {
-    // The in-process part is a ticket lock: threads get the lock in the
-    // order they asked for it.  A plain mutex lets a thread that releases
+    // The threads of this process take the lock in the order they asked
+    // for it (a ticket lock).  A plain mutex lets a thread that releases
     // and at once re-takes it (the polling thread's back-to-back requests
     // to a slow driver) win every time, starving the window's thread.
     std::mutex mutex;
     std::condition_variable turn;
     std::uint64_t next_ticket = 0;
     std::uint64_t serving = 0;
-    // The lock file; used only by the thread that holds the lock.
-    int fd = -1;
-    pid_t owner_pid = 0; // process that opened fd (a forked child reopens)
-    bool warned = false;
+    // Used only by the thread whose turn it is; `file` is replaced under
+    // `mutex`, so that a child forked meanwhile sees the old or the new one.
+    std::unique_ptr<SharedLockFile> file;
+    bool file_held = false;
+    std::string last_report;
 };
 
+Shared *g_shared = nullptr;
+thread_local unsigned t_depth = 0;
+
+// fork() copies the queue as it is, but only the forking thread goes on in
+// the child.  The queue's mutex is held across the fork so that the copy is
+// consistent; the child then starts the queue afresh, keeping only the
+// forking thread's place when that thread holds the lock.
+void before_fork() { g_shared->mutex.lock(); }
+void after_fork_in_parent() { g_shared->mutex.unlock(); }
+void after_fork_in_child() {
+    Shared &s = *g_shared;
+    // Threads of the parent may have waited on it; they do not exist here.
+    new (&s.turn) std::condition_variable;
+    s.serving = 0;
+    s.next_ticket = t_depth > 0 ? 1 : 0;
+    // The system-wide mutex belongs to the parent's thread.
+    s.file_held = false;
+    s.mutex.unlock();
+}
+
 Shared &shared() {
-    static Shared *s = new Shared;
+    static Shared *s = [] {
+        g_shared = new Shared;
+        pthread_atfork(before_fork, after_fork_in_parent, after_fork_in_child);
+        return g_shared;
+    }();
     return *s;
 }
 
-thread_local unsigned t_depth = 0;
-
-void warn_once(Shared &s, const std::string &what, int err) {
-    if (s.warned)
-        return;
-    s.warned = true;
-    std::fprintf(stderr,
-                 "lunmark: %s: %s; the library lock does not reach other processes\n",
-                 what.c_str(), std::strerror(err));
+void take_turn(Shared &s) {
+    std::unique_lock<std::mutex> guard(s.mutex);
+    const std::uint64_t ticket = s.next_ticket++;
+    s.turn.wait(guard, [&] { return s.serving == ticket; });
 }
 
-// Creates `dir` with mode 0700 when missing and checks that it is a
-// directory of ours (it may lie in a shared /tmp).
-bool ensure_private_dir(const std::string &dir) {
-    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
-        return false;
-    struct stat st {};
-    if (::lstat(dir.c_str(), &st) != 0)
-        return false;
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
-        errno = EPERM;
-        return false;
-    }
-    return true;
-}
-
-std::string lock_dir() {
-    if (const char *x = std::getenv("XDG_RUNTIME_DIR"); x && *x)
-        return std::string(x) + "/lunmark";
-    return "/tmp/lunmark-" + std::to_string(::getuid());
-}
-
-void open_lock_file(Shared &s) {
-    if (s.fd >= 0 && s.owner_pid == ::getpid())
-        return;
-    if (s.fd >= 0) {
-        // Inherited over fork: the descriptor shares its flock with the
-        // parent, so this process needs a lock file description of its own.
-        ::close(s.fd);
-        s.fd = -1;
-    }
-    const std::string dir = lock_dir();
-    if (!ensure_private_dir(dir)) {
-        warn_once(s, "cannot use the lock directory " + dir, errno);
-        return;
-    }
-    const std::string path = dir + "/OIFC_MAIN.lock";
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        warn_once(s, "cannot open the lock file " + path, errno);
-        return;
-    }
-    s.fd = fd;
-    s.owner_pid = ::getpid();
-}
-
-void acquire_file(Shared &s) {
-    open_lock_file(s);
-    if (s.fd < 0)
-        return;
-    while (::flock(s.fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            warn_once(s, "cannot lock " + LibraryLock::lock_file_path(), errno);
-            return;
-        }
-    }
-}
-
-void release_file(Shared &s) {
-    if (s.fd < 0)
-        return;
-    if (::flock(s.fd, LOCK_UN) != 0) {
-        // The lock cannot be kept in an unknown state: dropping the
-        // descriptor releases it for certain.
-        ::close(s.fd);
-        s.fd = -1;
-    }
-}
-
-} // namespace
-
-LibraryLock::LibraryLock() {
-    if (t_depth++ > 0)
-        return; // this thread holds it already
-    Shared &s = shared();
-    {
-        std::unique_lock<std::mutex> guard(s.mutex);
-        const std::uint64_t ticket = s.next_ticket++;
-        s.turn.wait(guard, [&] { return s.serving == ticket; });
-    }
-    acquire_file(s);
-}
-
-LibraryLock::~LibraryLock() {
-    if (--t_depth > 0)
-        return;
-    Shared &s = shared();
-    release_file(s);
+void pass_turn(Shared &s) {
     {
         std::lock_guard<std::mutex> guard(s.mutex);
         ++s.serving;
@@ -145,8 +80,87 @@ LibraryLock::~LibraryLock() {
     s.turn.notify_all();
 }
 
+// Takes the system-wide mutex; called by the thread whose turn it is.  The
+// adapter directory is read from the environment (a few hundred
+// nanoseconds) only when there is no lock file yet or `look_up` asks for it.
+void take_file(Shared &s, bool look_up) {
+    try {
+        if (!s.file || look_up) {
+            std::string dir = lunmark_wire::adapter_dir();
+            if (!s.file || s.file->directory() != dir) {
+                if (s.file_held) {
+                    s.file_held = false;
+                    s.file->unlock();
+                }
+                std::unique_ptr<SharedLockFile> file;
+                {
+                    std::lock_guard<std::mutex> guard(s.mutex);
+                    s.file.swap(file);
+                }
+                file = std::make_unique<SharedLockFile>(std::move(dir));
+                std::lock_guard<std::mutex> guard(s.mutex);
+                s.file.swap(file);
+            }
+        }
+        if (!s.file_held) {
+            s.file->lock();
+            s.file_held = true;
+        }
+    } catch (const std::exception &e) {
+        if (s.last_report != e.what()) {
+            s.last_report = e.what();
+            std::fprintf(stderr, "lunmark: the library lock cannot be had: %s; requests fail\n",
+                         e.what());
+        }
+        throw;
+    }
+}
+
+void acquire(bool look_up) {
+    Shared &s = shared();
+    if (t_depth == 0) {
+        take_turn(s);
+        try {
+            take_file(s, look_up);
+        } catch (...) {
+            pass_turn(s);
+            throw;
+        }
+    } else if (!s.file_held || look_up) {
+        take_file(s, look_up); // held only for this process's threads until now
+    }
+    ++t_depth;
+}
+
+} // namespace
+
+LibraryLock::LibraryLock() { acquire(false); }
+
+LibraryLock::LibraryLock(LookUpAdapters) { acquire(true); }
+
+LibraryLock::LibraryLock(ThreadsOnly) {
+    if (t_depth++ == 0)
+        take_turn(shared());
+}
+
+LibraryLock::~LibraryLock() {
+    if (--t_depth > 0)
+        return;
+    Shared &s = shared();
+    if (s.file_held) {
+        s.file_held = false;
+        s.file->unlock();
+    }
+    pass_turn(s);
+}
+
 unsigned LibraryLock::depth() { return t_depth; }
 
-std::string LibraryLock::lock_file_path() { return lock_dir() + "/OIFC_MAIN.lock"; }
+unsigned LibraryLock::waiting() {
+    Shared &s = shared();
+    std::lock_guard<std::mutex> guard(s.mutex);
+    const std::uint64_t queued = s.next_ticket - s.serving;
+    return queued > 0 ? static_cast<unsigned>(queued - 1) : 0;
+}
 
 } // namespace lunmark

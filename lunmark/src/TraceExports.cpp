@@ -60,8 +60,12 @@ lunmark::TraceTimer& timer()
     // Destroyed at unload before the context (created later); the lock
     // itself is never destroyed.
     static lunmark::TraceTimer instance([](const std::function<void()>& body) {
-        LibraryLock lock;
-        body();
+        try {
+            LibraryLock lock;
+            body();
+        } catch (...) {
+            // The lock cannot be had (reported by the lock): skip the tick.
+        }
     });
     return instance;
 }
@@ -78,7 +82,7 @@ LUNMARK_API int ecom_trace_start(uint32_t* output, uint32_t period_ms)
 LUNMARK_API int ecom_trace_start_ex(uint32_t* output, uint32_t capacity_words, uint32_t period_ms)
 {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::ThreadsOnly{}};
         if (context().handle() != W32N_INVALID_HANDLE)
             trace_engine().note_adapter_open();
         trace_engine().set_output(output, capacity_words);
@@ -91,7 +95,7 @@ LUNMARK_API int ecom_trace_start_ex(uint32_t* output, uint32_t capacity_words, u
 LUNMARK_API int ecom_trace_stop(void)
 {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::ThreadsOnly{}};
         context();
         timer().stop();
     } catch (...) {
@@ -102,7 +106,7 @@ LUNMARK_API int ecom_trace_stop(void)
 LUNMARK_API int ecom_trace_set_fw_string_resource_table(const char* ini_file)
 {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::ThreadsOnly{}};
         context();
         trace_engine().load_message_table(ini_file != nullptr ? ini_file : "");
     } catch (...) {
@@ -113,7 +117,7 @@ LUNMARK_API int ecom_trace_set_fw_string_resource_table(const char* ini_file)
 LUNMARK_API int ecom_trace_register_firmware_debug_cb(lunmark_fw_debug_cb cb)
 {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::ThreadsOnly{}};
         context();
         trace_engine().set_firmware_debug_cb(cb);
     } catch (...) {
@@ -124,7 +128,7 @@ LUNMARK_API int ecom_trace_register_firmware_debug_cb(lunmark_fw_debug_cb cb)
 LUNMARK_API int ecom_trace_register_firmware_str_debug_cb(lunmark_fw_str_debug_cb cb)
 {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::ThreadsOnly{}};
         context();
         trace_engine().set_firmware_str_debug_cb(cb);
     } catch (...) {
@@ -135,7 +139,7 @@ LUNMARK_API int ecom_trace_register_firmware_str_debug_cb(lunmark_fw_str_debug_c
 LUNMARK_API int ecom_trace_register_modem_1_cb(lunmark_modem_cb cb)
 {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::ThreadsOnly{}};
         context();
         trace_engine().set_modem_1_cb(cb);
     } catch (...) {
@@ -146,7 +150,7 @@ LUNMARK_API int ecom_trace_register_modem_1_cb(lunmark_modem_cb cb)
 LUNMARK_API int ecom_trace_register_modem_2_cb(lunmark_modem_cb cb)
 {
     try {
-        LibraryLock lock;
+        LibraryLock lock{LibraryLock::ThreadsOnly{}};
         context();
         trace_engine().set_modem_2_cb(cb);
     } catch (...) {

@@ -2,7 +2,15 @@
 #include "LunmarkFixture.h"
 
 #include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
 #include <thread>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using fake_w32n::Adapter;
 using fake_w32n::CallKind;
@@ -36,6 +44,21 @@ void expect_frame_around(const std::vector<std::uint8_t> &f, const std::vector<s
     EXPECT_TRUE(std::equal(record.begin(), record.end(), f.begin() + 12));
     const std::vector<std::uint8_t> tail(f.end() - 4, f.end());
     EXPECT_EQ(tail, (std::vector<std::uint8_t>{0x11, 0xAA, 0x55, 0xAA}));
+}
+
+// Waits for child `pid` at most 30 s (then kills it); true when it exited 0.
+bool child_succeeds(pid_t pid) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace
@@ -292,4 +315,94 @@ TEST_F(ConnectionExports, TheLockSerialisesThreadsAndIsReentrant) {
         t.join();
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(fake_w32n::max_concurrent_requests(), 1);
+}
+
+TEST_F(ConnectionExports, AThreadThatReleasesAndRetakesQueuesBehindAWaitingThread) {
+    std::atomic<bool> other_had_it{false};
+    std::thread other;
+    {
+        lunmark::LibraryLock held;
+        other = std::thread([&] {
+            lunmark::LibraryLock lock;
+            other_had_it = true;
+        });
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (lunmark::LibraryLock::waiting() == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        EXPECT_EQ(lunmark::LibraryLock::waiting(), 1u);
+    }
+    {
+        lunmark::LibraryLock again;
+        EXPECT_TRUE(other_had_it);
+    }
+    other.join();
+}
+
+TEST_F(ConnectionExports, AChildForkedWhileTheLockIsHeldCanSend) {
+    fake_w32n::set_adapters({{"a", "", true, true}});
+    ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
+    const auto child = [] {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            auto r = record(1);
+            ::_exit(ecom_exec_oid(r.data()) == LUNMARK_OK && ecom_disconnect() == LUNMARK_OK ? 0 : 1);
+        }
+        return pid;
+    };
+    // Held by another thread: that thread does not exist in the child.
+    std::promise<void> held, release;
+    std::thread holder([&] {
+        lunmark::LibraryLock lock;
+        held.set_value();
+        release.get_future().wait();
+    });
+    held.get_future().wait();
+    const pid_t first = child();
+    release.set_value();
+    holder.join();
+    // Held by the forking thread itself.
+    pid_t second = -1;
+    {
+        lunmark::LibraryLock lock;
+        second = child();
+    }
+    EXPECT_TRUE(child_succeeds(first));
+    EXPECT_TRUE(child_succeeds(second));
+}
+
+TEST_F(ConnectionExports, AnUnusableLockFileFailsTheRequestsButNotTheLocalExports) {
+    fake_w32n::set_adapters({{"a", "", true, true}});
+    ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
+    char pattern[] = "/tmp/lunmark-lock-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    const std::string lock_file = dir + "/OIFC_MAIN.lock";
+    const std::string garbage = dir + "/garbage";
+    ::setenv("LUNMARK_ADAPTER_DIR", dir.c_str(), 1);
+    std::ofstream(garbage) << "not a lock file";
+    const auto expect_refused = [](const char *what) {
+        fake_w32n::clear_calls();
+        EXPECT_EQ(ecom_connect("a"), LUNMARK_ERR_CONNECT) << what;
+        auto r = record(1);
+        EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_ERR_REQUEST) << what;
+        EXPECT_TRUE(fake_w32n::calls(CallKind::Request).empty()) << what;
+        EXPECT_EQ(ecom_register_notify_connect_cb(nullptr), LUNMARK_OK) << what;
+    };
+    ASSERT_EQ(::symlink(garbage.c_str(), lock_file.c_str()), 0);
+    expect_refused("a symbolic link");
+    ASSERT_EQ(::unlink(lock_file.c_str()), 0);
+    ASSERT_EQ(::link(garbage.c_str(), lock_file.c_str()), 0);
+    expect_refused("a file with a second name");
+    ASSERT_EQ(::unlink(garbage.c_str()), 0);
+    expect_refused("a file of another size");
+    ::setenv("LUNMARK_ADAPTER_DIR", (lock_file + "/adapters").c_str(), 1);
+    expect_refused("no directory");
+    // A usable place again: the lock file is made and requests go through.
+    ASSERT_EQ(::unlink(lock_file.c_str()), 0);
+    ::setenv("LUNMARK_ADAPTER_DIR", dir.c_str(), 1);
+    auto r = record(1);
+    EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_OK);
+    EXPECT_EQ(ecom_disconnect(), LUNMARK_OK);
+    ::unsetenv("LUNMARK_ADAPTER_DIR");
+    std::filesystem::remove_all(dir);
 }

@@ -23,10 +23,9 @@ namespace {
 class ProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Adapters and the lock file both live in the private directory, so
-        // the children share the lock with each other and nobody else.
+        // The lock file lives in the private adapter directory, so the
+        // children share the lock with each other and nobody else.
         ::setenv("LUNMARK_ADAPTER_DIR", dir.path().c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
         ::unsetenv("LUNMARK_REQUEST_TIMEOUT_MS");
         driver = std::make_unique<TestDriver>(dir.path(), "wlan0");
     }

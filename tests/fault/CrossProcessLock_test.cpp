@@ -1,12 +1,15 @@
-// Two processes of four threads each send requests through the library to
-// one simulator for a while (KESTROW_FAULT_LOCK_SECONDS, default 30); the
-// simulator sees every request alone: the library lock holds across threads
-// and processes.
+// Two processes of four threads each, with different runtime directories,
+// send requests through the library to one simulator for a while
+// (KESTROW_FAULT_LOCK_SECONDS, default 30); the simulator sees every request
+// alone: the library lock holds across threads and processes that share the
+// adapter directory.  A process killed while it holds the lock does not
+// block the next one.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -47,8 +50,20 @@ TEST(CrossProcessLock, TwoProcessesOfFourThreadsNeverOverlap)
     const std::string ms = std::to_string(seconds * 1000);
     fault::ChildProcess first;
     fault::ChildProcess second;
+    // As a service and a desktop program would: one adapter directory, two
+    // runtime directories.
+    for (const char *run : {"run1", "run2"})
+        ASSERT_EQ(::mkdir(dir.File(run).c_str(), 0700), 0);
+    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string ownRuntime = runtime ? runtime : "";
+    ASSERT_EQ(::setenv("XDG_RUNTIME_DIR", dir.File("run1").c_str(), 1), 0);
     ASSERT_TRUE(first.Start({FAULT_LOCKHAMMER, ms, "4"}, &error)) << error;
+    ASSERT_EQ(::setenv("XDG_RUNTIME_DIR", dir.File("run2").c_str(), 1), 0);
     ASSERT_TRUE(second.Start({FAULT_LOCKHAMMER, ms, "4"}, &error)) << error;
+    if (ownRuntime.empty())
+        ::unsetenv("XDG_RUNTIME_DIR");
+    else
+        ::setenv("XDG_RUNTIME_DIR", ownRuntime.c_str(), 1);
     ASSERT_TRUE(first.WaitForLine("connected", std::chrono::seconds(60)));
     ASSERT_TRUE(second.WaitForLine("connected", std::chrono::seconds(60)));
 
@@ -78,4 +93,13 @@ TEST(CrossProcessLock, TwoProcessesOfFourThreadsNeverOverlap)
     EXPECT_GE(after - before, sent);
     std::printf("[ fault    ] %llu requests in %ld s from 2 processes x 4 threads, %llu overlaps\n",
                 static_cast<unsigned long long>(sent), seconds, static_cast<unsigned long long>(overlaps));
+
+    // A holder killed with the lock held: the next process gets it.
+    fault::ChildProcess holder;
+    ASSERT_TRUE(holder.Start({FAULT_LOCKHAMMER, "hold"}, &error)) << error;
+    ASSERT_TRUE(holder.WaitForLine("holding", std::chrono::seconds(60)));
+    holder.Kill(SIGKILL);
+    std::string output;
+    EXPECT_EQ(fault::RunToEnd({FAULT_LOCKHAMMER, "200", "2"}, std::chrono::seconds(120), &output), 0)
+        << output;
 }

@@ -4,10 +4,14 @@
 // lock keeps every request apart, across threads and processes.
 //
 //   fault-lockhammer MILLISECONDS THREADS
+//   fault-lockhammer hold
 //
 // Prints "connected" once the adapter is open, then at the end
 // "done requests=N failed=M".  Exit code 0 when every request succeeded and
 // every thread sent at least one; 1 otherwise; 2 on bad arguments.
+// With "hold" it opens the adapter from the trace poller's first tick,
+// whose connect callback prints "holding" and never returns: the process
+// holds the library lock until it is killed.
 #include <lunmark/lunmark.h>
 
 #include <atomic>
@@ -19,6 +23,8 @@
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -35,10 +41,26 @@ bool ParseNumber(std::string_view text, long *value, long low, long high)
 // Read of the connection state: a small request every adapter answers.
 constexpr std::uint32_t kConnectedState = 0x590;
 
+// Runs on the trace poller's tick, which holds the library lock.
+void HoldForever()
+{
+    std::printf("holding\n");
+    std::fflush(stdout);
+    for (;;)
+        ::pause();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc == 2 && std::string_view(argv[1]) == "hold") {
+        static std::uint32_t trace[LUNMARK_TRACE_MAX_BLOCK_WORDS];
+        ecom_register_notify_connect_cb(HoldForever);
+        ecom_trace_start(trace, 10);
+        for (;;)
+            ::pause();
+    }
     long milliseconds = 0;
     long threads = 0;
     if (argc != 3 || !ParseNumber(argv[1], &milliseconds, 1, 24L * 3600 * 1000) ||

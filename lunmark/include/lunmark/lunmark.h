@@ -12,11 +12,34 @@
  * decorated names such as _ecom_connect@4; those are a Windows linker
  * convention and do not exist here.
  *
- * Every export except ecom_disconnect holds the library lock "OIFC_MAIN",
- * which is re-entrant for the calling thread and serialises driver traffic
- * across threads and across every process that loads this library.
- * ecom_disconnect takes the lock as well, so that a close never overlaps a
- * request running on another thread.
+ * The library lock "OIFC_MAIN" serialises driver traffic across the threads
+ * of a process and across every process that reaches the same adapter
+ * directory ($LUNMARK_ADAPTER_DIR, else $XDG_RUNTIME_DIR/lunmark/adapters,
+ * else /tmp/lunmark-<uid>/adapters), whatever its user or runtime directory.
+ * It is re-entrant for the calling thread, and the threads of one process
+ * get it in the order they asked for it.  Its system-wide part is the file
+ * OIFC_MAIN.lock in the adapter directory (created, with the directory when
+ * missing, by the first process that needs it; readable and writable by
+ * the users who may search the directory); a process that dies holding the
+ * lock releases it.  The adapter directory is read from the environment on
+ * first use and by ecom_get_connection and ecom_connect, which look the
+ * adapters up; the other exports keep to the lock of the directory last
+ * looked up.  A process may fork while holding the lock or while
+ * another of its threads holds it; the child can use every export.
+ *
+ * ecom_get_connection, ecom_connect, ecom_exec_oid, ecom_exec_ndis_oid, the
+ * modem register, modem message and EEPROM exports and each tick of the
+ * trace poller hold the whole lock.  When its system-wide part cannot be
+ * had (the adapter directory cannot be opened or created, or the lock file
+ * cannot be created or opened, or is not a regular file with a single name,
+ * not of its expected size and header, or placed by another user in a
+ * directory with the sticky bit), they send nothing and fail:
+ * ecom_get_connection returns NULL, ecom_connect 50 and the others 21; a
+ * tick is skipped.  The reason, naming the lock file, is written to stderr
+ * once.  The remaining exports (ecom_disconnect, the callback registrations,
+ * starting and stopping the trace poller and loading its message table)
+ * send nothing to a driver: they hold the lock only against the other
+ * threads of the process, and keep working.
  *
  * No export throws or lets an exception escape.
  */
