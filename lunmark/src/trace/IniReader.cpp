@@ -1,9 +1,8 @@
 #include "trace/IniReader.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 
 namespace lunmark {
 
@@ -20,21 +19,15 @@ std::string_view trim(std::string_view s)
     return s;
 }
 
-bool equal_nocase(std::string_view a, std::string_view b)
+// Section names compare without regard to ASCII case.
+std::string lower(std::string_view s)
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     }
-    return true;
+    return out;
 }
 
 // Packs strings as a double-NUL-terminated list would fill a buffer of
@@ -60,9 +53,9 @@ std::vector<std::string> pack(const std::vector<std::string>& items, std::size_t
 
 } // namespace
 
-bool IniReader::load(const std::string& path)
+bool IniReader::load(const std::string& path, const Reporter& report)
 {
-    sections_.clear();
+    load_text({});
     // Only regular files: a FIFO or device could block the library.
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
@@ -70,17 +63,31 @@ bool IniReader::load(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    std::ostringstream content;
-    content << in.rdbuf();
+    // One byte more than is used tells whether the file goes on.
+    std::string content(kMaxFileSize + 1, '\0');
+    in.read(content.data(), static_cast<std::streamsize>(content.size()));
     if (in.bad())
         return false;
-    load_text(content.str());
+    content.resize(static_cast<std::size_t>(in.gcount()));
+    if (content.size() > kMaxFileSize) {
+        // Keep whole lines only: a cut line could become a wrong message.
+        const std::size_t last = content.rfind('\n', kMaxFileSize - 1);
+        content.resize(last == std::string::npos ? 0 : last + 1);
+        const std::string text = "[INI_READER] File larger than " + std::to_string(kMaxFileSize) +
+                                 " bytes, the rest is not read - " + path;
+        if (report)
+            report(text);
+        else
+            std::fprintf(stderr, "%s\n", text.c_str());
+    }
+    load_text(content);
     return true;
 }
 
 void IniReader::load_text(std::string_view text)
 {
     sections_.clear();
+    index_.clear();
     Section* current = nullptr;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -101,17 +108,10 @@ void IniReader::load_text(std::string_view text)
             if (close != std::string_view::npos)
                 name = name.substr(0, close);
             name = trim(name);
-            current = nullptr;
-            for (Section& s : sections_) {
-                if (equal_nocase(s.name, name)) {
-                    current = &s;
-                    break;
-                }
-            }
-            if (current == nullptr) {
+            const auto [it, added] = index_.try_emplace(lower(name), sections_.size());
+            if (added)
                 sections_.push_back(Section{std::string(name), {}});
-                current = &sections_.back();
-            }
+            current = &sections_[it->second];
             continue;
         }
         if (current == nullptr)
@@ -139,11 +139,14 @@ std::vector<std::string> IniReader::section_names(std::size_t buffer_size) const
 
 std::vector<std::string> IniReader::section(std::string_view name, std::size_t buffer_size) const
 {
-    for (const Section& s : sections_) {
-        if (equal_nocase(s.name, name))
-            return pack(s.lines, buffer_size);
-    }
-    return {};
+    const Section* s = find(name);
+    return s != nullptr ? pack(s->lines, buffer_size) : std::vector<std::string>{};
+}
+
+const IniReader::Section* IniReader::find(std::string_view name) const
+{
+    const auto it = index_.find(lower(name));
+    return it == index_.end() ? nullptr : &sections_[it->second];
 }
 
 } // namespace lunmark

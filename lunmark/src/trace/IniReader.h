@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace lunmark {
@@ -14,9 +16,18 @@ public:
     // Size of the caller's buffer that each of the two reads fills: names or
     // lines, each followed by a NUL, plus one final NUL.
     static constexpr std::size_t kBufferSize = 30000;
+    // The most of a file that is read.  Each of the two buffers holds at
+    // most 30000 bytes, so a real message file stays far below this; a
+    // larger file is cut after the last whole line within it.
+    static constexpr std::size_t kMaxFileSize = 1024 * 1024;
+
+    // Receives the text of a problem met while reading (a file cut short).
+    using Reporter = std::function<void(const std::string&)>;
 
     // Reads the file; false (with an empty reader) when it cannot be read.
-    bool load(const std::string& path);
+    // A file larger than kMaxFileSize is read only that far, and `report`
+    // hears of it (standard error when it is empty).
+    bool load(const std::string& path, const Reporter& report = {});
     // Uses `text` as the file's content.
     void load_text(std::string_view text);
 
@@ -37,7 +48,11 @@ private:
         std::string name;
         std::vector<std::string> lines;
     };
+    const Section* find(std::string_view name) const;
+
     std::vector<Section> sections_;
+    // Index into sections_ by the name in lower case.
+    std::unordered_map<std::string, std::size_t> index_;
 };
 
 } // namespace lunmark

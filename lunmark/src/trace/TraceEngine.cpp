@@ -129,7 +129,8 @@ bool TraceEngine::load_message_table(const std::string& name)
         messages_.clear();
         return false;
     }
-    return messages_.load(DataDirectory::resolve(name));
+    return messages_.load(DataDirectory::resolve(name),
+                          [this](const std::string& text) { report(text); });
 }
 
 bool TraceEngine::load_module_table()
