@@ -88,6 +88,7 @@ void IniReader::load_text(std::string_view text)
 {
     sections_.clear();
     index_.clear();
+    name_bytes_ = 0;
     Section* current = nullptr;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -108,23 +109,30 @@ void IniReader::load_text(std::string_view text)
             if (close != std::string_view::npos)
                 name = name.substr(0, close);
             name = trim(name);
-            const auto [it, added] = index_.try_emplace(lower(name), sections_.size());
-            if (added)
+            current = nullptr;
+            std::string key = lower(name);
+            if (const auto it = index_.find(key); it != index_.end()) {
+                current = &sections_[it->second];
+            } else if (name_bytes_ < kBufferSize) {
+                name_bytes_ += name.size() + 1;
+                index_.emplace(std::move(key), sections_.size());
                 sections_.push_back(Section{std::string(name), {}});
-            current = &sections_[it->second];
+                current = &sections_.back();
+            }
             continue;
         }
-        if (current == nullptr)
-            continue; // lines before the first section belong to none
+        // Lines before the first section belong to none.
+        if (current == nullptr || current->lines.size() >= kBufferSize)
+            continue;
         const std::size_t eq = line.find('=');
         if (eq == std::string_view::npos) {
-            current->lines.emplace_back(line);
+            current->lines += line;
         } else {
-            std::string joined(trim(line.substr(0, eq)));
-            joined += '=';
-            joined += trim(line.substr(eq + 1));
-            current->lines.push_back(std::move(joined));
+            current->lines += trim(line.substr(0, eq));
+            current->lines += '=';
+            current->lines += trim(line.substr(eq + 1));
         }
+        current->lines += '\0';
     }
 }
 
@@ -140,7 +148,15 @@ std::vector<std::string> IniReader::section_names(std::size_t buffer_size) const
 std::vector<std::string> IniReader::section(std::string_view name, std::size_t buffer_size) const
 {
     const Section* s = find(name);
-    return s != nullptr ? pack(s->lines, buffer_size) : std::vector<std::string>{};
+    if (s == nullptr)
+        return {};
+    std::vector<std::string> lines;
+    for (std::size_t pos = 0; pos < s->lines.size();) {
+        const std::size_t end = s->lines.find('\0', pos);
+        lines.emplace_back(s->lines, pos, end - pos);
+        pos = end + 1;
+    }
+    return pack(lines, buffer_size);
 }
 
 const IniReader::Section* IniReader::find(std::string_view name) const

@@ -31,6 +31,11 @@ public:
     // Uses `text` as the file's content.
     void load_text(std::string_view text);
 
+    // Only what buffers of kBufferSize bytes can show is kept: the sections
+    // whose names fit the name list (later new sections are dropped with
+    // their lines) and of each section the lines that fit its buffer.  A
+    // larger `buffer_size` below sees no more.
+
     // Section names in file order, each once (names compare without regard
     // to ASCII case), cut to fit a buffer of `buffer_size` bytes.
     std::vector<std::string> section_names(std::size_t buffer_size = kBufferSize) const;
@@ -46,13 +51,17 @@ public:
 private:
     struct Section {
         std::string name;
-        std::vector<std::string> lines;
+        // Each line followed by a NUL, as in the caller's buffer: one
+        // allocation per section however short its lines are.
+        std::string lines;
     };
     const Section* find(std::string_view name) const;
 
     std::vector<Section> sections_;
     // Index into sections_ by the name in lower case.
     std::unordered_map<std::string, std::size_t> index_;
+    // Bytes the kept names take in a name list.
+    std::size_t name_bytes_ = 0;
 };
 
 } // namespace lunmark
