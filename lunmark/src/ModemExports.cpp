@@ -4,6 +4,7 @@
 #include "LibraryLock.h"
 
 #include <lunmark/lunmark.h>
+#include <lunmark_wire/command_frame.h>
 #include <lunmark_wire/socket_protocol.h>
 
 #include <array>
@@ -15,13 +16,13 @@ namespace wire = lunmark_wire;
 namespace {
 
 // Offsets inside the request_record.
-constexpr std::size_t kSelectorOffset = 8;
-constexpr std::size_t kAddressOffset = 12;
-constexpr std::size_t kValueOffset = 16;
+constexpr std::size_t kSelectorOffset = wire::kRecordBankOffset;
+constexpr std::size_t kAddressOffset = wire::kRecordAddressOffset;
+constexpr std::size_t kValueOffset = wire::kRecordValueOffset;
 constexpr std::size_t kDataOffset = LUNMARK_RECORD_DATA_OFFSET;
 constexpr std::size_t kMessageLengthOffset = 520;
-constexpr std::size_t kEepromOffsetOffset = 10248;
-constexpr std::size_t kEepromLengthOffset = 10252;
+constexpr std::size_t kEepromOffsetOffset = wire::kRecordEepromOffsetOffset;
+constexpr std::size_t kEepromLengthOffset = wire::kRecordEepromLengthOffset;
 
 static_assert(kDataOffset + LUNMARK_EEPROM_MAX == kEepromOffsetOffset);
 static_assert(kDataOffset + LUNMARK_MODEM_MSG_MAX == kMessageLengthOffset);

@@ -85,6 +85,8 @@ LUNMARK_API int ecom_trace_start_ex(uint32_t* output, uint32_t capacity_words, u
         LibraryLock lock{LibraryLock::ThreadsOnly{}};
         if (context().handle() != W32N_INVALID_HANDLE)
             trace_engine().note_adapter_open();
+        // A start from a callback ends the delivery of the tick it runs in.
+        trace_engine().end_delivery();
         trace_engine().set_output(output, capacity_words);
         timer().start(period_ms, run_tick);
     } catch (...) {
@@ -97,6 +99,9 @@ LUNMARK_API int ecom_trace_stop(void)
     try {
         LibraryLock lock{LibraryLock::ThreadsOnly{}};
         context();
+        // From another thread the lock already keeps every tick out; from a
+        // callback the running tick goes on, but delivers nothing more.
+        trace_engine().end_delivery();
         timer().stop();
     } catch (...) {
     }

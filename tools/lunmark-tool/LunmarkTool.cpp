@@ -2,6 +2,7 @@
 #include "TraceCommand.h"
 
 #include <lunmark/lunmark.h>
+#include <lunmark_wire/command_frame.h>
 #include <lunmark_wire/socket_protocol.h>
 
 #include <algorithm>
@@ -32,6 +33,8 @@ constexpr const char *kUsage =
     "  eeprom-write OFFSET FILE       write the bytes of FILE to the EEPROM\n"
     "  trace ...                      firmware and modem tracing\n"
     "Without --adapter the first adapter that answers the probe is used.\n"
+    "A command the driver does not carry out (completion status other than 2)\n"
+    "is reported with its status and ends with exit status 1.\n"
     "Numbers are decimal or 0x-prefixed hexadecimal.\n";
 
 int fail(const std::string &message) {
@@ -78,6 +81,45 @@ std::optional<std::vector<std::uint8_t>> parse_hex(const std::string &text) {
 std::string result_text(int rc) {
     return rc == LUNMARK_ERR_REQUEST ? "the request failed (21)"
                                      : "the request failed (" + std::to_string(rc) + ")";
+}
+
+std::string status_text(std::uint32_t status) {
+    return "the driver did not carry out the command (status " + std::to_string(status) + ")";
+}
+
+// A register or EEPROM command record.  The ecom_modem_* and ecom_*_eeprom
+// exports answer 0 whenever the driver answered, also when it refused the
+// command (the library's contract), so the tool lays the record out itself
+// and sends it through ecom_exec_oid, which leaves the driver's completion
+// status in the record.
+struct Command {
+    std::vector<std::uint8_t> record = std::vector<std::uint8_t>(LUNMARK_RECORD_SIZE);
+    explicit Command(std::uint32_t code) { wire::put_u32(record.data(), code); }
+    std::uint8_t *at(std::size_t offset) { return record.data() + offset; }
+
+    // 0 when the driver carried the command out; otherwise says why not
+    // and gives the exit code.
+    int send() {
+        const int rc = ecom_exec_oid(record.data());
+        if (rc != LUNMARK_OK)
+            return fail(result_text(rc));
+        const std::uint32_t status = wire::get_u32(at(wire::kRecordStatusOffset));
+        return status == LUNMARK_STATUS_DONE ? 0 : fail(status_text(status));
+    }
+};
+
+Command register_command(std::uint32_t code, int bank, std::uint32_t address) {
+    Command c(code);
+    *c.at(wire::kRecordBankOffset) = static_cast<std::uint8_t>(bank);
+    wire::put_u32(c.at(wire::kRecordAddressOffset), address);
+    return c;
+}
+
+Command eeprom_command(std::uint32_t code, std::uint32_t offset, std::uint32_t length) {
+    Command c(code);
+    wire::put_u32(c.at(wire::kRecordEepromOffsetOffset), offset);
+    wire::put_u32(c.at(wire::kRecordEepromLengthOffset), length);
+    return c;
 }
 
 // Opens the adapter the options name, or searches.
@@ -188,8 +230,7 @@ int cmd_exec(const std::vector<std::string> &args, const std::optional<std::stri
     else
         print_hex(answer, shown);
     if (status != LUNMARK_STATUS_DONE)
-        return fail("the driver did not carry out the command (status " +
-                    std::to_string(status) + ")");
+        return fail(status_text(status));
     return 0;
 }
 
@@ -202,12 +243,10 @@ int cmd_peek(int selector, const std::vector<std::string> &args,
         return usage_error("invalid address \"" + args[0] + "\"");
     if (!connect(adapter))
         return 1;
-    std::uint32_t value = 0;
-    const int rc = selector == 7 ? ecom_modem_peek7(*address, &value)
-                                 : ecom_modem_peek9(*address, &value);
-    if (rc != LUNMARK_OK)
-        return fail(result_text(rc));
-    std::printf("0x%08x\n", value);
+    Command c = register_command(LUNMARK_CMD_MODEM_READ, selector, *address);
+    if (const int rc = c.send())
+        return rc;
+    std::printf("0x%08x\n", wire::get_u32(c.at(wire::kRecordValueOffset)));
     return 0;
 }
 
@@ -223,9 +262,9 @@ int cmd_poke(int selector, const std::vector<std::string> &args,
         return usage_error("invalid value \"" + args[1] + "\"");
     if (!connect(adapter))
         return 1;
-    const int rc = selector == 7 ? ecom_modem_poke7(*address, *value)
-                                 : ecom_modem_poke9(*address, *value);
-    return rc == LUNMARK_OK ? 0 : fail(result_text(rc));
+    Command c = register_command(LUNMARK_CMD_MODEM_WRITE, selector, *address);
+    wire::put_u32(c.at(wire::kRecordValueOffset), *value);
+    return c.send();
 }
 
 int cmd_eeprom_read(const std::vector<std::string> &args,
@@ -241,12 +280,12 @@ int cmd_eeprom_read(const std::vector<std::string> &args,
                            std::to_string(LUNMARK_EEPROM_MAX));
     if (!connect(adapter))
         return 1;
-    std::vector<std::uint8_t> data(*length);
-    const int rc = ecom_read_eeprom(data.data(), *offset, *length);
-    if (rc != LUNMARK_OK)
-        return fail(result_text(rc));
+    Command c = eeprom_command(LUNMARK_CMD_EEPROM_READ, *offset, *length);
+    if (const int rc = c.send())
+        return rc;
     std::ofstream out(args[2], std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(data.data()), static_cast<std::streamsize>(data.size()));
+    out.write(reinterpret_cast<const char *>(c.at(LUNMARK_RECORD_DATA_OFFSET)),
+              static_cast<std::streamsize>(*length));
     out.close();
     if (!out)
         return fail("cannot write " + args[2] + ": " + std::strerror(errno));
@@ -275,9 +314,10 @@ int cmd_eeprom_write(const std::vector<std::string> &args,
         return fail("cannot read " + args[1]);
     if (!connect(adapter))
         return 1;
-    const int rc =
-        ecom_write_eeprom(data.data(), *offset, static_cast<std::uint32_t>(data.size()));
-    return rc == LUNMARK_OK ? 0 : fail(result_text(rc));
+    Command c = eeprom_command(LUNMARK_CMD_EEPROM_WRITE, *offset,
+                               static_cast<std::uint32_t>(data.size()));
+    std::copy(data.begin(), data.end(), c.at(LUNMARK_RECORD_DATA_OFFSET));
+    return c.send();
 }
 
 } // namespace

@@ -169,7 +169,11 @@ LUNMARK_API int ecom_trace_start(uint32_t *output, uint32_t period_ms);
  * the words actually stored (0 when output is NULL).  0. */
 LUNMARK_API int ecom_trace_start_ex(uint32_t *output, uint32_t capacity_words,
                                     uint32_t period_ms);
-/* Stops the ticks; returns only when no tick is running.  0. */
+/* Stops the ticks; once it returns no callback of the trace runs again and
+ * nothing more is written into `output`.  From any other thread it returns
+ * only when no tick is running.  Called from a trace callback, it cannot
+ * wait for the tick it is called from: that tick calls no further callback
+ * and stores no further words.  0. */
 LUNMARK_API int ecom_trace_stop(void);
 
 /* Reloads the firmware message table from an INI file.  A bare file name is

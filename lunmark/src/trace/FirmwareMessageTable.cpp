@@ -4,11 +4,12 @@
 
 namespace lunmark {
 
-bool FirmwareMessageTable::load(const std::string& path)
+bool FirmwareMessageTable::load(const std::string& path,
+                                const std::function<void(const std::string&)>& report)
 {
     clear();
     IniReader ini;
-    if (!ini.load(path))
+    if (!ini.load(path, report))
         return false;
     load(ini);
     return true;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -14,8 +15,9 @@ class IniReader;
 class FirmwareMessageTable {
 public:
     // Empties the table and fills it from the INI file at `path`.  Returns
-    // false when the file cannot be read (the table is then empty).
-    bool load(const std::string& path);
+    // false when the file cannot be read (the table is then empty).  A file
+    // too large to be read whole is reported through `report`.
+    bool load(const std::string& path, const std::function<void(const std::string&)>& report = {});
     // Empties the table and fills it from an already read INI file.
     void load(const IniReader& ini);
 

@@ -1,9 +1,8 @@
 #include "trace/IniReader.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 
 namespace lunmark {
 
@@ -20,21 +19,15 @@ std::string_view trim(std::string_view s)
     return s;
 }
 
-bool equal_nocase(std::string_view a, std::string_view b)
+// Section names compare without regard to ASCII case.
+std::string lower(std::string_view s)
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     }
-    return true;
+    return out;
 }
 
 // Packs strings as a double-NUL-terminated list would fill a buffer of
@@ -60,9 +53,9 @@ std::vector<std::string> pack(const std::vector<std::string>& items, std::size_t
 
 } // namespace
 
-bool IniReader::load(const std::string& path)
+bool IniReader::load(const std::string& path, const Reporter& report)
 {
-    sections_.clear();
+    load_text({});
     // Only regular files: a FIFO or device could block the library.
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
@@ -70,17 +63,32 @@ bool IniReader::load(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    std::ostringstream content;
-    content << in.rdbuf();
+    // One byte more than is used tells whether the file goes on.
+    std::string content(kMaxFileSize + 1, '\0');
+    in.read(content.data(), static_cast<std::streamsize>(content.size()));
     if (in.bad())
         return false;
-    load_text(content.str());
+    content.resize(static_cast<std::size_t>(in.gcount()));
+    if (content.size() > kMaxFileSize) {
+        // Keep whole lines only: a cut line could become a wrong message.
+        const std::size_t last = content.rfind('\n', kMaxFileSize - 1);
+        content.resize(last == std::string::npos ? 0 : last + 1);
+        const std::string text = "[INI_READER] File larger than " + std::to_string(kMaxFileSize) +
+                                 " bytes, the rest is not read - " + path;
+        if (report)
+            report(text);
+        else
+            std::fprintf(stderr, "%s\n", text.c_str());
+    }
+    load_text(content);
     return true;
 }
 
 void IniReader::load_text(std::string_view text)
 {
     sections_.clear();
+    index_.clear();
+    name_bytes_ = 0;
     Section* current = nullptr;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -102,29 +110,29 @@ void IniReader::load_text(std::string_view text)
                 name = name.substr(0, close);
             name = trim(name);
             current = nullptr;
-            for (Section& s : sections_) {
-                if (equal_nocase(s.name, name)) {
-                    current = &s;
-                    break;
-                }
-            }
-            if (current == nullptr) {
+            std::string key = lower(name);
+            if (const auto it = index_.find(key); it != index_.end()) {
+                current = &sections_[it->second];
+            } else if (name_bytes_ < kBufferSize) {
+                name_bytes_ += name.size() + 1;
+                index_.emplace(std::move(key), sections_.size());
                 sections_.push_back(Section{std::string(name), {}});
                 current = &sections_.back();
             }
             continue;
         }
-        if (current == nullptr)
-            continue; // lines before the first section belong to none
+        // Lines before the first section belong to none.
+        if (current == nullptr || current->lines.size() >= kBufferSize)
+            continue;
         const std::size_t eq = line.find('=');
         if (eq == std::string_view::npos) {
-            current->lines.emplace_back(line);
+            current->lines += line;
         } else {
-            std::string joined(trim(line.substr(0, eq)));
-            joined += '=';
-            joined += trim(line.substr(eq + 1));
-            current->lines.push_back(std::move(joined));
+            current->lines += trim(line.substr(0, eq));
+            current->lines += '=';
+            current->lines += trim(line.substr(eq + 1));
         }
+        current->lines += '\0';
     }
 }
 
@@ -139,11 +147,22 @@ std::vector<std::string> IniReader::section_names(std::size_t buffer_size) const
 
 std::vector<std::string> IniReader::section(std::string_view name, std::size_t buffer_size) const
 {
-    for (const Section& s : sections_) {
-        if (equal_nocase(s.name, name))
-            return pack(s.lines, buffer_size);
+    const Section* s = find(name);
+    if (s == nullptr)
+        return {};
+    std::vector<std::string> lines;
+    for (std::size_t pos = 0; pos < s->lines.size();) {
+        const std::size_t end = s->lines.find('\0', pos);
+        lines.emplace_back(s->lines, pos, end - pos);
+        pos = end + 1;
     }
-    return {};
+    return pack(lines, buffer_size);
+}
+
+const IniReader::Section* IniReader::find(std::string_view name) const
+{
+    const auto it = index_.find(lower(name));
+    return it == index_.end() ? nullptr : &sections_[it->second];
 }
 
 } // namespace lunmark

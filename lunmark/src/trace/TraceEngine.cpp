@@ -22,12 +22,13 @@ private:
 class TraceEngine::ModemTarget : public ModemStreamDispatcher::Target {
 public:
     ModemTarget(TraceEngine& engine, lunmark_modem_cb TraceEngine::*slot) : engine_(engine), slot_(slot) {}
-    std::uint32_t* output() override { return engine_.output_; }
+    std::uint32_t* output() override { return engine_.delivering() ? engine_.output_ : nullptr; }
     std::uint32_t capacity_words() override { return engine_.capacity_words_; }
     void deliver(std::uint16_t block_id, std::uint32_t byte_count) override
     {
         // Read the slot now: an earlier callback may have changed it.
-        if (lunmark_modem_cb cb = engine_.*slot_)
+        lunmark_modem_cb cb = engine_.*slot_;
+        if (cb != nullptr && engine_.delivering())
             cb(block_id, byte_count);
     }
 
@@ -38,12 +39,15 @@ private:
 
 void TraceEngine::tick(TraceLink& link, Clock::time_point now)
 {
+    delivering_session_ = session_;
     if (!link_up_ && (!last_reconnect_ || now - *last_reconnect_ > kReconnectInterval)) {
         last_reconnect_ = now;
         if (link.reconnect()) {
             link_up_ = true;
             disconnect_reported_ = false;
             link.notify_connect();
+            if (!delivering())
+                return;
         }
     }
 
@@ -66,6 +70,8 @@ void TraceEngine::tick(TraceLink& link, Clock::time_point now)
         // loss hears of the recovery too.
         disconnect_reported_ = false;
         link.notify_connect();
+        if (!delivering())
+            return;
     }
     std::uint32_t words = written / 4;
     if (words > kBlockSize / 4)
@@ -74,10 +80,16 @@ void TraceEngine::tick(TraceLink& link, Clock::time_point now)
         return;
     raw_.append(block_.data(), words * 4);
     bytes_polled_ += words * 4;
-    process_streams();
+    dispatch_streams();
 }
 
 void TraceEngine::process_streams()
+{
+    delivering_session_ = session_;
+    dispatch_streams();
+}
+
+void TraceEngine::dispatch_streams()
 {
     Sink sink(*this);
     RawStreamParser::parse(raw_, modem1_, modem2_, sink);
@@ -95,10 +107,10 @@ void TraceEngine::set_output(std::uint32_t* output, std::uint32_t capacity_words
 
 void TraceEngine::firmware_message(const FirmwareMessage& message)
 {
-    if (fw_debug_cb_ != nullptr)
+    if (fw_debug_cb_ != nullptr && delivering())
         fw_debug_cb_(message.module_tag, message.param_count, message.id, message.param1,
                      message.param2, 0, 0);
-    if (fw_str_cb_ != nullptr)
+    if (fw_str_cb_ != nullptr && delivering())
         deliver_line(FirmwareLineFormatter::line(message, messages_, modules_));
 }
 
@@ -129,7 +141,8 @@ bool TraceEngine::load_message_table(const std::string& name)
         messages_.clear();
         return false;
     }
-    return messages_.load(DataDirectory::resolve(name));
+    return messages_.load(DataDirectory::resolve(name),
+                          [this](const std::string& text) { report(text); });
 }
 
 bool TraceEngine::load_module_table()

@@ -56,6 +56,12 @@ public:
     // stream, calling the registered callbacks.
     void process_streams();
 
+    // Called when the trace starts or stops: the tick running now, if any,
+    // calls no further callback and writes nothing more into the output
+    // array.  A callback that stops (or restarts) the trace thus hears no
+    // more of the tick it was called from.
+    void end_delivery() { ++session_; }
+
     // Called when the trace starts: an adapter the caller already opened
     // counts as a working link, so the first tick does not replace it by
     // searching for the first adapter that answers the probe.
@@ -95,6 +101,9 @@ private:
 
     void firmware_message(const FirmwareMessage& message);
     void deliver_line(const std::string& line);
+    void dispatch_streams();
+    // False once end_delivery() was called during the running tick.
+    bool delivering() const { return delivering_session_ == session_; }
 
     TraceStream raw_;
     TraceStream modem1_;
@@ -116,6 +125,9 @@ private:
     // A disconnect was reported and no connect since.
     bool disconnect_reported_ = false;
     std::optional<Clock::time_point> last_reconnect_;
+
+    std::uint64_t session_ = 0;
+    std::uint64_t delivering_session_ = 0;
 
     std::uint64_t lines_formatted_ = 0;
     std::uint64_t bytes_polled_ = 0;

@@ -3,11 +3,9 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
-#include <thread>
+#include <memory>
 
 namespace lunmark {
 
@@ -30,8 +28,9 @@ public:
     // pending tick does not run, the first new tick comes one period later).
     void start(std::uint32_t period_ms, Tick tick);
     // Ends the ticks.  Returns once no tick is running, except when called
-    // from a tick itself, which then simply finishes.  A caller holding the
-    // guard's lock cannot overlap a tick anyway.
+    // from a tick itself: that tick cannot be waited for, so it runs to its
+    // end (the tick's owner keeps it from doing more) and no other follows.
+    // A caller holding the guard's lock cannot overlap a tick anyway.
     void stop();
 
     bool running() const;
@@ -39,21 +38,19 @@ public:
     std::uint64_t ticks_run() const;
 
 private:
-    void run();
+    // Everything the timer thread uses, shared with it so that a timer
+    // destroyed from its own tick leaves the thread valid state to end on.
+    struct State;
+    class ForkGuard;
 
-    Guard guard_;
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    std::thread thread_;
-    std::thread::id thread_id_;
-    Tick tick_;
-    Clock::duration period_{};
-    Clock::time_point deadline_{};
-    std::uint64_t generation_ = 0;
-    std::uint64_t ticks_run_ = 0;
-    bool active_ = false;
-    bool in_tick_ = false;
-    bool quit_ = false;
+    static void run(const std::shared_ptr<State>& state);
+    // In the child of a fork: the timer thread is not there, so its state
+    // is left behind untouched (never joined, never destroyed; its mutex may
+    // be held by a thread that does not exist here) and the timer starts
+    // afresh, stopped.
+    void forget_thread_after_fork();
+
+    std::shared_ptr<State> state_;
 };
 
 } // namespace lunmark

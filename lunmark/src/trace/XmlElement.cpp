@@ -1,8 +1,9 @@
 #include "trace/XmlElement.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
+
+#include <sys/stat.h>
 
 namespace lunmark {
 
@@ -21,13 +22,17 @@ std::string_view trim(std::string_view s)
     return s;
 }
 
-// Opens a file for reading.  Only regular files count: a directory would
-// read as empty, and a FIFO or device could block the library for good.
-bool open_file(std::ifstream& in, const std::string& path)
+// Opens a file for reading and tells its device and inode.  Only regular
+// files count: a directory would read as empty, and a FIFO or device could
+// block the library for good.
+bool open_file(std::ifstream& in, const std::string& path, unsigned long long& device,
+               unsigned long long& inode)
 {
-    std::error_code ec;
-    if (path.empty() || !std::filesystem::is_regular_file(path, ec))
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
+    device = st.st_dev;
+    inode = st.st_ino;
     in.open(path, std::ios::binary);
     return static_cast<bool>(in);
 }
@@ -155,13 +160,14 @@ xml_main::xml_main()
 bool xml_main::parse_file(const std::string& path, Reporter report)
 {
     std::ifstream in;
-    if (!open_file(in, path))
+    FileId id;
+    if (!open_file(in, path, id.device, id.inode))
         return false;
     reporter_ = std::move(report);
+    open_files_.push_back(id);
     LineSource source(in, directory_of(path));
-    xml_element* first = garbage_.create();
-    first->parent_ = this;
-    parse_node(first, source, this, 0, 0);
+    parse_root(source);
+    open_files_.pop_back();
     return true;
 }
 
@@ -169,6 +175,11 @@ void xml_main::parse_stream(std::istream& in, Reporter report)
 {
     reporter_ = std::move(report);
     LineSource source(in, std::string());
+    parse_root(source);
+}
+
+void xml_main::parse_root(LineSource& source)
+{
     xml_element* first = garbage_.create();
     first->parent_ = this;
     parse_node(first, source, this, 0, 0);
@@ -191,6 +202,13 @@ void xml_main::parse_node(xml_element* node, LineSource& source, xml_element* pa
                           int include_depth)
 {
     node->root_ = parent->root_;
+    if (garbage_.size() > kMaxNodes) {
+        if (!too_many_reported_)
+            report("[XML_PARSER] Too many elements - the rest is not read");
+        too_many_reported_ = true;
+        end_of_file_ = true;
+        return;
+    }
     std::string line;
     if (!source.read_line(line)) {
         end_of_file_ = true;
@@ -220,26 +238,7 @@ void xml_main::parse_node(xml_element* node, LineSource& source, xml_element* pa
         return;
     case kEmpty:
         if (node->name() == "Include") {
-            const std::string file = node->attribute("Name");
-            if (include_depth >= kMaxIncludeDepth) {
-                // Also stops a file that includes itself.
-                report("[XML_PARSER] Include files nested too deeply - " + file);
-                return;
-            }
-            std::string opened = file;
-            std::ifstream in;
-            bool found = open_file(in, file);
-            if (!found && !file.empty() && file[0] != '/' && !source.directory().empty()) {
-                opened = source.directory() + file;
-                in.clear();
-                found = open_file(in, opened);
-            }
-            if (!found) {
-                report("[XML_PARSER] Could not find include file - " + file);
-                return;
-            }
-            LineSource included(in, directory_of(opened));
-            parse_node(node, included, parent, depth, include_depth + 1);
+            include(node, source, parent, depth, include_depth);
             return;
         }
         parent->children_.push_back(node);
@@ -247,6 +246,41 @@ void xml_main::parse_node(xml_element* node, LineSource& source, xml_element* pa
     default:
         return;
     }
+}
+
+void xml_main::include(xml_element* node, const LineSource& source, xml_element* parent, int depth,
+                       int include_depth)
+{
+    const std::string file = node->attribute("Name");
+    if (include_depth >= kMaxIncludeDepth) {
+        report("[XML_PARSER] Include files nested too deeply - " + file);
+        return;
+    }
+    if (includes_opened_ >= kMaxIncludes) {
+        report("[XML_PARSER] Too many include files - " + file);
+        return;
+    }
+    std::string opened = file;
+    std::ifstream in;
+    FileId id;
+    bool found = open_file(in, file, id.device, id.inode);
+    if (!found && !file.empty() && file[0] != '/' && !source.directory().empty()) {
+        opened = source.directory() + file;
+        in.clear();
+        found = open_file(in, opened, id.device, id.inode);
+    }
+    // A file already being read would include itself again and again.
+    for (const FileId& reading : open_files_)
+        found = found && !(reading == id);
+    if (!found) {
+        report("[XML_PARSER] Could not find include file - " + file);
+        return;
+    }
+    ++includes_opened_;
+    open_files_.push_back(id);
+    LineSource included(in, directory_of(opened));
+    parse_node(node, included, parent, depth, include_depth + 1);
+    open_files_.pop_back();
 }
 
 xml_element* xml_main::find(std::string_view element, std::string_view attribute_name,

@@ -80,12 +80,21 @@ public:
     // Deepest element nesting, and deepest chain of include files, read.
     static constexpr int kMaxDepth = 200;
     static constexpr int kMaxIncludeDepth = 8;
+    // Include files opened for one document, and lines read for it in all
+    // (every line read becomes a node of at most 511 bytes).  A module list
+    // has at most 64 entries, so both leave ample room for real files while
+    // a hostile one costs at most a few MB and a few milliseconds.
+    static constexpr int kMaxIncludes = 16;
+    static constexpr std::size_t kMaxNodes = 4096;
 
     xml_main();
 
     // Parses the file at `path`.  False when it cannot be opened (the
     // document then stays empty).  Include names are opened as given and,
-    // when that fails for a relative name, beside the including file.
+    // when that fails for a relative name, beside the including file.  A
+    // file that is being read already (one including itself, directly or
+    // through others) counts as not found.  Beyond kMaxIncludes include
+    // files or kMaxNodes lines the rest is not read; what was read stays.
     bool parse_file(const std::string& path, Reporter report = {});
     // Parses `in`; includes are opened as given.
     void parse_stream(std::istream& in, Reporter report = {});
@@ -107,14 +116,28 @@ public:
 
 private:
     class LineSource;
+    // A file by device and inode, so that another name for the same file
+    // is recognised as well.
+    struct FileId {
+        unsigned long long device = 0;
+        unsigned long long inode = 0;
+        bool operator==(const FileId&) const = default;
+    };
 
+    void parse_root(LineSource& source);
     void parse_node(xml_element* node, LineSource& source, xml_element* parent, int depth,
                     int include_depth);
+    void include(xml_element* node, const LineSource& source, xml_element* parent, int depth,
+                 int include_depth);
     void report(const std::string& text) const;
 
     xml_garbage_collection garbage_;
+    // The files being read, outermost first.
+    std::vector<FileId> open_files_;
+    int includes_opened_ = 0;
     bool end_of_file_ = false;
     bool too_deep_reported_ = false;
+    bool too_many_reported_ = false;
     Reporter reporter_;
 };
 

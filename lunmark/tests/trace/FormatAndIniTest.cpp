@@ -105,6 +105,15 @@ TEST(IniMessages, ThirtyThousandByteBuffers)
     ASSERT_TRUE(table.load(dir.file("m.ini", text)));
     EXPECT_EQ(table.size(), 883u);
     EXPECT_EQ(table.find("00000373"), nullptr);
+
+    // A file past the read limit (sparse: NUL bytes after the first lines) is
+    // cut after its last whole line within the limit, and said so.
+    const std::string big = dir.file("big.ini", "[S]\n00000001=\"first\"\n");
+    std::filesystem::resize_file(big, std::uintmax_t{300} << 20);
+    std::vector<std::string> said;
+    ASSERT_TRUE(table.load(big, [&](const std::string& t) { said.push_back(t); }));
+    EXPECT_EQ(table.size(), 1u);
+    EXPECT_EQ(said, std::vector<std::string>{"[INI_READER] File larger than 1048576 bytes, the rest is not read - " + big});
 }
 
 TEST(DataDirectory, BareNamesGoToTheDataDirectory)

@@ -27,6 +27,17 @@ inline constexpr std::size_t kFrameSize = 15392;
 inline constexpr std::size_t kFrameRecordOffset = 12;
 inline constexpr std::size_t kFrameTrailerOffset = 15388;
 
+// request_record fields (offsets from the record's start): u32 command code
+// at 0, u32 completion status at 4.  The modem register commands carry a
+// u8 register bank at 8, u32 address at 12 and u32 value at 16; the EEPROM
+// commands their bytes at 8, u32 offset at 10248 and u32 length at 10252.
+inline constexpr std::size_t kRecordStatusOffset = 4;
+inline constexpr std::size_t kRecordBankOffset = 8;
+inline constexpr std::size_t kRecordAddressOffset = 12;
+inline constexpr std::size_t kRecordValueOffset = 16;
+inline constexpr std::size_t kRecordEepromOffsetOffset = 10248;
+inline constexpr std::size_t kRecordEepromLengthOffset = 10252;
+
 // The trace block a poll of kOidPrivateTrace hands to the driver.
 inline constexpr std::size_t kTraceBlockSize = 8192;
 

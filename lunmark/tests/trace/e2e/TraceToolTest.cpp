@@ -117,3 +117,22 @@ TEST(TraceTool, RejectsBadArguments)
     EXPECT_EQ(tool({"trace", "--period", "0"}).exit_code, 2);
     EXPECT_EQ(tool({"trace", "--bogus"}).exit_code, 2);
 }
+
+TEST(TraceTool, CommandsTheDriverRefusesFail)
+{
+    lunmark_test::TempDir dir;
+    ::setenv("LUNMARK_ADAPTER_DIR", (dir.path() + "/adapters").c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    Simulator sim(dir.path() + "/adapters");
+    ASSERT_TRUE(sim.ready());
+    EXPECT_EQ(tool({"peek7", "0x100"}).exit_code, 0);
+    // Registers lie below 0x10000, word-aligned; the EEPROM image is small.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"peek7", "0x10001"}, {"poke9", "0x20000", "1"},
+          {"eeprom-read", "0xFFFFF000", "16", dir.path() + "/out.bin"}}) {
+        const auto r = tool(args);
+        EXPECT_EQ(r.exit_code, 1) << args[0];
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("did not carry out the command (status 1)"), std::string::npos) << r.err;
+    }
+}
