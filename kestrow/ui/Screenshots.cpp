@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "KestrowApp.h"
 #include "KestrowDlg.h"
 
 namespace kestrow {
@@ -23,6 +24,12 @@ bool CScreenshots::Start()
 {
     if (!QDir().mkpath(m_strDir)) {
         return false;
+    }
+    if (!theApp().m_bConnected.load()) {
+        // The polling thread refreshes nothing without an adapter.
+        std::fputs("kestrow: no adapter found; taking the screenshots without one\n", stderr);
+        QMetaObject::invokeMethod(this, [this] { Finish(false); }, Qt::QueuedConnection);
+        return true;
     }
     connect(&m_Dlg, &CKestrowDlg::PagesUpdated, this, [this](bool full) {
         if (full) {

@@ -1,6 +1,7 @@
 // CScreenshots: "--screenshots DIR".  Waits for the main window's first full
 // refresh after its set-up, writes a PNG of each page and of the Available
-// Networks dialog into DIR, then ends the program.
+// Networks dialog into DIR, then ends the program.  Without an adapter no
+// full refresh comes: the pages are taken as they are, at once.
 #pragma once
 
 #include <QObject>
@@ -15,9 +16,9 @@ class CKestrowDlg;
 class CScreenshots : public QObject {
     Q_OBJECT
 public:
-    // `timeoutMs`: when no full refresh comes in that time (no adapter, no
-    // polling thread), the pictures are taken all the same.
-    CScreenshots(CKestrowDlg &dlg, QString dir, int timeoutMs = 60000);
+    // `timeoutMs`: when no full refresh comes in that time (the adapter
+    // went away, no polling thread), the pictures are taken all the same.
+    CScreenshots(CKestrowDlg &dlg, QString dir, int timeoutMs = 10000);
 
     // Starts waiting.  False when the folder cannot be created.
     bool Start();

@@ -16,13 +16,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "AppIdentity.h"
 #include "FirstPaintProbe.h"
 #include "KestrowApp.h"
 #include "KestrowSession.h"
 #include "KestrowDlg.h"
+#include "MessageSink.h"
 #include "QtMessageSink.h"
 #include "Screenshots.h"
 #include "SingleInstance.h"
@@ -36,8 +39,9 @@ const char kUsage[] =
     "Usage: kestrow [OPTION]...\n"
     "Watch and configure the USB 802.11a/b/g wireless adapter.\n"
     "\n"
-    "  --screenshots DIR   start normally, wait for the first full refresh, write a\n"
-    "                      PNG of each page and of the Available Networks dialog\n"
+    "  --screenshots DIR   start normally, wait for the first full refresh (not\n"
+    "                      without an adapter; at most 10 seconds), write a PNG\n"
+    "                      of each page and of the Available Networks dialog\n"
     "                      into DIR, and exit\n"
     "  --registry FILE     keep the settings in FILE instead of $KESTROW_REGISTRY\n"
     "                      or ~/.config/kestrow/registry.sqlite3\n"
@@ -107,6 +111,17 @@ Options ParseOptions(int &argc, char **argv)
 
 std::atomic<bool> g_wakeQueued{false};
 
+// Under --screenshots nobody is there to close a message box: its text goes
+// to stderr and it counts as answered with OK.
+class CStderrSink : public IMessageSink {
+public:
+    int ShowMessageBox(const std::string &text, unsigned /*type*/) override
+    {
+        std::fprintf(stderr, "kestrow: %s\n", text.c_str());
+        return IDOK;
+    }
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -132,10 +147,8 @@ int main(int argc, char **argv)
     }
 
     QApplication qapp(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kestrow"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Configuration Utility"));
+    SetApplicationIdentity();
     QApplication::setApplicationVersion(QStringLiteral(KESTROW_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("kestrow"));
     QApplication::setQuitOnLastWindowClosed(false);
     for (int i = 1; i < argc; ++i) {
         std::fprintf(stderr, "kestrow: unknown argument '%s'\nTry 'kestrow --help'.\n", argv[i]);
@@ -144,13 +157,11 @@ int main(int argc, char **argv)
 
     const std::string registry = opt.registry.empty() ? platform::Registry::default_path() : opt.registry;
     if (!opt.registry.empty()) {
-        const std::uint32_t rc = platform::Registry::set_current_user_path(opt.registry);
-        if (rc != 0) {
-            std::fprintf(stderr, "kestrow: cannot open the registry %s (error %u)\n",
-                         opt.registry.c_str(), rc);
-            return 1;
-        }
+        (void)platform::Registry::set_current_user_path(opt.registry);
     }
+    // A registry that cannot be opened is reported once, below; the program
+    // then runs without profiles.
+    const auto registryFailure = platform::Registry::current_user_failure();
 
     // One copy per user and registry.
     CSingleInstance guard(CSingleInstance::DefaultSocketPath(QString::fromStdString(registry)));
@@ -170,6 +181,10 @@ int main(int argc, char **argv)
     }
 
     CQtMessageSink messages;
+    CStderrSink unattended;
+    if (!opt.screenshots.isEmpty()) {
+        (void)SetMessageSink(&unattended);
+    }
     CKestrowApp &app = theApp();
     // The polling thread wakes this thread; one wake-up queued at a time.
     app.SetWakeCallback([] {
@@ -180,7 +195,7 @@ int main(int argc, char **argv)
             }, Qt::QueuedConnection);
         }
     });
-    CKestrowSession session(app, CKestrowSession::Kind::Window);
+    auto session = std::make_unique<CKestrowSession>(app, CKestrowSession::Kind::Window);
 
     int result = 0;
     {
@@ -190,6 +205,20 @@ int main(int argc, char **argv)
         QObject::connect(&guard, &CSingleInstance::RestoreRequested, &dlg, &CKestrowDlg::RestoreFromTray);
         QObject::connect(&dlg, &QDialog::finished, &qapp, [] { QApplication::quit(); });
         dlg.OnInitDialog();
+        if (registryFailure) {
+            // Nothing of the Profiles page could be kept.
+            dlg.ProfilePage().setEnabled(false);
+            const QString text = QStringLiteral("The registry %1 cannot be opened: %2.\n\n"
+                                                "Profiles cannot be used until it can be opened.")
+                                     .arg(QString::fromStdString(registryFailure->path),
+                                          QString::fromStdString(registryFailure->reason));
+            if (opt.screenshots.isEmpty()) {
+                QMetaObject::invokeMethod(&dlg, [text] { ShowMessageText(text, MB_OK | MB_ICONERROR); },
+                                          Qt::QueuedConnection);
+            } else {
+                std::fprintf(stderr, "kestrow: %s\n", qPrintable(text.section(QLatin1Char('\n'), 0, 0)));
+            }
+        }
 
         CScreenshots shots(dlg, opt.screenshots);
         if (!opt.screenshots.isEmpty()) {
@@ -216,6 +245,10 @@ int main(int argc, char **argv)
         }
         app.SetMainWindow(nullptr);
         messages.SetOwner(nullptr);
+    }
+    session.reset();  // shutdown may still show messages: before the sinks go
+    if (!opt.screenshots.isEmpty()) {
+        (void)SetMessageSink(&messages);  // `unattended` goes first
     }
     return result;
 }

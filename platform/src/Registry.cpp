@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "PosixError.h"
@@ -16,7 +17,23 @@ namespace platform {
 namespace {
 
 std::mutex g_current_mutex;
-std::unique_ptr<Registry> g_current;
+std::unique_ptr<Registry> g_current;            // guarded by g_current_mutex
+std::optional<Registry::OpenFailure> g_failure;  // guarded by g_current_mutex
+
+// Opens the process-wide registry at `path` in place of the current one and
+// records why when that fails.  The caller holds g_current_mutex.
+std::uint32_t open_current(const std::string &path)
+{
+    std::uint32_t error = 0;
+    std::string reason;
+    g_current.reset();
+    g_current = Registry::open(path, &error, &reason);
+    if (g_current)
+        g_failure.reset();
+    else
+        g_failure = Registry::OpenFailure{path, reason};
+    return g_current ? kErrorSuccess : error;
+}
 
 std::string home_dir()
 {
@@ -65,42 +82,69 @@ std::string Registry::default_path()
     return config + "/kestrow/registry.sqlite3";
 }
 
-std::unique_ptr<Registry> Registry::open(const std::string &path, std::uint32_t *error)
+std::unique_ptr<Registry> Registry::open(const std::string &path, std::uint32_t *error,
+                                         std::string *reason)
 {
     std::uint32_t ignored = 0;
+    std::string ignored_reason;
     if (error == nullptr)
         error = &ignored;
+    if (reason == nullptr)
+        reason = &ignored_reason;
+    reason->clear();
     if (path.empty()) {
         *error = kErrorInvalidParameter;
+        *reason = "no file name";
         return nullptr;
     }
     const auto slash = path.find_last_of('/');
     if (slash != std::string::npos && slash > 0) {
+        errno = 0;
         if (std::uint32_t rc = make_dirs(path.substr(0, slash)); rc != kErrorSuccess) {
             *error = rc;
+            *reason = std::string("its folder cannot be made: ") +
+                      (errno != 0 ? std::strerror(errno) : "a file of that name is in the way");
             return nullptr;
         }
     }
-    return SqliteRegistry::open_database(path, error);
+    // SQLite's own words for these are vague ("unable to open database
+    // file"), so they are checked first.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            *error = kErrorAccessDenied;
+            *reason = "it is a folder, not a file";
+            return nullptr;
+        }
+        if (::access(path.c_str(), R_OK | W_OK) != 0) {
+            *error = win32_from_errno(errno);
+            *reason = std::string("it cannot be read and written: ") + std::strerror(errno);
+            return nullptr;
+        }
+    }
+    return SqliteRegistry::open_database(path, error, reason);
 }
 
 Registry *Registry::current_user()
 {
     std::lock_guard lock(g_current_mutex);
-    if (!g_current) {
-        std::uint32_t error = 0;
-        g_current = open(default_path(), &error);
-    }
+    if (!g_current && !g_failure)
+        open_current(default_path());
     return g_current.get();
 }
 
 std::uint32_t Registry::set_current_user_path(const std::string &path)
 {
-    std::uint32_t error = 0;
-    auto reg = open(path, &error);
     std::lock_guard lock(g_current_mutex);
-    g_current = std::move(reg);
-    return g_current ? kErrorSuccess : error;
+    return open_current(path);
+}
+
+std::optional<Registry::OpenFailure> Registry::current_user_failure()
+{
+    std::lock_guard lock(g_current_mutex);
+    if (!g_current && !g_failure)
+        open_current(default_path());
+    return g_failure;
 }
 
 } // namespace platform

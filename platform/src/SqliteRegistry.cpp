@@ -1,5 +1,13 @@
 #include "SqliteRegistry.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "PosixError.h"
 #include "platform/Win32Error.h"
 
 namespace platform {
@@ -139,25 +147,50 @@ bool valid_value_name(std::string_view name)
     return char_count(name) <= kMaxValueNameChars;
 }
 
+// Narrows a file of ours that others may read to 0600; a file owned by
+// someone else is left as it is.
+void keep_private(const std::string &file)
+{
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        (st.st_mode & 0077) != 0)
+        (void)::chmod(file.c_str(), 0600);
+}
+
 } // namespace
 
 std::unique_ptr<Registry> SqliteRegistry::open_database(const std::string &path,
-                                                        std::uint32_t *error)
+                                                        std::uint32_t *error, std::string *reason)
 {
+    // A new file is made here rather than by SQLite, which would make it
+    // readable by everyone; its -wal and -shm files take its mode.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+    } else if (errno != EEXIST) {
+        *error = win32_from_errno(errno);
+        *reason = std::string("it cannot be created: ") + std::strerror(errno);
+        return nullptr;
+    }
     sqlite3 *db = nullptr;
     const int rc = sqlite3_open_v2(path.c_str(), &db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                                   nullptr);
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         *error = win32_from_sqlite(rc);
+        *reason = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         sqlite3_close(db);
         return nullptr;
     }
     std::unique_ptr<SqliteRegistry> reg(new SqliteRegistry(db));
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    *error = reg->setup();
-    if (*error != kErrorSuccess)
+    *error = reg->setup(reason);
+    if (*error != kErrorSuccess) {
+        if (reason->empty())
+            *reason = sqlite3_errmsg(db);
         return nullptr;
+    }
+    for (const char *suffix : {"", "-wal", "-shm"})
+        keep_private(path + suffix);
     return reg;
 }
 
@@ -174,7 +207,7 @@ std::uint32_t SqliteRegistry::exec(const char *sql)
 
 // Checks that the database is ours (creating the schema in a new, empty
 // one), then sets the journal and checks the file for damage.
-std::uint32_t SqliteRegistry::setup()
+std::uint32_t SqliteRegistry::setup(std::string *reason)
 {
     auto header = [this](sqlite3_int64 *app_id, sqlite3_int64 *objects) -> std::uint32_t {
         Stmt id(db_, "PRAGMA application_id");
@@ -221,14 +254,18 @@ std::uint32_t SqliteRegistry::setup()
             return rc;
         }
     }
-    if (app_id != kApplicationId)
+    if (app_id != kApplicationId) {
+        *reason = "it is another program's database, not a registry";
         return kErrorBadDb;
+    }
     {
         Stmt version(db_, "PRAGMA user_version");
         if (!version.step())
             return version.ok() ? kErrorBadDb : version.error();
-        if (version.int64(0) != kSchemaVersion)
+        if (version.int64(0) != kSchemaVersion) {
+            *reason = "it is a registry of another version (" + std::to_string(version.int64(0)) + ")";
             return kErrorBadDb;
+        }
     }
     {
         // WAL lets readers and one writer of several processes work at once.
@@ -241,11 +278,15 @@ std::uint32_t SqliteRegistry::setup()
     Stmt check(db_, "PRAGMA quick_check(1)");
     if (!check.step())
         return check.ok() ? kErrorBadDb : check.error();
-    if (check.bytes(0) != "ok")
+    if (check.bytes(0) != "ok") {
+        *reason = "the database is damaged";
         return kErrorBadDb;
+    }
     Stmt root(db_, "SELECT 1 FROM keys WHERE id = 1 AND parent IS NULL");
-    if (!root.step())
+    if (!root.step()) {
+        *reason = "the database is damaged";
         return root.ok() ? kErrorBadDb : root.error();
+    }
     return kErrorSuccess;
 }
 

@@ -5,6 +5,9 @@
 // registry compares them).  The database is marked as ours with an
 // application id, so a foreign or damaged file is refused with 1009.
 //
+// The file and its -wal and -shm files are kept at mode 0600: profiles hold
+// WEP keys.
+//
 // Durability: WAL journal with synchronous=FULL, so a commit is on disk
 // when the call returns (NORMAL would only keep the database consistent and
 // could lose the last commits on power loss).  Writes take the write lock at
@@ -25,7 +28,9 @@ namespace platform {
 
 class SqliteRegistry final : public Registry {
 public:
-    static std::unique_ptr<Registry> open_database(const std::string &path, std::uint32_t *error);
+    // *reason gets a short text for the user when the open fails.
+    static std::unique_ptr<Registry> open_database(const std::string &path, std::uint32_t *error,
+                                                   std::string *reason);
     ~SqliteRegistry() override;
 
     std::uint32_t create_key(std::string_view path) override;
@@ -49,7 +54,7 @@ public:
 private:
     explicit SqliteRegistry(sqlite3 *db) : db_(db), statements_(db) {}
 
-    std::uint32_t setup();
+    std::uint32_t setup(std::string *reason);
     std::uint32_t exec(const char *sql);
     std::uint32_t run(const std::function<std::uint32_t()> &work, bool write);
     std::uint32_t find_key(std::string_view path, bool create, sqlite3_int64 *id);

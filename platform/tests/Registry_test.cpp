@@ -3,6 +3,9 @@
 #include <hivex.h>
 #include <sqlite3.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -163,9 +166,6 @@ TEST_F(RegistryTest, ForeignOrDamagedDatabaseIsRefused)
     std::uint32_t error = 0;
     const std::string text = dir_.file("text.sqlite3");
     write_file(text, std::string(8192, 'x'));
-    EXPECT_EQ(Registry::open(text, &error), nullptr);
-    EXPECT_EQ(error, kErrorBadDb);
-
     // Some other program's SQLite database.
     const std::string other = dir_.file("other.sqlite3");
     {
@@ -174,8 +174,34 @@ TEST_F(RegistryTest, ForeignOrDamagedDatabaseIsRefused)
         ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE t(x); INSERT INTO t VALUES(1);", nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
     }
-    EXPECT_EQ(Registry::open(other, &error), nullptr);
-    EXPECT_EQ(error, kErrorBadDb);
+    const std::string other_bytes = read_file(other);
+    const std::string folder = dir_.file("folder.sqlite3");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    const std::string locked = dir_.file("locked.sqlite3");
+    write_file(locked, "");
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+
+    // The process-wide registry stays closed (no fall-back to the default
+    // file) and tells which file failed and why.
+    const struct {
+        std::string path;
+        std::uint32_t error;
+        const char *reason;
+    } cases[] = {{text, kErrorBadDb, "not a database"},
+                 {other, kErrorBadDb, "another program"},
+                 {folder, kErrorAccessDenied, "folder"},
+                 {locked, kErrorAccessDenied, "Permission denied"}};
+    for (const auto &c : cases) {
+        if (c.path == locked && ::geteuid() == 0)
+            continue;  // root may read and write anything
+        EXPECT_EQ(Registry::set_current_user_path(c.path), c.error) << c.path;
+        EXPECT_EQ(Registry::current_user(), nullptr);
+        const auto failure = Registry::current_user_failure();
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_EQ(failure->path, c.path);
+        EXPECT_NE(failure->reason.find(c.reason), std::string::npos) << failure->reason;
+    }
+    EXPECT_EQ(read_file(other), other_bytes);
 
     // Our database with its pages overwritten.
     for (int i = 0; i < 50; ++i)
@@ -188,6 +214,23 @@ TEST_F(RegistryTest, ForeignOrDamagedDatabaseIsRefused)
     write_file(db_, bytes);
     EXPECT_EQ(Registry::open(db_, &error), nullptr);
     EXPECT_EQ(error, kErrorBadDb);
+}
+
+// The registry holds WEP keys: only its owner may read it.
+TEST_F(RegistryTest, FilesAreReadableByTheOwnerOnly)
+{
+    auto mode = [](const std::string &file) {
+        struct stat st {};
+        return ::stat(file.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    EXPECT_EQ(mode(dir_.file("config/kestrow")), 0700u);
+    EXPECT_EQ(mode(db_), 0600u);
+    reg_.reset();
+    ASSERT_EQ(::chmod(db_.c_str(), 0644), 0);
+    reg_ = open_db(db_);
+    ASSERT_EQ(reg_->set_string(kApp + "\\Profile 0", "WEPKey1", "0123456789"), 0u);
+    for (const char *suffix : {"", "-wal", "-shm"})
+        EXPECT_EQ(mode(db_ + suffix), 0600u) << suffix;
 }
 
 TEST_F(RegistryTest, DefaultPathFollowsTheEnvironment)

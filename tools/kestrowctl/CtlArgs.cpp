@@ -90,6 +90,11 @@ CCtlArgs::CCtlArgs(int argc, char **argv)
             break;
         m_Leading.push_back(arg);
     }
+    // Command options follow their command; an option before any command
+    // word is no global option (a misspelt "--json", say).
+    if (m_Leading.empty() && !m_Rest.empty() && m_Rest[0] != "--" && m_Rest[0].size() > 1 &&
+        m_Rest[0][0] == '-' && !m_Global.help && !m_Global.version)
+        throw UsageError("unknown option '" + SplitOption(m_Rest[0]).first + "'");
 }
 
 void CCtlArgs::Accept(const std::set<std::string> &flags, const std::set<std::string> &valued)

@@ -24,7 +24,7 @@ struct CGlobalOptions {
 class CCtlArgs {
 public:
     // Splits argv; throws a usage error for a global option without its
-    // value or with a bad one.
+    // value or with a bad one, and for an unknown option before the command.
     CCtlArgs(int argc, char **argv);
 
     const CGlobalOptions &Global() const { return m_Global; }

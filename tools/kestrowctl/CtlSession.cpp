@@ -6,7 +6,6 @@
 #include <ProfileMngr.h>
 #include <StationMngr.h>
 #include <platform/Registry.h>
-#include <platform/SystemMessage.h>
 
 #include "CtlError.h"
 
@@ -41,19 +40,24 @@ std::string CCapturedMessages::Take()
 
 CCtlSession::CCtlSession(const CGlobalOptions &options) : m_Options(options)
 {
+    // A registry that cannot be opened fails only the commands that need it
+    // (RequireRegistry); the adapter's status works without it.
     if (!m_Options.registry.empty()) {
-        const std::uint32_t rc = platform::Registry::set_current_user_path(m_Options.registry);
-        if (rc != 0)
-            throw Failure("cannot open the registry " + m_Options.registry + ": " +
-                          platform::system_message(rc));
+        (void)platform::Registry::set_current_user_path(m_Options.registry);
         m_strRegistry = m_Options.registry;
     } else {
         m_strRegistry = platform::Registry::default_path();
-        if (platform::Registry::current_user() == nullptr)
-            throw Failure("cannot open the registry " + m_strRegistry);
     }
+    if (const auto failure = platform::Registry::current_user_failure())
+        m_strRegistryError = "cannot open the registry " + failure->path + ": " + failure->reason;
     m_pPreviousSink = kestrow::SetMessageSink(&m_Messages);
     m_pSession = std::make_unique<kestrow::CKestrowSession>(theApp(), kestrow::CKestrowSession::Kind::Command);
+}
+
+void CCtlSession::RequireRegistry() const
+{
+    if (!m_strRegistryError.empty())
+        throw Failure(m_strRegistryError);
 }
 
 CCtlSession::~CCtlSession()

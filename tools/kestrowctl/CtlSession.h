@@ -36,7 +36,7 @@ private:
 
 class CCtlSession {
 public:
-    // Opens the registry; throws a failure when it cannot be opened.
+    // Opens the registry; a failure to open it is kept for RequireRegistry.
     explicit CCtlSession(const CGlobalOptions &options);
     ~CCtlSession();
     CCtlSession(const CCtlSession &) = delete;
@@ -44,6 +44,9 @@ public:
 
     const CGlobalOptions &Options() const { return m_Options; }
     const std::string &RegistryPath() const { return m_strRegistry; }
+    // Throws a failure naming the registry and the reason when it could not
+    // be opened.
+    void RequireRegistry() const;
 
     // Opens the adapter (--adapter NAME, else the first that answers);
     // throws a failure when there is none.
@@ -74,6 +77,7 @@ public:
 private:
     CGlobalOptions m_Options;
     std::string m_strRegistry;
+    std::string m_strRegistryError;  // empty when the registry is open
     CCapturedMessages m_Messages;
     kestrow::IMessageSink *m_pPreviousSink = nullptr;
     std::unique_ptr<CInstanceGuard> m_pGuard;

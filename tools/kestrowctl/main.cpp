@@ -94,6 +94,10 @@ std::string Dispatch(kestrowctl::CCtlSession &session, kestrowctl::CCtlArgs &arg
 {
     using namespace kestrowctl;
     const std::string command = args.Leading().empty() ? "" : args.Leading()[0];
+    // Everything but the adapter's own commands reads or writes the registry.
+    if (command == "profiles" || command == "profile" || command == "connect" || command == "join" ||
+        command == "export" || command == "export-all" || command == "import" || command == "prefs")
+        session.RequireRegistry();
     if (command == "status")
         return CStatusCmd::Run(session, args);
     if (command == "scan")

@@ -295,11 +295,13 @@ private slots:
         QCOMPARE(sheet.Tabs()->tabText(1), QStringLiteral("Security: (WEP)"));
         QVERIFY(sec.KeyField(0)->isEnabled());
 
-        // Nine characters: incomplete, no active key, refused.
+        // Nine digits (a click past the mask starts at the first place;
+        // letters that are no hex digits are not taken): incomplete, no
+        // active key, refused.
         CMSMask *key = sec.KeyField(1);
         key->setFocus();
-        key->setCursorPosition(0);
-        QTest::keyClicks(key, QStringLiteral("0a1b2c3d4"));
+        QTest::mouseClick(key, Qt::LeftButton, {}, QPoint(key->width() * 3 / 4, key->height() / 2));
+        QTest::keyClicks(key, QStringLiteral("0ga1zb2c3d4"));
         QCOMPARE(key->KeyText(), QStringLiteral("0a1b2c3d4"));
         QCOMPARE(key->displayText(), QStringLiteral("0a - 1b - 2c - 3d - 4_"));
         QCOMPARE(sec.ActiveKey(), -1);
@@ -312,6 +314,10 @@ private slots:
         QCOMPARE(sec.ActiveKey(), -1);
         QTest::keyClick(key, Qt::Key_F);
         QCOMPARE(sec.ActiveKey(), 1);
+        // The eye hides the key behind dots and changes nothing of it.
+        key->ShowKeyAction()->trigger();
+        QCOMPARE(key->echoMode(), QLineEdit::Password);
+        QCOMPARE(key->KeyText(), QStringLiteral("0a1b2c3d4f"));
         sheet.OnOK();
         QVERIFY(TakeMessages().empty());
         QCOMPARE(p.SecType, 1);
@@ -343,7 +349,7 @@ private slots:
         QVERIFY(!sec.IsKeyComplete(1));
         QVERIFY(!sheet.OnApplyNow());
         QCOMPARE(TakeMessages(), std::vector<std::string>{LoadString(IDS_NEED_SECURITY_KEY)});
-        sec.KeyField(1)->SetKeyText(QStringLiteral("0123456789-abcdefABCDEF-0123"));
+        sec.KeyField(1)->SetKeyText(QStringLiteral("0123456789-abcdefgABCDEF-0123"));
         QCOMPARE(sec.KeyField(1)->KeyText(), QStringLiteral("0123456789abcdefABCDEF0123"));
         QVERIFY(sheet.OnApplyNow());
         QCOMPARE(p.SecKeyLen[1], 1);

@@ -14,6 +14,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "AppIdentity.h"
 #include "KestrowApp.h"
 #include "KestrowDlg.h"
 #include "SimAdapter.h"
@@ -56,6 +57,7 @@ private:
     }
 
 private slots:
+    void initTestCase() { SetApplicationIdentity(); }
     void init() { m_pSim = std::make_unique<CSimAdapter>(); }
     void cleanup()
     {
@@ -68,6 +70,9 @@ private slots:
         CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
         dlg.OnInitDialog();
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Configuration Utility"));
+        // A display name would be appended to every caption by the window
+        // system ("Available Networks — ...").
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName());
         QTabWidget *sheet = dlg.Sheet();
         QCOMPARE(sheet->count(), 4);
         QCOMPARE(sheet->tabText(0), QStringLiteral("General"));
@@ -218,6 +223,32 @@ private slots:
         QCOMPARE(second.exitCode(), 0);
         QVERIFY(dlg.isVisible());
         QVERIFY(!dlg.isMinimized());
+#endif
+    }
+
+    // No adapter and a registry that cannot be opened: the pictures are
+    // taken at once and the program ends, saying what it lacked.
+    void screenshotsWithoutAdapterOrRegistry()
+    {
+#ifndef KESTROW_TEST_KESTROW
+        QSKIP("the kestrow program is not built");
+#else
+        const QString registry = m_pSim->Path(QStringLiteral("garbage.sqlite3"));
+        QFile garbage(registry);
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(4096, 'x'));
+        garbage.close();
+        const QString shots = m_pSim->Path(QStringLiteral("shots"));
+        QProcess kestrow;
+        kestrow.start(QStringLiteral(KESTROW_TEST_KESTROW),
+                      {QStringLiteral("--screenshots"), shots, QStringLiteral("--registry"), registry});
+        QVERIFY(kestrow.waitForFinished(60000));
+        QCOMPARE(kestrow.exitCode(), 0);
+        QVERIFY(QFileInfo::exists(shots + QStringLiteral("/profiles.png")));
+        const QString err = QString::fromLocal8Bit(kestrow.readAllStandardError());
+        QVERIFY2(err.contains(QStringLiteral("no adapter found")), qPrintable(err));
+        QVERIFY2(err.contains(QStringLiteral("The registry %1 cannot be opened: file is not a database.").arg(registry)),
+                 qPrintable(err));
 #endif
     }
 

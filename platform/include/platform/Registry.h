@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,15 +38,30 @@ public:
 
     // Opens (creating when missing, with its folder) the database at `path`.
     // Null with *error set when it cannot be opened or is not a registry
-    // database.
-    static std::unique_ptr<Registry> open(const std::string &path, std::uint32_t *error);
+    // database; then *reason, when given, says why in a few words for the
+    // user ("file is not a database").  The file holds WEP keys: a new one
+    // is made readable by its owner only (its folder 0700), and an existing
+    // one of ours with wider permissions is narrowed to 0600 when we own it.
+    // A database that is not ours is refused without being written.
+    static std::unique_ptr<Registry> open(const std::string &path, std::uint32_t *error,
+                                          std::string *reason = nullptr);
 
     // The process-wide registry of the current user, opened at default_path()
-    // on first use.  Null when it cannot be opened.
+    // on first use.  Null when it cannot be opened; a failed open is not
+    // retried (current_user_failure() tells why) until the next
+    // set_current_user_path().
     static Registry *current_user();
     // Replaces the process-wide registry by the one at `path` (tests, or a
     // program option); closes the previous one.  Returns the error code.
     static std::uint32_t set_current_user_path(const std::string &path);
+
+    // Why the process-wide registry could not be opened: the path tried and
+    // the reason; empty when it is open.  Opens it first, as current_user().
+    struct OpenFailure {
+        std::string path;
+        std::string reason;
+    };
+    static std::optional<OpenFailure> current_user_failure();
 
     virtual ~Registry();
     Registry(const Registry &) = delete;

@@ -121,6 +121,9 @@ TEST_F(KestrowctlProfilesTest, AddEditValidateDeleteReorder)
     EXPECT_EQ(env.Ctl({"profile", "rm", "Cafe"}).exitCode, 1);
     EXPECT_EQ(env.Ctl({"profile", "frob", "Cafe"}).exitCode, 2);
     EXPECT_EQ(env.Ctl({"profile", "add", "X", "--bogus"}).exitCode, 2);
+    const RunResult misspelt = env.Ctl({"--jsn", "profiles"});
+    EXPECT_EQ(misspelt.exitCode, 2);
+    EXPECT_EQ(misspelt.err, "kestrowctl: unknown option '--jsn'\n");
 }
 
 TEST_F(KestrowctlProfilesTest, ExportImportRoundTrips)

@@ -72,6 +72,22 @@ TEST_F(KestrowctlTest, StatusDisconnectedThenConnected)
     EXPECT_EQ(s["adapter"]["driver_version"].string, "2.1.0.17");
     EXPECT_EQ(s["adapter"]["firmware_version"].string, "0002 - 0001 / 0005 - 0013");
 
+    // A registry that cannot be opened fails the commands that need it with
+    // one line naming it; the adapter's status still works.
+    const std::string garbage = env.Dir() + "/garbage.sqlite3";
+    {
+        FILE *f = std::fopen(garbage.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs(std::string(4096, 'x').c_str(), f);
+        std::fclose(f);
+    }
+    const RunResult refused = env.Ctl({"--registry", garbage, "profiles"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, "kestrowctl: cannot open the registry " + garbage + ": file is not a database\n");
+    const RunResult status = env.Ctl({"--registry", garbage, "status"});
+    EXPECT_EQ(status.exitCode, 0) << status.err;
+    EXPECT_NE(status.out.find("MAC Address"), std::string::npos) << status.out;
+
     ASSERT_EQ(env.Ctl({"join", "CoffeeCorner"}).exitCode, 0);
     s = JsonOf(env.Ctl({"status", "--json"}));
     EXPECT_TRUE(s["connected"].boolean);
