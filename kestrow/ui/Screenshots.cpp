@@ -25,7 +25,7 @@ bool CScreenshots::Start()
     if (!QDir().mkpath(m_strDir)) {
         return false;
     }
-    if (!theApp().m_bConnected.load()) {
+    if (!theApp().DriverConnected()) {
         // The polling thread refreshes nothing without an adapter.
         std::fputs("kestrow: no adapter found; taking the screenshots without one\n", stderr);
         QMetaObject::invokeMethod(this, [this] { Finish(false); }, Qt::QueuedConnection);
