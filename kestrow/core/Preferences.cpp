@@ -21,14 +21,25 @@ constexpr const char *kScanBandChoices[] = {"(802.11) a/b/g", "(802.11) a", "(80
 constexpr int kMsPerSec = 1000;
 
 constexpr std::array<CPrefDef, 5> kTable{{
-    {Pref::PollingInterval, "Polling Interval", CPreferences::kMinIntervalSecs * kMsPerSec,
+    {Pref::PollingInterval, "Polling Interval", PrefType::Milliseconds, CPreferences::kMinIntervalSecs * kMsPerSec,
      CPreferences::kMaxIntervalSecs * kMsPerSec, CPreferences::kAbsentIntervalMs,
      CPreferences::kAbsentIntervalMs, {}},
-    {Pref::Active, "Active", 0, 1, 0, 1, {}},
-    {Pref::PowerSave, "Power-Save", 0, 2, 0, 0, kPowerSaveChoices},
-    {Pref::ScanBand, "Scan-Band", 0, 3, 0, 0, kScanBandChoices},
-    {Pref::DbmPercent, "dBm-Percent", 0, 1, 0, 0, {}},
+    {Pref::Active, "Active", PrefType::Flag, 0, 1, 0, 1, {}},
+    {Pref::PowerSave, "Power-Save", PrefType::Choice, 0, 2, 0, 0, kPowerSaveChoices},
+    {Pref::ScanBand, "Scan-Band", PrefType::Choice, 0, 3, 0, 0, kScanBandChoices},
+    {Pref::DbmPercent, "dBm-Percent", PrefType::Flag, 0, 1, 0, 0, {}},
 }};
+
+// Def() finds a preference by its position.
+constexpr bool InEnumOrder()
+{
+    for (std::size_t i = 0; i < kTable.size(); ++i) {
+        if (kTable[i].id != static_cast<Pref>(i))
+            return false;
+    }
+    return true;
+}
+static_assert(InEnumOrder(), "the table lists the preferences in the order of Pref");
 
 constexpr std::array<CCountry, 6> kCountries{{
     {0x10, "FCC (USA)", "FCC (US)"},
@@ -57,15 +68,20 @@ int WrittenIndex(const CPrefDef &def, int index)
     return ListIndex(def, index) < 0 ? 0 : index;
 }
 
+const CPrefDef &Interval()
+{
+    return CPreferences::Def(Pref::PollingInterval);
+}
+
 COpResult IntervalRefused()
 {
-    return COpResult::Text("Please enter an integer between " + std::to_string(CPreferences::kMinIntervalSecs) +
-                           " and " + std::to_string(CPreferences::kMaxIntervalSecs) + ".");
+    return COpResult::Text("Please enter an integer between " + std::to_string(Interval().minValue / kMsPerSec) +
+                           " and " + std::to_string(Interval().maxValue / kMsPerSec) + ".");
 }
 
 bool InRange(int seconds)
 {
-    return seconds >= CPreferences::kMinIntervalSecs && seconds <= CPreferences::kMaxIntervalSecs;
+    return seconds >= Interval().minValue / kMsPerSec && seconds <= Interval().maxValue / kMsPerSec;
 }
 
 bool IsBlank(char c)

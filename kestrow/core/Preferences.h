@@ -23,15 +23,23 @@ class CKestrowApp;
 
 enum class Pref { PollingInterval, Active, PowerSave, ScanBand, DbmPercent };
 
+// What a preference's DWORD holds.
+enum class PrefType {
+    Milliseconds,  // a time, shown and entered in whole seconds
+    Flag,          // 0 or 1
+    Choice,        // an index into the display texts
+};
+
 // One preference as the registry holds it.
 struct CPrefDef {
     Pref id;
     const char *valueName;  // REG_DWORD value under the application key
+    PrefType type;
     int minValue;           // range written
     int maxValue;
     int absentValue;        // read when the value is not there
     int defaultsValue;      // what "&Defaults" puts into the dialog
-    // Display texts of a list preference, by index (empty for the others).
+    // Display texts of a choice, by index (empty for the others).
     std::span<const char *const> choices;
 };
 
