@@ -8,6 +8,7 @@
 #include "CommVar.h"
 #include "DebugLog.h"
 #include "KestrowApp.h"
+#include "Preferences.h"
 #include "StringTable.h"
 #include "VarCodes.h"
 
@@ -40,16 +41,6 @@ bool IsSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-
-struct RegDomain {
-    std::uint32_t code;
-    const char *name;
-};
-
-constexpr RegDomain kRegDomains[] = {
-    {0x10, "FCC (US)"}, {0x20, "IC (CAN)"}, {0x30, "ETSI (EUROPE)"},
-    {0x31, "SPAIN"},    {0x32, "FRANCE"},   {0x40, "JAPAN"},
-};
 
 constexpr const char *kPowerSaveLevels[] = {"Max. Performance", "Good Performance",
                                             "Max. Power Save"};
@@ -112,9 +103,9 @@ std::string PowerSaveText(int level)
 
 std::string RegDomainText(std::uint32_t code)
 {
-    for (const RegDomain &d : kRegDomains)
-        if (d.code == code)
-            return d.name;
+    for (const CCountry &c : CPreferences::Countries())
+        if (c.code == code)
+            return c.domainName;
     return "None";
 }
 
@@ -396,7 +387,7 @@ int FormatSignal(int dBm, std::string *text, bool showDbm)
 
 int FormatSignal(int dBm, std::string *text)
 {
-    return FormatSignal(dBm, text, theApp().GetProfileInt("", "dBm-Percent", 0) != 0);
+    return FormatSignal(dBm, text, CPreferences::ShowDbm(theApp()));
 }
 
 } // namespace kestrow

@@ -54,7 +54,7 @@ void ConvNetRate(request_record *records, std::string *text, std::int32_t phase)
 // the percentage ("50%").  Returns the percentage, (dBm + 91) * 100 / 30
 // limited to 0..99, in either case.
 int FormatSignal(int dBm, std::string *text, bool showDbm);
-// The same with the display unit of the "dBm-Percent" preference.
+// The same in the display unit the preferences choose (CPreferences::ShowDbm).
 int FormatSignal(int dBm, std::string *text);
 
 // 'a'..'f' and 'A'..'F' give 10..15; any other character c gives c - '0'.

@@ -29,9 +29,7 @@ void CPoll::SetTiming(std::chrono::milliseconds startDelay, std::chrono::millise
 
 std::int32_t CPoll::PollingIntervalTicks() const
 {
-    const int ms = m_App.GetProfileInt("", "Polling Interval", kDefaultPollingInterval);
-    // The value is a DWORD: divided as an unsigned number.
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(ms) / 1000u);
+    return CPreferences::IntervalTicks(m_App);
 }
 
 void CPoll::Init()

@@ -19,6 +19,8 @@
 #include <mutex>
 #include <thread>
 
+#include "Preferences.h"
+
 namespace kestrow {
 
 class CKestrowApp;
@@ -27,7 +29,7 @@ class CPoll {
 public:
     static constexpr std::chrono::milliseconds kStartDelay{5000};
     static constexpr std::chrono::milliseconds kTickPeriod{1000};
-    static constexpr std::int32_t kDefaultPollingInterval = 20000;  // ms
+    static constexpr std::int32_t kDefaultPollingInterval = CPreferences::kAbsentIntervalMs;
     static constexpr std::int32_t kShortInterval = 4;               // ticks
     static constexpr std::int32_t kAutoSelectEvery = 3;             // ticks
     static constexpr std::int32_t kReadBackTicks = 2;

@@ -13,36 +13,11 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
-#include "CommVarList.h"
-#include "Conversions.h"
 #include "KestrowApp.h"
 #include "MessageSink.h"
-#include "Poll.h"
-#include "QtMessageSink.h"
-#include "VarCodes.h"
 #include "ViewSite.h"
 
 namespace kestrow {
-
-namespace {
-constexpr const char *kPollingInterval = "Polling Interval";
-constexpr const char *kActive = "Active";
-constexpr const char *kPowerSave = "Power-Save";
-constexpr const char *kScanBand = "Scan-Band";
-constexpr const char *kDbmPercent = "dBm-Percent";
-} // namespace
-
-int CPrefs::CountryIndex(int code)
-{
-    for (std::size_t i = 0; i < kCountries.size(); ++i) {
-        if (kCountries[i].code == code) {
-            return static_cast<int>(i);
-        }
-    }
-    return 0;
-}
 
 CPrefs::CPrefs(QWidget *parent, CViewSite *site) : QDialog(parent), m_Controls(this), m_pSite(site)
 {
@@ -61,8 +36,9 @@ CPrefs::CPrefs(QWidget *parent, CViewSite *site) : QDialog(parent), m_Controls(t
     connect(m_pActive, &QRadioButton::clicked, this, [this] { SetScanMode(true); });
     connect(m_pPassive, &QRadioButton::clicked, this, [this] { SetScanMode(false); });
     m_pScanBand = CQtControlParent::Tag(new QComboBox, IDC_SCAN_BAND);
-    m_pScanBand->addItems({QStringLiteral("(802.11) a/b/g"), QStringLiteral("(802.11) a"),
-                           QStringLiteral("(802.11) b/g"), QStringLiteral("(802.11) b")});
+    for (const char *band : CPreferences::Def(Pref::ScanBand).choices) {
+        m_pScanBand->addItem(QString::fromLatin1(band));
+    }
     scanLayout->addWidget(m_pActive, 0, 0);
     scanLayout->addWidget(m_pPassive, 0, 1);
     scanLayout->addWidget(new QLabel(QStringLiteral("Scan Bands:")), 1, 0);
@@ -73,8 +49,9 @@ CPrefs::CPrefs(QWidget *parent, CViewSite *site) : QDialog(parent), m_Controls(t
     auto *power = new QGroupBox(QStringLiteral("Auto Power Save configuration"));
     auto *powerLayout = new QGridLayout(power);
     m_pPowerSave = CQtControlParent::Tag(new QComboBox, IDC_POWER_SAVE);
-    m_pPowerSave->addItems({QStringLiteral("Max. Performance"), QStringLiteral("Good Performance"),
-                            QStringLiteral("Max. Power Save")});
+    for (const char *level : CPreferences::Def(Pref::PowerSave).choices) {
+        m_pPowerSave->addItem(QString::fromLatin1(level));
+    }
     powerLayout->addWidget(new QLabel(QStringLiteral("Battery operating Power Save:")), 0, 0);
     powerLayout->addWidget(m_pPowerSave, 0, 1);
     auto *note = new QLabel(QStringLiteral(
@@ -101,7 +78,7 @@ CPrefs::CPrefs(QWidget *parent, CViewSite *site) : QDialog(parent), m_Controls(t
     general->addWidget(m_pPercent, 1, 2);
     general->addWidget(new QLabel(QStringLiteral("Country Code:")), 2, 0);
     m_pCountry = CQtControlParent::Tag(new QComboBox, IDC_COUNTRY);
-    for (const Country &c : kCountries) {
+    for (const CCountry &c : CPreferences::Countries()) {
         m_pCountry->addItem(QString::fromLatin1(c.name));
     }
     m_pCountry->setEnabled(false);
@@ -136,68 +113,45 @@ void CPrefs::SetScanMode(bool active)
 
 void CPrefs::Load()
 {
-    CKestrowApp &app = theApp();
-    const int interval = app.GetProfileInt("", kPollingInterval, kDefaultIntervalMs);
-    const bool active = app.GetProfileInt("", kActive, 0) != 0;
-    const int powerSave = app.GetProfileInt("", kPowerSave, 0);
-    const int scanBand = app.GetProfileInt("", kScanBand, 0);
-    const bool dbm = app.GetProfileInt("", kDbmPercent, 0) != 0;
+    PutValues(CPreferences::Read(theApp()));
+    // The country, from the adapter's regulatory domain; the first one when
+    // the adapter cannot be read.
+    m_pCountry->setCurrentIndex(CPreferences::ReadCountry().value_or(0));
+}
 
-    // The country, from the adapter's regulatory domain.
-    std::string domain;
-    int country = 0;
-    {
-        CCommVarList batch;
-        batch.Add(VAR_REG_DOMAIN, ConvNumber, &domain);
-        if (batch.Exec(false, false)) {
-            country = CountryIndex(ParseDecimal(domain));
-        }
-    }
-
-    m_pInterval->setText(QString::number(static_cast<unsigned>(interval) / 1000u));
-    (dbm ? m_pDbm : m_pPercent)->setChecked(true);
-    SetScanMode(active);
-    // A stored index outside a list shows no selection, as a combo box does.
-    m_pPowerSave->setCurrentIndex(powerSave >= 0 && powerSave < m_pPowerSave->count() ? powerSave : -1);
-    m_pScanBand->setCurrentIndex(scanBand >= 0 && scanBand < m_pScanBand->count() ? scanBand : -1);
-    m_pCountry->setCurrentIndex(country);
+void CPrefs::PutValues(const CPrefValues &values)
+{
+    m_pInterval->setText(QString::number(values.intervalSecs));
+    (values.dbm ? m_pDbm : m_pPercent)->setChecked(true);
+    SetScanMode(values.active);
+    // An index of -1 shows no selection.
+    m_pPowerSave->setCurrentIndex(values.powerSave);
+    m_pScanBand->setCurrentIndex(values.scanBand);
 }
 
 void CPrefs::Defaults()
 {
-    m_pInterval->setText(QString::number(kDefaultIntervalMs / 1000));
-    m_pPowerSave->setCurrentIndex(0);
-    m_pScanBand->setCurrentIndex(0);
-    m_pPercent->setChecked(true);
-    SetScanMode(true);
+    PutValues(CPreferences::Defaults());
 }
 
 bool CPrefs::Apply()
 {
-    bool number = false;
-    const int seconds = m_pInterval->text().trimmed().toInt(&number);
-    if (!number || seconds < kMinInterval || seconds > kMaxInterval) {
-        ShowMessageText(QStringLiteral("Please enter an integer between %1 and %2.")
-                            .arg(kMinInterval)
-                            .arg(kMaxInterval),
-                        MB_OK | MB_ICONWARNING);
+    CPrefValues values;
+    const COpResult parsed = CPreferences::ParseInterval(m_pInterval->text().toStdString(), &values.intervalSecs);
+    if (!parsed.Ok()) {
+        ShowMessageText(parsed.Describe(), MB_OK | MB_ICONWARNING);
         m_pInterval->setFocus();
         m_pInterval->selectAll();
         return false;
     }
-    CKestrowApp &app = theApp();
-    const bool stored = app.WriteProfileInt("", kPollingInterval, seconds * 1000) &&
-                        app.WriteProfileInt("", kActive, m_bActiveScan ? 1 : 0) &&
-                        app.WriteProfileInt("", kPowerSave, std::max(0, m_pPowerSave->currentIndex())) &&
-                        app.WriteProfileInt("", kScanBand, std::max(0, m_pScanBand->currentIndex())) &&
-                        app.WriteProfileInt("", kDbmPercent, m_pDbm->isChecked() ? 1 : 0);
-    if (!stored) {
-        ShowMessageText(QStringLiteral("The preferences could not be stored in the registry."),
-                        MB_OK | MB_ICONERROR);
+    values.active = m_bActiveScan;
+    values.powerSave = m_pPowerSave->currentIndex();
+    values.scanBand = m_pScanBand->currentIndex();
+    values.dbm = m_pDbm->isChecked();
+    const COpResult applied = CPreferences::Apply(theApp(), values);
+    if (!applied.Ok()) {
+        ShowMessageText(applied.Describe(), MB_OK | MB_ICONERROR);
         return false;
-    }
-    if (app.Poll() != nullptr) {
-        app.Poll()->SetInterval(seconds);
     }
     if (m_pSite != nullptr) {
         m_pSite->Refresh();

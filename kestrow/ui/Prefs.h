@@ -7,8 +7,7 @@
 
 #include <QDialog>
 
-#include <array>
-
+#include "Preferences.h"
 #include "QtControlParent.h"
 
 class QComboBox;
@@ -35,29 +34,13 @@ public:
         IDC_SCAN_BAND = 1162,
         IDC_COUNTRY = 1179,
     };
-    static constexpr int kMinInterval = 5;    // seconds
-    static constexpr int kMaxInterval = 100;  // seconds
-    static constexpr int kDefaultIntervalMs = 20000;
-
-    struct Country {
-        const char *name;
-        int code;
-    };
-    static constexpr std::array<Country, 6> kCountries{{{"FCC (USA)", 0x10},
-                                                        {"IC (Canada)", 0x20},
-                                                        {"ETSI (Europe)", 0x30},
-                                                        {"Spain", 0x31},
-                                                        {"France", 0x32},
-                                                        {"Japan", 0x40}}};
-    // Index of the country with regulatory domain `code`; 0 when unknown.
-    static int CountryIndex(int code);
-
     // `site`: the Available Networks dialog to refresh after Apply (may be null).
     explicit CPrefs(QWidget *parent = nullptr, CViewSite *site = nullptr);
 
     // Stores the values of the controls and hands the new interval to the
-    // polling thread.  False (nothing stored) when the interval is not a
-    // whole number from 5 to 100, or when the registry refuses the values.
+    // polling thread (CPreferences::Apply), then refreshes the site survey.
+    // False (nothing stored) when the interval is not a whole number from 5
+    // to 100, or when the registry refuses the values.
     bool Apply();
     // Puts the default values into the controls (not stored).
     void Defaults();
@@ -68,6 +51,7 @@ public:
 
 private:
     void Load();
+    void PutValues(const CPrefValues &values);
     void SetScanMode(bool active);
 
     CQtControlParent m_Controls;

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <KestrowApp.h>
+#include <Preferences.h>
 #include <StringTable.h>
 #include <VarCodes.h>
 
@@ -18,59 +19,28 @@ using namespace kestrow;
 
 namespace {
 
-constexpr const char *kInterval = "Polling Interval";
-constexpr const char *kActive = "Active";
-constexpr const char *kPowerSave = "Power-Save";
-constexpr const char *kScanBand = "Scan-Band";
-constexpr const char *kUnits = "dBm-Percent";
-constexpr int kMinSecs = 5;
-constexpr int kMaxSecs = 100;
-
-const char *const kPowerSaveTexts[] = {"Max. Performance", "Good Performance", "Max. Power Save"};
-const char *const kScanBandTexts[] = {"(802.11) a/b/g", "(802.11) a", "(802.11) b/g", "(802.11) b"};
-
-struct Country {
-    std::uint32_t code;
-    const char *name;
-};
-constexpr Country kCountries[] = {{0x10, "FCC (USA)"}, {0x20, "IC (Canada)"}, {0x30, "ETSI (Europe)"},
-                                  {0x31, "Spain"},     {0x32, "France"},      {0x40, "Japan"}};
-
-struct PrefValues {
-    int intervalSecs;
-    bool active;
-    int powerSave;
-    int scanBand;
-    bool dbm;
+// The values stored, and the country when the adapter is there.
+struct PrefsShown {
+    CPrefValues values;
     std::optional<std::string> country;
 };
 
-PrefValues Read(CCtlSession &session)
+PrefsShown Read(CCtlSession &session)
 {
-    const CKestrowApp &app = theApp();
-    PrefValues p{};
-    p.intervalSecs = static_cast<int>(static_cast<unsigned>(app.GetProfileInt("", kInterval, 20000)) / 1000u);
-    p.active = app.GetProfileInt("", kActive, 0) != 0;
-    p.powerSave = app.GetProfileInt("", kPowerSave, 0);
-    p.scanBand = app.GetProfileInt("", kScanBand, 0);
-    p.dbm = app.GetProfileInt("", kUnits, 0) != 0;
-    // The country comes from the adapter; a code outside the table shows
-    // the first country, as in the dialog.
+    PrefsShown p{CPreferences::Read(theApp()), std::nullopt};
     if (session.ConnectAdapterIfPresent()) {
-        if (const auto record = ReadRecord(VAR_REG_DOMAIN)) {
-            p.country = kCountries[0].name;
-            for (const Country &c : kCountries) {
-                if (c.code == record->u32(0))
-                    p.country = c.name;
-            }
-        }
+        if (const auto index = CPreferences::ReadCountry())
+            p.country = CPreferences::Countries()[static_cast<std::size_t>(*index)].name;
     }
     return p;
 }
 
-const char *Indexed(const char *const *texts, int count, int index)
+// The display text of a list preference's index, "N/A" for none.
+const char *Choice(Pref id, int index)
 {
-    return index >= 0 && index < count ? texts[index] : "N/A";
+    const auto choices = CPreferences::Def(id).choices;
+    return index >= 0 && index < static_cast<int>(choices.size()) ? choices[static_cast<std::size_t>(index)]
+                                                                   : "N/A";
 }
 
 } // namespace
@@ -83,9 +53,11 @@ std::string CPrefsCmd::Prefs(CCtlSession &session, CCtlArgs &args)
     const auto unitsText = args.Value("--units");
     std::optional<int> interval;
     if (intervalText) {
-        interval = ParseInt(*intervalText, kMinSecs, kMaxSecs);
-        if (!interval)
-            throw UsageError("Please enter an integer between 5 and 100.");
+        int seconds = 0;
+        const COpResult parsed = CPreferences::ParseInterval(*intervalText, &seconds);
+        if (!parsed.Ok())
+            throw UsageError(parsed.Describe());
+        interval = seconds;
     }
     std::optional<bool> dbm;
     if (unitsText) {
@@ -97,45 +69,42 @@ std::string CPrefsCmd::Prefs(CCtlSession &session, CCtlArgs &args)
             throw UsageError("--units takes dbm or percent, not '" + *unitsText + "'");
     }
 
-    CKestrowApp &app = theApp();
+    // Without an option this only reads: nothing is claimed or written.
     const bool change = interval || dbm;
     if (change) {
         session.ClaimForChange();
-        PrefValues current = Read(session);
+        // The others are written back as they are, as the dialog's Apply does.
+        CPrefValues values = CPreferences::Read(theApp());
         if (interval)
-            current.intervalSecs = *interval;
+            values.intervalSecs = *interval;
         if (dbm)
-            current.dbm = *dbm;
-        // The dialog's Apply writes all five values.
-        const bool ok = app.WriteProfileInt("", kInterval, current.intervalSecs * 1000) &&
-                        app.WriteProfileInt("", kActive, current.active ? 1 : 0) &&
-                        app.WriteProfileInt("", kPowerSave, current.powerSave) &&
-                        app.WriteProfileInt("", kScanBand, current.scanBand) &&
-                        app.WriteProfileInt("", kUnits, current.dbm ? 1 : 0);
-        if (!ok)
-            throw Failure("the preferences could not be written to the registry " + session.RegistryPath());
+            values.dbm = *dbm;
+        const COpResult written = CPreferences::Write(theApp(), values);
+        if (!written.Ok())
+            throw Failure(written.Describe() + " (registry " + session.RegistryPath() + ")");
     }
 
-    const PrefValues p = Read(session);
+    const PrefsShown p = Read(session);
+    const CPrefValues &v = p.values;
     if (session.Options().json) {
         CJsonWriter w;
         w.BeginObject();
-        w.Key("interval_secs").Int(p.intervalSecs);
-        w.Key("units").String(p.dbm ? "dbm" : "percent");
-        w.Key("scanning").String(p.active ? "active" : "passive");
-        w.Key("power_save").String(Indexed(kPowerSaveTexts, 3, p.powerSave));
-        w.Key("scan_band").String(Indexed(kScanBandTexts, 4, p.scanBand));
+        w.Key("interval_secs").Int(v.intervalSecs);
+        w.Key("units").String(v.dbm ? "dbm" : "percent");
+        w.Key("scanning").String(v.active ? "active" : "passive");
+        w.Key("power_save").String(Choice(Pref::PowerSave, v.powerSave));
+        w.Key("scan_band").String(Choice(Pref::ScanBand, v.scanBand));
         w.Key("country").OptString(p.country);
         w.Key("changed").Bool(change);
         w.EndObject();
         return w.Take();
     }
     std::string out;
-    out += LabelLine("Statistics Update Interval:", std::to_string(p.intervalSecs) + " secs", 32);
-    out += LabelLine("Units:", p.dbm ? "dBm" : "Percent (%)", 32);
-    out += LabelLine("Scanning Mode:", p.active ? "Active" : "Passive", 32);
-    out += LabelLine("Battery operating Power Save:", Indexed(kPowerSaveTexts, 3, p.powerSave), 32);
-    out += LabelLine("Scan Bands:", Indexed(kScanBandTexts, 4, p.scanBand), 32);
+    out += LabelLine("Statistics Update Interval:", std::to_string(v.intervalSecs) + " secs", 32);
+    out += LabelLine("Units:", v.dbm ? "dBm" : "Percent (%)", 32);
+    out += LabelLine("Scanning Mode:", v.active ? "Active" : "Passive", 32);
+    out += LabelLine("Battery operating Power Save:", Choice(Pref::PowerSave, v.powerSave), 32);
+    out += LabelLine("Scan Bands:", Choice(Pref::ScanBand, v.scanBand), 32);
     out += LabelLine("Country Code:", p.country ? *p.country : "", 32);
     return out;
 }

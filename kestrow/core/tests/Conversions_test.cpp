@@ -290,18 +290,6 @@ TEST(FormatSignal, PercentAndDbm)
     EXPECT_EQ(text, "00%");
 }
 
-TEST(FormatSignal, FollowsThePreference)
-{
-    ResetTheApp();
-    std::string text;
-    ASSERT_TRUE(theApp().WriteProfileInt("", "dBm-Percent", 1));
-    FormatSignal(-40, &text);
-    EXPECT_EQ(text, "-40dBm");
-    ASSERT_TRUE(theApp().WriteProfileInt("", "dBm-Percent", 0));
-    FormatSignal(-40, &text);
-    EXPECT_EQ(text, "99%");
-}
-
 TEST(Hex, DigitsAndValues)
 {
     EXPECT_EQ(HexValue('a'), 10);

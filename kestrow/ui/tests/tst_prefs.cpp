@@ -1,5 +1,7 @@
-// The Preferences dialog: what it shows, what Apply, OK, Cancel and Defaults
-// store, and the country read from the adapter.
+// The Preferences dialog's bindings: which controls show what, which are
+// enabled, what Apply, OK, Cancel and Defaults pass on or show.  The values,
+// ranges and what is written are tested with the core's preference
+// operations.
 #include <QtTest>
 
 #include <QComboBox>
@@ -13,7 +15,6 @@
 #include "Prefs.h"
 #include "SimAdapter.h"
 #include "ViewSite.h"
-#include "platform/Registry.h"
 
 using namespace kestrow;
 using namespace kestrow::test;
@@ -24,130 +25,63 @@ class TestPrefs : public QObject {
 private:
     std::unique_ptr<CSimAdapter> m_pSim;
 
-    static QLineEdit *Interval(CPrefs &d)
-    {
-        return qobject_cast<QLineEdit *>(d.Controls().Control(CPrefs::IDC_INTERVAL));
-    }
-    static bool Checked(CPrefs &d, int id)
-    {
-        auto *radio = qobject_cast<QRadioButton *>(d.Controls().Control(id));
-        return radio != nullptr && radio->isChecked();
-    }
-    // A value of the application key, or -1 when it is absent.
-    static long long Stored(const char *name)
-    {
-        std::uint32_t value = 0;
-        const std::uint32_t rc = platform::Registry::current_user()->query_dword(
-            CKestrowApp::AppKeyPath(), name, &value);
-        return rc == 0 ? static_cast<long long>(value) : -1;
-    }
+    template <class T> static T *Control(CPrefs &d, int id) { return qobject_cast<T *>(d.Controls().Control(id)); }
+    static QLineEdit *Interval(CPrefs &d) { return Control<QLineEdit>(d, CPrefs::IDC_INTERVAL); }
+    static bool Checked(CPrefs &d, int id) { return Control<QRadioButton>(d, id)->isChecked(); }
 
 private slots:
     void init() { m_pSim = std::make_unique<CSimAdapter>(); }
     void cleanup() { m_pSim.reset(); }
 
-    void emptyRegistryShowsTheDefaults()
+    void emptyRegistryAndEnabledStates()
     {
         CPrefs dlg;
-        QCOMPARE(Interval(dlg)->text(), QStringLiteral("20"));
-        QVERIFY(Checked(dlg, CPrefs::IDC_PERCENT));
-        QVERIFY(!Checked(dlg, CPrefs::IDC_DBM));
-        QVERIFY(Checked(dlg, CPrefs::IDC_PASSIVE));
-        QVERIFY(!Checked(dlg, CPrefs::IDC_ACTIVE));
+        QVERIFY(Checked(dlg, CPrefs::IDC_PASSIVE) && !Checked(dlg, CPrefs::IDC_ACTIVE));
         // Without an adapter the country is the first one.
         QCOMPARE(dlg.Controls().ItemText(CPrefs::IDC_COUNTRY), QStringLiteral("FCC (USA)"));
         // The preferences the device does not take are shown disabled.
         for (int id : {CPrefs::IDC_ACTIVE, CPrefs::IDC_PASSIVE, CPrefs::IDC_SCAN_BAND,
-                       CPrefs::IDC_POWER_SAVE, CPrefs::IDC_COUNTRY}) {
+                       CPrefs::IDC_POWER_SAVE, CPrefs::IDC_COUNTRY})
             QVERIFY(!dlg.Controls().Control(id)->isEnabled());
-        }
-        QVERIFY(dlg.Controls().Control(CPrefs::IDC_INTERVAL)->isEnabled());
     }
 
-    void intervalIsValidated_data()
+    void applyPassesTheControlsOnAndReportsARefusal()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<long long>("stored");  // -1: refused
-        QTest::newRow("4") << QStringLiteral("4") << -1LL;
-        QTest::newRow("101") << QStringLiteral("101") << -1LL;
-        QTest::newRow("empty") << QString() << -1LL;
-        QTest::newRow("text") << QStringLiteral("ab") << -1LL;
-        QTest::newRow("5") << QStringLiteral("5") << 5000LL;
-        QTest::newRow("100") << QStringLiteral("100") << 100000LL;
-    }
-    void intervalIsValidated()
-    {
-        QFETCH(QString, text);
-        QFETCH(long long, stored);
         CRecordingSink messages;
         theApp().SetPoll(std::make_unique<CPoll>(theApp()));
-        CPoll &poll = *theApp().Poll();
         CViewSite site;
         const int refreshes = site.RefreshCount();
         CPrefs dlg(nullptr, &site);
-        Interval(dlg)->setText(text);
-        const bool applied = dlg.Apply();
-        QCOMPARE(applied, stored >= 0);
-        QCOMPARE(Stored("Polling Interval"), stored);
-        if (stored < 0) {
-            QCOMPARE(messages.Messages.size(), std::size_t{1});
-            QCOMPARE(QString::fromStdString(messages.Messages[0]),
-                     QStringLiteral("Please enter an integer between 5 and 100."));
-            QCOMPARE(site.RefreshCount(), refreshes);
-        } else {
-            QVERIFY(messages.Messages.empty());
-            QCOMPARE(poll.GetInterval(), static_cast<int>(stored / 1000));
-            QCOMPARE(site.RefreshCount(), refreshes + 1);
-            QCOMPARE(Stored("dBm-Percent"), 0LL);
-            QCOMPARE(Stored("Active"), 0LL);
-        }
-    }
-
-    void okStoresAndInvalidOkStaysOpen()
-    {
-        CRecordingSink messages;
-        CPrefs dlg;
         dlg.show();
         Interval(dlg)->setText(QStringLiteral("101"));
         dlg.accept();
         QVERIFY(dlg.isVisible());
-        QCOMPARE(dlg.result(), 0);
+        QCOMPARE(messages.Messages, std::vector<std::string>{"Please enter an integer between 5 and 100."});
+        QCOMPARE(Interval(dlg)->selectedText(), QStringLiteral("101"));
+        QCOMPARE(site.RefreshCount(), refreshes);
+
         Interval(dlg)->setText(QStringLiteral("7"));
-        qobject_cast<QRadioButton *>(dlg.Controls().Control(CPrefs::IDC_DBM))->setChecked(true);
-        dlg.accept();
-        QVERIFY(!dlg.isVisible());
-        QCOMPARE(Stored("Polling Interval"), 7000LL);
-        QCOMPARE(Stored("dBm-Percent"), 1LL);
-    }
-
-    void applyThenCancelKeepsWhatApplyStored()
-    {
-        CPrefs dlg;
-        Interval(dlg)->setText(QStringLiteral("30"));
+        Control<QRadioButton>(dlg, CPrefs::IDC_DBM)->setChecked(true);
         QVERIFY(dlg.Apply());
-        Interval(dlg)->setText(QStringLiteral("40"));
-        dlg.reject();
-        QCOMPARE(Stored("Polling Interval"), 30000LL);
+        QCOMPARE(theApp().Poll()->GetInterval(), 7);
+        QCOMPARE(site.RefreshCount(), refreshes + 1);
+        QCOMPARE(CPreferences::Read(theApp()), (CPrefValues{7, false, 0, 0, true}));
     }
 
-    void defaultsThenCancelLeavesTheRegistry()
+    void storedValuesAndDefaultsGoIntoTheControls()
     {
-        CKestrowApp &app = theApp();
-        QVERIFY(app.WriteProfileInt("", "Polling Interval", 50000));
-        QVERIFY(app.WriteProfileInt("", "dBm-Percent", 1));
-        QVERIFY(app.WriteProfileInt("", "Active", 0));
+        QVERIFY(CPreferences::Write(theApp(), {50, false, 2, 9, true}).Ok());
         CPrefs dlg;
         QCOMPARE(Interval(dlg)->text(), QStringLiteral("50"));
         QVERIFY(Checked(dlg, CPrefs::IDC_DBM));
+        QCOMPARE(Control<QComboBox>(dlg, CPrefs::IDC_POWER_SAVE)->currentIndex(), 2);
         dlg.Defaults();
         QCOMPARE(Interval(dlg)->text(), QStringLiteral("20"));
-        QVERIFY(Checked(dlg, CPrefs::IDC_PERCENT));
-        QVERIFY(Checked(dlg, CPrefs::IDC_ACTIVE));
+        // "&Defaults" scans actively, unlike an absent value.
+        QVERIFY(Checked(dlg, CPrefs::IDC_PERCENT) && Checked(dlg, CPrefs::IDC_ACTIVE));
+        Interval(dlg)->setText(QStringLiteral("40"));
         dlg.reject();
-        QCOMPARE(Stored("Polling Interval"), 50000LL);
-        QCOMPARE(Stored("dBm-Percent"), 1LL);
-        QCOMPARE(Stored("Active"), 0LL);
-        QCOMPARE(Stored("Power-Save"), -1LL);
+        QCOMPARE(CPreferences::Read(theApp()).intervalSecs, 50);
     }
 
     void countryComesFromTheRegulatoryDomain()
@@ -155,8 +89,6 @@ private slots:
         QVERIFY(m_pSim->Start(DefaultScenario(QStringLiteral("reg_domain = 0x31\n"))));
         CPrefs dlg;
         QCOMPARE(dlg.Controls().ItemText(CPrefs::IDC_COUNTRY), QStringLiteral("Spain"));
-        QCOMPARE(CPrefs::CountryIndex(0x40), 5);
-        QCOMPARE(CPrefs::CountryIndex(0x99), 0);
     }
 };
 

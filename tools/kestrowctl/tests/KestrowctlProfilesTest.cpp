@@ -182,23 +182,23 @@ TEST_F(KestrowctlProfilesTest, ExportImportRoundTrips)
     EXPECT_EQ(Profiles().size(), 3u);
 }
 
-TEST_F(KestrowctlProfilesTest, PrefsValidatedAsTheDialog)
+TEST_F(KestrowctlProfilesTest, PrefsOptionsAndOutput)
 {
-    Json p = ParseJson(env.Ctl({"prefs", "--json"}).out);
-    EXPECT_EQ(p["interval_secs"].Int(), 20);
-    EXPECT_EQ(p["units"].string, "percent");
-    EXPECT_EQ(p["scanning"].string, "passive");
-    EXPECT_EQ(p["country"].string, "FCC (USA)");
-    for (const char *bad : {"4", "101", "x", "5.5"}) {
-        const RunResult run = env.Ctl({"prefs", "--interval", bad});
-        EXPECT_EQ(run.exitCode, 2) << bad;
-        EXPECT_NE(run.err.find("Please enter an integer between 5 and 100."), std::string::npos);
-    }
-    ASSERT_EQ(env.Ctl({"prefs", "--interval", "100", "--units", "dbm"}).exitCode, 0);
-    p = ParseJson(env.Ctl({"prefs", "--json"}).out);
-    EXPECT_EQ(p["interval_secs"].Int(), 100);
-    EXPECT_EQ(p["units"].string, "dbm");
+    const RunResult bad = env.Ctl({"prefs", "--interval", "101"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("Please enter an integer between 5 and 100."), std::string::npos);
     EXPECT_EQ(env.Ctl({"prefs", "--units", "kelvin"}).exitCode, 2);
+    const RunResult set = env.Ctl({"prefs", "--interval", "100", "--units", "dbm"});
+    ASSERT_EQ(set.exitCode, 0);
+    EXPECT_NE(set.out.find("Statistics Update Interval:     100 secs\nUnits:                          dBm\n"),
+              std::string::npos) << set.out;
+    // Without options it only reads: the registry file stays as it was.
+    const std::string before = ctltest::ReadFile(env.Registry());
+    const Json p = ParseJson(env.Ctl({"prefs", "--json"}).out);
+    EXPECT_EQ(ctltest::ReadFile(env.Registry()), before);
+    EXPECT_EQ(p["interval_secs"].Int(), 100);
+    EXPECT_EQ(p["country"].string, "FCC (USA)");
+    EXPECT_FALSE(p["changed"].boolean);
 }
 
 } // namespace

@@ -1,0 +1,96 @@
+// The preference operations: what is read for stored, absent and odd values,
+// what the interval accepts, and what a write stores or refuses.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <platform/Registry.h>
+
+#include "KestrowApp.h"
+#include "Poll.h"
+#include "Preferences.h"
+
+namespace kestrow {
+namespace {
+
+const std::string kRefused = "Please enter an integer between 5 and 100.";
+constexpr int kAbsent = std::numeric_limits<int>::min();  // not stored
+
+class PreferencesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTheApp();
+        for (const CPrefDef &def : CPreferences::Table())
+            (void)platform::Registry::current_user()->delete_value(CKestrowApp::AppKeyPath(), def.valueName);
+    }
+    static const CPrefDef &Def(std::size_t i) { return CPreferences::Table()[i]; }
+    // Every preference value in table order, kAbsent for one not stored.
+    static std::vector<int> Stored()
+    {
+        std::vector<int> all;
+        for (const CPrefDef &def : CPreferences::Table())
+            all.push_back(theApp().GetProfileInt("", def.valueName, kAbsent));
+        return all;
+    }
+};
+
+TEST_F(PreferencesTest, ReadGivesTheStoredValuesOrTheirDefaults)
+{
+    const std::vector<std::pair<std::vector<int>, CPrefValues>> cases = {
+        {{kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}, {20, false, 0, 0, false}},
+        {{7500, 1, 2, 3, 1}, {7, true, 2, 3, true}},
+        // Odd values are read as they are; a list shows none of its choices.
+        {{900, 7, 3, -1, -5}, {0, true, -1, -1, true}},
+        {{-1, 0, 4, 0, 0}, {4294967, false, -1, 0, false}},  // a DWORD, divided unsigned
+    };
+    for (const auto &[stored, read] : cases) {
+        SetUp();
+        for (std::size_t i = 0; i < stored.size(); ++i)
+            ASSERT_TRUE(stored[i] == kAbsent || theApp().WriteProfileInt("", Def(i).valueName, stored[i]));
+        EXPECT_EQ(CPreferences::Read(theApp()), read) << stored[0];
+    }
+}
+
+TEST_F(PreferencesTest, IntervalTakesAWholeNumberFrom5To100)
+{
+    for (const auto &[text, secs] : std::vector<std::pair<const char *, int>>{
+             {"5", 5}, {"100", 100}, {" 42 ", 42}, {"+7", 7}, {"007", 7}, {"4", -1}, {"101", -1}, {"", -1},
+             {" ", -1}, {"-5", -1}, {"ab", -1}, {"5.5", -1}, {"1e1", -1}, {"99999999999", -1}, {"2 0", -1}}) {
+        int parsed = -1;
+        EXPECT_EQ(CPreferences::ParseInterval(text, &parsed).Describe(), secs < 0 ? kRefused : "") << text;
+        EXPECT_EQ(parsed, secs) << text;
+    }
+}
+
+TEST_F(PreferencesTest, ApplyWritesAllFiveOrNothingAndTellsThePollingThread)
+{
+    const std::vector<std::pair<CPrefValues, std::vector<int>>> cases = {
+        {{5, false, 0, 0, false}, {5000, 0, 0, 0, 0}},
+        {{100, true, 2, 3, true}, {100000, 1, 2, 3, 1}},
+        {{20, false, -1, 9, false}, {20000, 0, 0, 0, 0}},  // no choice: the first
+        {{101, true, 1, 1, true}, {kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+    };
+    for (const auto &[written, stored] : cases) {
+        SetUp();
+        theApp().SetPoll(std::make_unique<CPoll>(theApp()));
+        const bool refused = stored[0] == kAbsent;
+        EXPECT_EQ(CPreferences::Apply(theApp(), written).Describe(), refused ? kRefused : "") << written.intervalSecs;
+        EXPECT_EQ(Stored(), stored) << written.intervalSecs;
+        EXPECT_EQ(theApp().Poll()->GetInterval(), refused ? 20 : written.intervalSecs);
+    }
+}
+
+TEST_F(PreferencesTest, CountryByRegulatoryDomainCode)
+{
+    EXPECT_EQ(CPreferences::CountryIndex(0x31), 3);
+    EXPECT_EQ(CPreferences::CountryIndex(0x99), 0);  // unknown: the first
+    EXPECT_EQ(CPreferences::ReadCountry(), std::nullopt);  // no adapter
+}
+
+} // namespace
+} // namespace kestrow
