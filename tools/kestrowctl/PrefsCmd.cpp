@@ -4,13 +4,13 @@
 
 #include <KestrowApp.h>
 #include <Preferences.h>
+#include <StatusReader.h>
 #include <StringTable.h>
 #include <VarCodes.h>
 
 #include "CtlArgs.h"
 #include "CtlError.h"
 #include "CtlSession.h"
-#include "DeviceQuery.h"
 #include "JsonWriter.h"
 
 namespace kestrowctl {
@@ -114,9 +114,9 @@ std::string CPrefsCmd::ResetStats(CCtlSession &session, CCtlArgs &args)
     args.Accept({}, {});
     args.ExpectWords(1, 0, "reset-stats");
     session.ConnectAdapter();
-    // A read of this variable makes the adapter clear its statistics.
-    if (!ReadRecord(VAR_RESET_STATS))
-        throw Failure(LoadString(IDS_DRIVER_ERROR));
+    const COpResult result = CStatusReader::ResetStatistics();
+    if (!result.Ok())
+        throw Failure(result.Describe());
     if (session.Options().json) {
         CJsonWriter w;
         w.BeginObject();
