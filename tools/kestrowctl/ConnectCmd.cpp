@@ -41,7 +41,7 @@ std::string CConnectCmd::Connect(CCtlSession &session, CCtlArgs &args)
     args.Accept({"--no-wait"}, {});
     args.ExpectWords(1, 1, "connect PROFILE [--no-wait]");
     const std::string &name = args.Words()[1];
-    const CProfile *profile = session.Snapshot().Get(name);
+    const CProfile *profile = session.ReadStore().Get(name);
     if (profile == nullptr)
         throw Failure("no profile named '" + EscapeText(name) + "'");
     session.ConnectAdapter();
