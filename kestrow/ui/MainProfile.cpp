@@ -185,9 +185,10 @@ CMainProfile::CMainProfile(QWidget *parent) : QWidget(parent), m_Controls(this)
     for (QTreeWidget *list : {m_pAutoList, m_pOtherList}) {
         list->installEventFilter(this);
         // A double click connects.  It is taken from the viewport's own
-        // event: the lists are filled anew on every full refresh, and an
-        // item view drops a double click whose first click landed on an
-        // item the refresh has since replaced.
+        // event: an item view reports a double click only on the item its
+        // last press landed on, and the lists are filled anew on every full
+        // refresh, so a refill between the press and the double click made
+        // the view drop it.
         list->viewport()->installEventFilter(this);
         connect(list, &QTreeWidget::customContextMenuRequested, this,
                 [this, list](const QPoint &pos) { ShowContextMenu(list, pos); });
