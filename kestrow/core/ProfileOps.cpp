@@ -172,13 +172,27 @@ CProfileOpResult CProfileOps::Delete(const std::string &name)
 
 CProfileOpResult CProfileOps::SetAutoSelect(const std::string &name, bool member)
 {
+    return ChangeMembership(name, [member](const CProfile &) { return member; });
+}
+
+CProfileOpResult CProfileOps::ToggleAutoSelect(const std::string &name)
+{
+    return ChangeMembership(name, [](const CProfile &record) { return !record.AutoSelect; });
+}
+
+CProfileOpResult CProfileOps::ChangeMembership(const std::string &name,
+                                               const std::function<bool(const CProfile &)> &wanted)
+{
     return Run(m_App, true, [&](CProfileMngr &store) -> CProfileOpResult {
         CProfile *record = Find(store, name);
         if (record == nullptr)
             return COpResult::NotFound();
+        const bool member = wanted(*record);
         CProfileOpResult result;
         result.name = name;
         result.changed = member != (record->AutoSelect && record->Priority >= 0);
+        // The store allocates and releases the slots; a record claiming a
+        // membership without a slot (or the reverse) is put right.
         if (member && record->Priority < 0) {
             record->AutoSelect = true;
             record->Priority = store.UpdatePriorities(-1);
@@ -191,22 +205,6 @@ CProfileOpResult CProfileOps::SetAutoSelect(const std::string &name, bool member
         }
         return result;
     });
-}
-
-CProfileOpResult CProfileOps::ToggleAutoSelect(const std::string &name)
-{
-    bool member = false;
-    {
-        CSectionLock lock(m_App, Section::Main);
-        if (!lock)
-            return COpResult::Busy();
-        CProfileMngr *store = m_App.ProfileMngr();
-        const CProfile *record = store != nullptr ? Find(*store, name) : nullptr;
-        if (record == nullptr)
-            return COpResult::NotFound();
-        member = !record->AutoSelect;
-    }
-    return SetAutoSelect(name, member);
 }
 
 CProfileOpResult CProfileOps::Move(const std::string &name, int step)

@@ -89,6 +89,9 @@ private:
     CProfileOpResult AddAndEdit(Source kind, const std::string &sourceName, const CProfile *station,
                                 const Editor &edit);
     CProfileOpResult Export(int op, const std::string &name, const std::string &chosen, bool replaceExisting);
+    // Moves a record in or out of auto-selection as `wanted` decides from
+    // the record, in one hold of the lock.
+    CProfileOpResult ChangeMembership(const std::string &name, const std::function<bool(const CProfile &)> &wanted);
     // The store's record of a profile (never the station records the store
     // also answers for); null when none.
     CProfile *Find(CProfileMngr &store, const std::string &name) const;
