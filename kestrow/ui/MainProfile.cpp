@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
