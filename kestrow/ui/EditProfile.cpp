@@ -5,7 +5,6 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "EditContext.h"
 #include "PageLayout.h"
 #include "QtControlParent.h"
 #include "StringTable.h"
@@ -18,18 +17,18 @@ bool CEditProfile::CaptionBeginsWith(const QString &caption, int id)
     return !text.isEmpty() && caption.startsWith(text);
 }
 
-CEditProfile::CEditProfile(const QString &caption, QWidget *parent) : QDialog(parent)
+CEditProfile::CEditProfile(const QString &caption, const std::string &profileName, QWidget *parent)
+    : QDialog(parent), m_Target{profileName, CaptionBeginsWith(caption, IDS_EDIT_CONNECTION)}
 {
-    CEditContext::SetEditConnection(CaptionBeginsWith(caption, IDS_EDIT_CONNECTION));
     setWindowTitle(caption);
     setModal(true);
     auto *layout = new QVBoxLayout(this);
     m_pTabs = new QTabWidget;
     if (!CaptionBeginsWith(caption, IDS_ENTER_SECURITY)) {
-        m_pGen = new CEditProfileGen;
+        m_pGen = new CEditProfileGen(m_Target);
         m_pTabs->addTab(m_pGen, m_pGen->windowTitle());
     }
-    m_pSec = new CEditProfileSec;
+    m_pSec = new CEditProfileSec(m_Target);
     m_pTabs->addTab(m_pSec, m_pSec->windowTitle());
     layout->addWidget(m_pTabs);
 
@@ -53,10 +52,7 @@ CEditProfile::CEditProfile(const QString &caption, QWidget *parent) : QDialog(pa
             [this](const QString &text) { m_pTabs->setTabText(m_pTabs->indexOf(m_pSec), text); });
 }
 
-CEditProfile::~CEditProfile()
-{
-    CEditContext::SetEditConnection(false);
-}
+CEditProfile::~CEditProfile() = default;
 
 bool CEditProfile::OnApplyNow()
 {

@@ -3,10 +3,11 @@
 //   "Profile Configuration" (with ": " and the name when editing),
 //   "Save Connection to Profile": General and Security;
 //   "Edit Connection Parameters": both, but only power save and security can
-//     be changed (the edit-connection flag is set while the sheet exists);
+//     be changed;
 //   "Enter Security Parameters": the Security page only.
-// The pages write into the record of the edit-profile name on OK or Apply;
-// the opener decides afterwards what to keep and saves.
+// The pages write into the store's record named by the sheet's target on OK
+// or Apply; the opener decides afterwards what to keep and saves, following
+// the name the General page may have changed (ProfileName).
 #pragma once
 
 #include <QDialog>
@@ -14,6 +15,7 @@
 
 #include "EditProfileGen.h"
 #include "EditProfileSec.h"
+#include "EditTarget.h"
 
 class QPushButton;
 class QTabWidget;
@@ -25,9 +27,10 @@ class CEditProfile : public QDialog {
 public:
     enum : int { IDOK_BUTTON = 1, IDCANCEL_BUTTON = 2, IDC_APPLY_NOW = 0x3021 };
 
-    // Sets the edit-connection flag from the caption, builds the pages and
+    // Edits the record of `profileName` (see CEditTarget); the caption
+    // decides the pages and the edit-connection mode.  Builds the pages and
     // runs their start-up.
-    explicit CEditProfile(const QString &caption, QWidget *parent = nullptr);
+    CEditProfile(const QString &caption, const std::string &profileName, QWidget *parent = nullptr);
     ~CEditProfile() override;
 
     // Apply: every page's apply step in order; the first refusal stops it,
@@ -44,8 +47,12 @@ public:
     CEditProfileSec &SecPage() const { return *m_pSec; }
     QTabWidget *Tabs() const { return m_pTabs; }
     QPushButton *ApplyButton() const { return m_pApply; }
+    // The edited record's name now: the General page follows a rename.
+    const std::string &ProfileName() const { return m_Target.profileName; }
+    bool IsEditConnection() const { return m_Target.editConnection; }
 
 private:
+    CEditTarget m_Target;
     QTabWidget *m_pTabs = nullptr;
     CEditProfileGen *m_pGen = nullptr;
     CEditProfileSec *m_pSec = nullptr;

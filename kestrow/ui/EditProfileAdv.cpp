@@ -10,13 +10,14 @@
 
 namespace kestrow {
 
-CEditProfileAdv::CEditProfileAdv(const QString &caption, QWidget *parent) : QDialog(parent)
+CEditProfileAdv::CEditProfileAdv(const QString &caption, const CEditTarget &target, QWidget *parent)
+    : QDialog(parent)
 {
     setWindowTitle(caption);
     setModal(true);
     auto *layout = new QVBoxLayout(this);
     m_pTabs = new QTabWidget;
-    m_pPage = new CEditProfileAdvGen;
+    m_pPage = new CEditProfileAdvGen(target);
     m_pTabs->addTab(m_pPage, m_pPage->windowTitle());
     layout->addWidget(m_pTabs);
 

@@ -1,6 +1,6 @@
 // CEditProfileAdv: the "Advanced Profile Edit" sheet, opened from the
 // General page's "&Advanced" button.  One page, CEditProfileAdvGen; OK,
-// Cancel and Apply write into the record of the edit-profile name.
+// Cancel and Apply write into the record the General page's target names.
 #pragma once
 
 #include <QDialog>
@@ -18,7 +18,7 @@ class CEditProfileAdv : public QDialog {
 public:
     enum : int { IDOK_BUTTON = 1, IDCANCEL_BUTTON = 2, IDC_APPLY_NOW = 0x3021 };
 
-    explicit CEditProfileAdv(const QString &caption, QWidget *parent = nullptr);
+    CEditProfileAdv(const QString &caption, const CEditTarget &target, QWidget *parent = nullptr);
     ~CEditProfileAdv() override;
 
     // Apply: the page's apply step; false when it refused.

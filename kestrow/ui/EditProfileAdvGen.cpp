@@ -11,7 +11,6 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include "EditContext.h"
 #include "KestrowApp.h"
 #include "MessageSink.h"
 #include "ProfileMngr.h"
@@ -54,7 +53,8 @@ bool EditNumber(const QLineEdit *edit, int *value)
 }
 } // namespace
 
-CEditProfileAdvGen::CEditProfileAdvGen(QWidget *parent) : QWidget(parent), m_Controls(this)
+CEditProfileAdvGen::CEditProfileAdvGen(const CEditTarget &target, QWidget *parent)
+    : QWidget(parent), m_Target(target), m_Controls(this)
 {
     setObjectName(QStringLiteral("General"));
     setWindowTitle(QStringLiteral("General"));
@@ -131,10 +131,10 @@ CEditProfileAdvGen::CEditProfileAdvGen(QWidget *parent) : QWidget(parent), m_Con
 
 CEditProfileAdvGen::~CEditProfileAdvGen() = default;
 
-CProfile *CEditProfileAdvGen::Record()
+CProfile *CEditProfileAdvGen::Record() const
 {
     CProfileMngr *store = theApp().ProfileMngr();
-    return store != nullptr ? store->Get(CEditContext::GetProfileName()) : nullptr;
+    return store != nullptr ? store->Get(m_Target.profileName) : nullptr;
 }
 
 void CEditProfileAdvGen::OnInitDialog()
@@ -165,7 +165,7 @@ void CEditProfileAdvGen::OnInitDialog()
                                     : m_pTxPower->count() - 1);
     m_pShortPreamble->setChecked(record.ShortPreamble);
 
-    if (CEditContext::IsEditConnection()) {
+    if (m_Target.editConnection) {
         for (int id : {IDC_WIRELESS_MODE, IDC_WIRELESS_MODE_LABEL, IDC_MAX_RATE, IDC_TX_POWER_LABEL}) {
             if (QWidget *w = m_Controls.Control(id)) {
                 w->setEnabled(false);

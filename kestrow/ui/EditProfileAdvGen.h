@@ -1,7 +1,7 @@
 // CEditProfileAdvGen: the page "General" of the advanced profile sheet
 // (dialog 176): maximum network rate, maximum transmit power, short
 // preamble, RTS threshold, and the fragmentation threshold and wireless mode
-// (kept hidden).  It edits the record of the edit-profile name in place.
+// (kept hidden).  It edits the record its target names in place.
 //
 // The RTS threshold runs from 0 to 2312 on the slider, in the edit and in
 // the OK check alike, as the label under the slider and message 117 say.
@@ -9,6 +9,7 @@
 
 #include <QWidget>
 
+#include "EditTarget.h"
 #include "QtControlParent.h"
 
 class QCheckBox;
@@ -49,7 +50,7 @@ public:
     // MaxNetRate holds the rate in Mbit/s times this.
     static constexpr int kRateUnit = 500000;
 
-    explicit CEditProfileAdvGen(QWidget *parent = nullptr);
+    explicit CEditProfileAdvGen(const CEditTarget &target, QWidget *parent = nullptr);
     ~CEditProfileAdvGen() override;
 
     // Start-up: loads every control from the record.
@@ -90,10 +91,11 @@ signals:
     void Modified();
 
 private:
-    static CProfile *Record();
+    CProfile *Record() const;
     void EnableRts(bool enable);
     void EnableFragmentation(bool enable);
 
+    const CEditTarget &m_Target;
     CQtControlParent m_Controls;
     QSlider *m_pRtsSlider = nullptr;
     QSlider *m_pFragSlider = nullptr;

@@ -16,7 +16,6 @@
 #include <algorithm>
 
 #include "CommVarList.h"
-#include "EditContext.h"
 #include "EditProfileAdv.h"
 #include "KestrowApp.h"
 #include "MessageSink.h"
@@ -36,7 +35,8 @@ constexpr int kPhyG = 2;
 constexpr int kChannelsA = 12;  // 36, 40, ..., 64, 149, ..., 161
 } // namespace
 
-CEditProfileGen::CEditProfileGen(QWidget *parent) : QWidget(parent), m_Controls(this)
+CEditProfileGen::CEditProfileGen(CEditTarget &target, QWidget *parent)
+    : QWidget(parent), m_Target(target), m_Controls(this)
 {
     setObjectName(QStringLiteral("General"));
     setWindowTitle(QStringLiteral("General"));
@@ -146,10 +146,10 @@ CEditProfileGen::CEditProfileGen(QWidget *parent) : QWidget(parent), m_Controls(
 
 CEditProfileGen::~CEditProfileGen() = default;
 
-CProfile *CEditProfileGen::Record()
+CProfile *CEditProfileGen::Record() const
 {
     CProfileMngr *store = theApp().ProfileMngr();
-    return store != nullptr ? store->Get(CEditContext::GetProfileName()) : nullptr;
+    return store != nullptr ? store->Get(m_Target.profileName) : nullptr;
 }
 
 void CEditProfileGen::OnInitDialog()
@@ -160,7 +160,7 @@ void CEditProfileGen::OnInitDialog()
         FillChannels(kPhyB);
         EnableChannelControls(false);
     }
-    if (CEditContext::IsEditConnection()) {
+    if (m_Target.editConnection) {
         ApplyEditConnection();
     }
 }
@@ -271,7 +271,7 @@ void CEditProfileGen::OnDefaults()
     if (const CProfile *record = Record()) {
         LoadControls(*record);
     }
-    if (CEditContext::IsEditConnection()) {
+    if (m_Target.editConnection) {
         ApplyEditConnection();
     }
     emit Modified();
@@ -279,7 +279,7 @@ void CEditProfileGen::OnDefaults()
 
 void CEditProfileGen::OnAdvanced()
 {
-    CEditProfileAdv sheet(QStr(LoadString(IDS_ADVANCED_PROFILE_EDIT)), this);
+    CEditProfileAdv sheet(QStr(LoadString(IDS_ADVANCED_PROFILE_EDIT)), m_Target, this);
     sheet.exec();
 }
 
@@ -355,7 +355,7 @@ bool CEditProfileGen::OnApply()
     if (record == nullptr) {
         return true;
     }
-    if (CEditContext::IsEditConnection()) {
+    if (m_Target.editConnection) {
         record->PSType = m_pPsAuto->isChecked() ? 0 : m_pPsSlider->value();
         return true;
     }
@@ -376,7 +376,7 @@ bool CEditProfileGen::OnApply()
     }
     if (newName != record->ProfName) {
         store->Rename(record->ProfName, newName);
-        CEditContext::SetProfileName(newName);
+        m_Target.profileName = newName;
         record = Record();
         if (record == nullptr) {
             return true;

@@ -1,7 +1,7 @@
 // CEditProfileGen: the General page of the profile edit sheet (dialog 141):
 // profile name, network name (SSID), auto-selection membership, power save,
-// network mode, PHY and channel.  It edits the record that the edit-profile
-// name (CEditContext) names, in place, when the sheet's OK or Apply runs.
+// network mode, PHY and channel.  It edits the record its target names, in
+// place, when the sheet's OK or Apply runs; a rename updates the target.
 //
 // The channel list holds the channels of the adapter's regulatory domain;
 // each entry carries its channel number, so the record's PhyChnl (channel
@@ -14,6 +14,7 @@
 
 #include <cstdint>
 
+#include "EditTarget.h"
 #include "QtControlParent.h"
 
 class QCheckBox;
@@ -62,7 +63,7 @@ public:
 
     // Builds the page and takes name, SSID, auto-selection and automatic
     // power save from the record of the edit-profile name.
-    explicit CEditProfileGen(QWidget *parent = nullptr);
+    explicit CEditProfileGen(CEditTarget &target, QWidget *parent = nullptr);
     ~CEditProfileGen() override;
 
     // Start-up: loads power save, PHY, network mode and channel from the
@@ -101,7 +102,7 @@ signals:
     void Modified();
 
 private:
-    static CProfile *Record();
+    CProfile *Record() const;
     void LoadControls(const CProfile &record);
     void ApplyEditConnection();
     void EnableChannelControls(bool enable);
@@ -109,6 +110,7 @@ private:
     void SelectPhyRadio(int phyType);
     int SelectedPhy() const;
 
+    CEditTarget &m_Target;
     CQtControlParent m_Controls;
     QLineEdit *m_pName = nullptr;
     QLineEdit *m_pSsid = nullptr;

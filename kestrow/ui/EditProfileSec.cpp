@@ -10,7 +10,6 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "EditContext.h"
 #include "KestrowApp.h"
 #include "MSMask.h"
 #include "MessageSink.h"
@@ -30,7 +29,8 @@ constexpr int kFieldIds[] = {CEditProfileSec::IDC_KEY1, CEditProfileSec::IDC_KEY
                              CEditProfileSec::IDC_KEY4};
 } // namespace
 
-CEditProfileSec::CEditProfileSec(QWidget *parent) : QWidget(parent), m_Controls(this)
+CEditProfileSec::CEditProfileSec(const CEditTarget &target, QWidget *parent)
+    : QWidget(parent), m_Target(target), m_Controls(this)
 {
     setObjectName(QStringLiteral("Security"));
     setWindowTitle(QStringLiteral("Security"));
@@ -82,10 +82,10 @@ CEditProfileSec::CEditProfileSec(QWidget *parent) : QWidget(parent), m_Controls(
 
 CEditProfileSec::~CEditProfileSec() = default;
 
-CProfile *CEditProfileSec::Record()
+CProfile *CEditProfileSec::Record() const
 {
     CProfileMngr *store = theApp().ProfileMngr();
-    return store != nullptr ? store->Get(CEditContext::GetProfileName()) : nullptr;
+    return store != nullptr ? store->Get(m_Target.profileName) : nullptr;
 }
 
 QString CEditProfileSec::MaskOf(int sizeIndex)

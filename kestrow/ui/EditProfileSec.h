@@ -1,7 +1,7 @@
 // CEditProfileSec: the Security page of the profile edit sheet (dialog 171):
 // the security type, "Use 802.1x" (kept hidden) and four WEP keys, each with
 // its radio (the active key), its size and its masked key field.  It edits
-// the record of the edit-profile name (CEditContext) in place on OK or Apply.
+// the record its target names in place on OK or Apply.
 #pragma once
 
 #include <QString>
@@ -9,6 +9,7 @@
 
 #include <array>
 
+#include "EditTarget.h"
 #include "QtControlParent.h"
 
 class QButtonGroup;
@@ -47,7 +48,7 @@ public:
     static constexpr const char *kMask40 = "AA - AA - AA - AA - AA";
     static constexpr const char *kMask104 = "AA-AA-AA-AA-AA-AA-AA-AA-AA-AA-AA-AA-AA";
 
-    explicit CEditProfileSec(QWidget *parent = nullptr);
+    explicit CEditProfileSec(const CEditTarget &target, QWidget *parent = nullptr);
     ~CEditProfileSec() override;
 
     // Start-up: loads the security type, 802.1x and the keys from the record.
@@ -90,11 +91,12 @@ private:
         CMSMask *field = nullptr;
     };
 
-    static CProfile *Record();
+    CProfile *Record() const;
     void EnableKeys();
     void ClearRadio(int key);
     int SecurityIndex() const;
 
+    const CEditTarget &m_Target;
     CQtControlParent m_Controls;
     QComboBox *m_pSecurity = nullptr;
     QCheckBox *m_pUse8021x = nullptr;

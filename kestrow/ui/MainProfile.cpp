@@ -2,9 +2,9 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -15,23 +15,21 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QTemporaryFile>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <filesystem>
 #include <memory>
-#include <system_error>
 
-#include "EditContext.h"
 #include "EditProfile.h"
 #include "IMainWindow.h"
 #include "KestrowApp.h"
 #include "MessageSink.h"
 #include "Poll.h"
+#include "ProfileListing.h"
 #include "ProfileMngr.h"
+#include "ProfileOps.h"
 #include "QtMessageSink.h"
 #include "SectionLock.h"
 #include "ConnectOps.h"
@@ -188,10 +186,12 @@ CMainProfile::CMainProfile(QWidget *parent) : QWidget(parent), m_Controls(this)
     connect(m_pDown, &QToolButton::clicked, this, &CMainProfile::OnPriorityDown);
     for (QTreeWidget *list : {m_pAutoList, m_pOtherList}) {
         list->installEventFilter(this);
-        connect(list, &QTreeWidget::itemDoubleClicked, this, [this, list] {
-            SetActiveList(list);
-            OnConnect();
-        });
+        // A double click connects.  It is taken from the viewport's own
+        // event: an item view reports a double click only on the item its
+        // last press landed on, and the lists are filled anew on every full
+        // refresh, so a refill between the press and the double click made
+        // the view drop it.
+        list->viewport()->installEventFilter(this);
         connect(list, &QTreeWidget::customContextMenuRequested, this,
                 [this, list](const QPoint &pos) { ShowContextMenu(list, pos); });
     }
@@ -271,19 +271,12 @@ void CMainProfile::FillLists()
                 list->setCurrentItem(item);
             }
         };
-        const auto &profiles = store->Profiles();
-        const int slotCount = static_cast<int>(store->GetCount());
-        for (int slot = 0; slot < slotCount; ++slot) {
-            for (const auto &entry : profiles) {
-                if (entry.second->AutoSelect && entry.second->Priority == slot) {
-                    addRow(m_pAutoList, *entry.second);
-                }
-            }
+        const CProfileListing listing(*store);
+        for (const CProfile *profile : listing.AutoSelection()) {
+            addRow(m_pAutoList, *profile);
         }
-        for (const auto &entry : profiles) {
-            if (!entry.second->AutoSelect) {
-                addRow(m_pOtherList, *entry.second);
-            }
+        for (const CProfile *profile : listing.Others()) {
+            addRow(m_pOtherList, *profile);
         }
     }
     m_nSelRow = m_pAutoList->currentItem() != nullptr ? m_pAutoList->indexOfTopLevelItem(m_pAutoList->currentItem())
@@ -326,6 +319,20 @@ void CMainProfile::resizeEvent(QResizeEvent *event)
 
 bool CMainProfile::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        for (QTreeWidget *list : {m_pAutoList, m_pOtherList}) {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            if (watched != list->viewport() || mouse->button() != Qt::LeftButton) {
+                continue;
+            }
+            if (QTreeWidgetItem *item = list->itemAt(mouse->position().toPoint())) {
+                list->setCurrentItem(item);
+                m_pActiveList = list;
+                OnConnect();
+                return true;
+            }
+        }
+    }
     if (watched == m_pAutoList || watched == m_pOtherList) {
         auto *list = static_cast<QTreeWidget *>(watched);
         if (event->type() == QEvent::FocusIn) {
@@ -432,115 +439,64 @@ int CMainProfile::RunSheet(CEditProfile &sheet)
     return m_SheetRunner ? m_SheetRunner(sheet) : sheet.exec();
 }
 
+CProfileOps::Editor CMainProfile::SheetEditor(const QString &caption)
+{
+    return [this, caption](std::string &name) {
+        CEditProfile sheet(caption, name, this);
+        const bool accepted = RunSheet(sheet) == QDialog::Accepted;
+        name = sheet.ProfileName();
+        return accepted;
+    };
+}
+
+void CMainProfile::ShowResult(const COpResult &result)
+{
+    if (result.status == OpStatus::Busy) {
+        return;
+    }
+    Refresh();
+    const std::string text = result.Describe();
+    if (!text.empty()) {
+        ShowMessageText(text, MB_OK | MB_ICONERROR);
+    }
+}
+
 void CMainProfile::OnNew()
 {
-    RunOperation(Op::New);
+    ShowResult(CProfileOps(theApp()).New(SheetEditor(QStr(LoadString(IDS_PROFILE_CONFIGURATION)))));
 }
 
 void CMainProfile::OnEdit()
 {
-    RunOperation(Op::Edit);
+    const std::string name = SelectedName();
+    if (!name.empty()) {
+        const QString caption = QStr(LoadString(IDS_PROFILE_CONFIGURATION)) + QStringLiteral(": ") + QStr(name);
+        ShowResult(CProfileOps(theApp()).Edit(name, SheetEditor(caption)));
+    }
 }
 
 void CMainProfile::OnDuplicate()
 {
-    RunOperation(Op::Duplicate);
+    const std::string name = SelectedName();
+    if (!name.empty()) {
+        ShowResult(CProfileOps(theApp()).Duplicate(name, SheetEditor(QStr(LoadString(IDS_PROFILE_CONFIGURATION)))));
+    }
 }
 
 void CMainProfile::OnDelete()
 {
-    RunOperation(Op::Delete);
+    const std::string name = SelectedName();
+    if (!name.empty()) {
+        ShowResult(CProfileOps(theApp()).Delete(name));
+    }
 }
 
 void CMainProfile::OnToggleAutoSelect()
 {
-    RunOperation(Op::Toggle);
-}
-
-void CMainProfile::RunOperation(Op op)
-{
-    std::string name;
-    if (op != Op::New) {
-        name = SelectedName();
-        if (name.empty()) {
-            return;
-        }
+    const std::string name = SelectedName();
+    if (!name.empty()) {
+        ShowResult(CProfileOps(theApp()).ToggleAutoSelect(name));
     }
-    CProfileMngr *store = theApp().ProfileMngr();
-    CSectionLock lock(theApp(), Section::Main);
-    if (store == nullptr || !lock) {
-        return;
-    }
-
-    QString caption = QStr(LoadString(IDS_PROFILE_CONFIGURATION));
-    bool runSheet = false;
-    switch (op) {
-    case Op::New:
-        CEditContext::SetProfileName(store->AddNew(nullptr));
-        runSheet = true;
-        break;
-    case Op::Duplicate:
-        if (const CProfile *source = store->Get(name)) {
-            CEditContext::SetProfileName(store->AddNew(source));
-            runSheet = true;
-        }
-        break;
-    case Op::Edit:
-        CEditContext::SetProfileName(name);
-        caption += QStringLiteral(": ") + QStr(name);
-        runSheet = true;
-        break;
-    case Op::Toggle:
-        if (CProfile *profile = store->Get(name)) {
-            profile->AutoSelect = !profile->AutoSelect;
-            if (profile->AutoSelect) {
-                profile->Priority = store->UpdatePriorities(-1);
-            } else {
-                store->UpdatePriorities(profile->Priority);
-                profile->Priority = -1;
-            }
-        }
-        break;
-    case Op::Delete:
-        store->Remove(name, true, true);
-        break;
-    }
-
-    if (runSheet) {
-        if (const CProfile *before = store->Get(CEditContext::GetProfileName())) {
-            const bool wasMember = before->AutoSelect;
-            const int oldPriority = before->Priority;
-            int result = QDialog::Rejected;
-            {
-                CEditProfile sheet(caption, this);
-                result = RunSheet(sheet);
-            }
-            // The General page may have renamed the record: follow the name.
-            const std::string edited = CEditContext::GetProfileName();
-            CProfile *profile = store->Get(edited);
-            if (op == Op::Edit) {
-                if (profile != nullptr && wasMember && !profile->AutoSelect) {
-                    store->UpdatePriorities(oldPriority);
-                    profile->Priority = -1;
-                } else if (profile != nullptr && !wasMember && profile->AutoSelect) {
-                    profile->Priority = store->UpdatePriorities(-1);
-                }
-            } else if (result != QDialog::Accepted) {
-                store->Remove(edited, false, true);
-            } else if (profile != nullptr) {
-                if (profile->AutoSelect) {
-                    profile->Priority = store->UpdatePriorities(-1);
-                }
-                if (!profile->Save(true)) {
-                    ShowMessageText(QStringLiteral("The profile could not be saved."), MB_OK | MB_ICONERROR);
-                }
-            }
-        }
-    }
-    if (!store->SaveAll()) {
-        ShowMessageText(QStringLiteral("The profiles could not be saved."), MB_OK | MB_ICONERROR);
-    }
-    FillLists();
 }
 
 void CMainProfile::OnPriorityUp()
@@ -555,29 +511,13 @@ void CMainProfile::OnPriorityDown()
 
 void CMainProfile::MovePriority(int step)
 {
-    if (RowName(m_pActiveList).empty()) {
-        return;
-    }
+    // The arrows move the selected row of the auto-selection list, and only
+    // while a row of the active list is selected.
     const std::string name = RowName(m_pAutoList);
-    CProfileMngr *store = theApp().ProfileMngr();
-    CSectionLock lock(theApp(), Section::Main);
-    if (name.empty() || store == nullptr || !lock) {
+    if (RowName(m_pActiveList).empty() || name.empty()) {
         return;
     }
-    if (CProfile *profile = store->Get(name)) {
-        const int priority = profile->Priority;
-        const bool inRange = step < 0 ? priority > 0 : priority >= 0 && priority < store->GetAutoSelectCount();
-        if (inRange) {
-            if (CProfile *other = store->FindByPriority(priority + step)) {
-                other->Priority = priority;
-                profile->Priority = priority + step;
-            }
-        }
-    }
-    if (!store->SaveAll()) {
-        ShowMessageText(QStringLiteral("The profiles could not be saved."), MB_OK | MB_ICONERROR);
-    }
-    FillLists();
+    ShowResult(CProfileOps(theApp()).Move(name, step));
 }
 
 void CMainProfile::OnConnect()
@@ -620,11 +560,6 @@ void CMainProfile::SetConnecting(bool connecting)
     }
 }
 
-QString CMainProfile::HiveFileName(const QString &chosen)
-{
-    return chosen.contains(QLatin1String("reg")) ? chosen : chosen + QStringLiteral(".reg");
-}
-
 QString CMainProfile::ChooseFile(bool save)
 {
     if (m_FileChooser) {
@@ -661,49 +596,16 @@ void CMainProfile::RegFileOp(int op)
         }
     }
     const QString chosen = ChooseFile(op != CProfileMngr::RegImport);
-    CProfileMngr *store = theApp().ProfileMngr();
-    CSectionLock lock(theApp(), Section::Main);
-    if (chosen.isEmpty() || store == nullptr || !lock) {
+    if (chosen.isEmpty()) {
         return;
     }
-    const QString target = HiveFileName(chosen);
-    // The save dialog has asked before an existing file is replaced; the
-    // hive is then written beside it and moved over it once complete, so
-    // that a failed export leaves the old file as it was.
-    const bool replace = op != CProfileMngr::RegImport && target == chosen && QFileInfo::exists(target);
-    QString written = target;
-    if (replace) {
-        QTemporaryFile part(target + QStringLiteral(".XXXXXX"));
-        if (part.open()) {
-            written = part.fileName();
-        }
-        // The temporary file goes away here; the hive takes its name.
-    }
-    QString error;
-    try {
-        // A failure has been shown by RegOp with the system's own text.
-        const bool done = store->RegOp(op, QFile::encodeName(written).toStdString(),
-                                       op == CProfileMngr::RegExportOne ? name.c_str() : nullptr);
-        if (done && replace && written != target) {
-            std::error_code ec;
-            std::filesystem::rename(QFile::encodeName(written).toStdString(),
-                                    QFile::encodeName(target).toStdString(), ec);
-            if (ec) {
-                QFile::remove(written);
-                error = QStringLiteral("%1 could not be replaced: %2").arg(target, QString::fromStdString(ec.message()));
-            }
-        }
-        // Imported profiles are kept at once, not only at the next change.
-        if (done && op == CProfileMngr::RegImport && !store->SaveAll()) {
-            error = QStringLiteral("The profiles could not be saved.");
-        }
-    } catch (const CProfileRegOpError &e) {
-        error = QString::fromUtf8(e.what());
-    }
-    FillLists();
-    lock.Unlock();
-    if (!error.isEmpty()) {
-        ShowMessageText(error, MB_OK | MB_ICONERROR);
+    const std::string file = QFile::encodeName(chosen).toStdString();
+    CProfileOps ops(theApp());
+    // The save dialog has asked before an existing file is replaced.
+    switch (op) {
+    case CProfileMngr::RegExportOne: ShowResult(ops.ExportOne(name, file, true)); break;
+    case CProfileMngr::RegExportAll: ShowResult(ops.ExportAll(file, true)); break;
+    default: ShowResult(ops.Import(file)); break;
     }
 }
 

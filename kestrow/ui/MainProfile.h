@@ -5,10 +5,11 @@
 // profiles, moves them in and out of auto-selection, changes their priority,
 // and exports and imports them as registry hive files.
 //
-// Commands that read or change the profile store hold the application's
-// main lock, which the polling thread takes around its own use of the store;
-// when the lock is busy a command does nothing, as the program's other
-// commands do.
+// The page only translates between its widgets and the profile operations
+// of the core (CProfileOps), which take the application's main lock; when
+// the lock is busy a command does nothing, as the program's other commands
+// do.  An edit sheet runs inside its operation, with the lock held.  The
+// lists are filled under the lock from the core's listing.
 #pragma once
 
 #include <QIcon>
@@ -18,6 +19,7 @@
 #include <functional>
 #include <string>
 
+#include "ProfileOps.h"
 #include "QtControlParent.h"
 
 class QMenu;
@@ -114,10 +116,6 @@ public:
     void SetFileChooser(FileChooser chooser) { m_FileChooser = std::move(chooser); }
     void SetSheetRunner(SheetRunner runner) { m_SheetRunner = std::move(runner); }
 
-    // The name of a chosen file as used for the hive file: ".reg" appended
-    // when the name does not contain "reg".
-    static QString HiveFileName(const QString &chosen);
-
     CQtControlParent &Controls() { return m_Controls; }
 
 protected:
@@ -125,13 +123,14 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    enum class Op { New, Edit, Duplicate, Toggle, Delete };
-
     void FillLists();
     void UpdateArrows();
     void SizeColumns(QTreeWidget *list);
     void ShowContextMenu(QTreeWidget *list, const QPoint &pos);
-    void RunOperation(Op op);
+    // An editor for the operations that runs the edit sheet modally.
+    CProfileOps::Editor SheetEditor(const QString &caption);
+    // Refills the lists after an operation and shows what it left to show.
+    void ShowResult(const COpResult &result);
     void MovePriority(int step);
     void SetConnecting(bool connecting);
     void RegFileOp(int op);

@@ -21,7 +21,6 @@
 #include <set>
 
 #include "Conversions.h"
-#include "EditContext.h"
 #include "EditProfile.h"
 #include "IMainWindow.h"
 #include "KestrowApp.h"
@@ -32,6 +31,7 @@
 #include "MessageSink.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
+#include "ProfileOps.h"
 #include "Station.h"
 #include "StationMngr.h"
 #include "StringTable.h"
@@ -660,13 +660,32 @@ std::unique_ptr<CStation> CViewSite::PrepareJoinHeld()
 
 void CViewSite::OnSaveProfile()
 {
-    bool saved = false;
-    if (CSectionLock lock(theApp(), Section::Main); lock) {
-        saved = SelectedStation() != nullptr && EditStationHeld(EDIT_SAVE_PROFILE) == SHEET_OK;
-    } else {
+    // The station list is rebuilt on this thread only, so the record stays
+    // while the operation copies it under the main lock.
+    const CStation *station = SelectedStation();
+    if (station == nullptr) {
         return;
     }
-    if (saved) {
+    const QString caption = QStr(LoadString(IDS_SAVE_CONNECTION));
+    const CProfileOpResult result =
+        CProfileOps(theApp()).SaveStation(*station, [this, &caption](std::string &name) {
+            CEditProfile sheet(caption, name, this);
+            m_pEditSheet = &sheet;
+            const bool accepted = RunSheet(sheet) == QDialog::Accepted;
+            m_pEditSheet = nullptr;
+            name = sheet.ProfileName();
+            return accepted;
+        });
+    if (result.status == OpStatus::Busy) {
+        return;
+    }
+    if (CSectionLock lock(theApp(), Section::Main); lock) {
+        RefreshHeld();
+    }
+    if (const std::string text = result.Describe(); !text.empty()) {
+        ShowMessageText(text, MB_OK | MB_ICONERROR);
+    }
+    if (result.Ok() && result.changed) {
         UpdateMainWindow();
     }
 }
@@ -691,51 +710,26 @@ int CViewSite::EditStationHeld(int mode)
     CKestrowApp &app = theApp();
     CProfileMngr *store = app.ProfileMngr();
     CStation *station = SelectedStation();
-    if (station == nullptr || store == nullptr) {
+    if (station == nullptr || store == nullptr || mode == EDIT_SAVE_PROFILE) {
         return SHEET_OK;
     }
-    CEditContext::SetProfileName(kEditStationName);
     QString caption;
-    switch (mode) {
-    case EDIT_SAVE_PROFILE:
-        caption = QStr(LoadString(IDS_SAVE_CONNECTION));
-        CEditContext::SetProfileName(store->AddNew(station));
-        break;
-    case EDIT_CONNECTION:
+    if (mode == EDIT_CONNECTION) {
         caption = QStr(LoadString(IDS_EDIT_CONNECTION));
         store->SetEditStation(station);
-        break;
-    default:
+    } else {
         caption = QStr(LoadString(IDS_ENTER_SECURITY));
-        break;
     }
 
     int result = SHEET_CANCEL;
     {
-        CEditProfile sheet(caption, this);
+        CEditProfile sheet(caption, kEditStationName, this);
         m_pEditSheet = &sheet;
         result = RunSheet(sheet) == QDialog::Accepted ? SHEET_OK : SHEET_CANCEL;
         m_pEditSheet = nullptr;
     }
 
-    if (mode == EDIT_SAVE_PROFILE) {
-        // The General page may have renamed the new record: follow the name.
-        const std::string name = CEditContext::GetProfileName();
-        if (result != SHEET_OK) {
-            try {
-                store->Remove(name, false, true);
-            } catch (const CProfileRegOpError &) {
-                ShowMessageText(kRegOpUnknownError, MB_OK | MB_ICONERROR);
-            }
-        } else if (CProfile *profile = store->Get(name)) {
-            if (profile->AutoSelect) {
-                profile->Priority = store->UpdatePriorities(-1);
-            }
-            if (!profile->Save(true)) {
-                ShowMessageText("The profile could not be saved.", MB_OK | MB_ICONERROR);
-            }
-        }
-    } else if (mode == EDIT_CONNECTION) {
+    if (mode == EDIT_CONNECTION) {
         store->SetEditStation(nullptr);
         if (result == SHEET_OK && !station->Apply(CStation::SecurityOnly)) {
             ShowMessage(IDS_DRIVER_ERROR);

@@ -52,6 +52,8 @@ CCtlSession::CCtlSession(const CGlobalOptions &options) : m_Options(options)
         m_strRegistryError = "cannot open the registry " + failure->path + ": " + failure->reason;
     m_pPreviousSink = kestrow::SetMessageSink(&m_Messages);
     m_pSession = std::make_unique<kestrow::CKestrowSession>(theApp(), kestrow::CKestrowSession::Kind::Command);
+    if (!theApp().HasMainLock() && !theApp().CreateMainLock())
+        throw Failure("the lock of the profile store cannot be set up");
 }
 
 void CCtlSession::RequireRegistry() const
@@ -146,13 +148,6 @@ void CCtlSession::SaveStore()
 {
     if (!Store().SaveAll())
         throw Failure("the profiles could not be saved to the registry " + m_strRegistry);
-}
-
-const CProfileSnapshot &CCtlSession::Snapshot()
-{
-    if (!m_pSnapshot)
-        m_pSnapshot = std::make_unique<CProfileSnapshot>();
-    return *m_pSnapshot;
 }
 
 } // namespace kestrowctl

@@ -1,8 +1,9 @@
 // CCtlSession: what one run of kestrowctl sets up of kestrow/core, and tears
 // down again in the right order: the registry, the adapter connection, the
-// station list, the profile store (only for commands that change profiles,
-// and only while no Kestrow runs) or a read-only snapshot of the profiles,
-// and the message sink that turns the core's message boxes into text.
+// station list, the profile store (writing only for commands that change
+// profiles, and only while no Kestrow runs; read-only otherwise), and the
+// message sink that turns the core's message boxes into text.  The profile
+// operations of the core take the main lock, whose gate the session creates.
 #pragma once
 
 #include <memory>
@@ -10,10 +11,10 @@
 #include <vector>
 
 #include <MessageSink.h>
+#include <ProfileListing.h>
 
 #include "CtlArgs.h"
 #include "InstanceGuard.h"
-#include "ProfileSnapshot.h"
 
 namespace kestrow {
 class CKestrowSession;
@@ -68,8 +69,9 @@ public:
     // Refuses a change of the preferences while Kestrow runs, and keeps
     // Kestrow from starting until this process ends.
     void ClaimForChange();
-    // The profiles as the registry holds them, for reading commands.
-    const CProfileSnapshot &Snapshot();
+    // The core's listing of the reading store (ReadStore): the auto-selection
+    // order, the other profiles, CurrentFor.  It points into the store.
+    kestrow::CProfileListing Snapshot() { return kestrow::CProfileListing(ReadStore()); }
 
     // The text of the message boxes shown since the last call.
     std::string TakeMessages() { return m_Messages.Take(); }
@@ -82,7 +84,6 @@ private:
     kestrow::IMessageSink *m_pPreviousSink = nullptr;
     std::unique_ptr<CInstanceGuard> m_pGuard;
     std::unique_ptr<kestrow::CKestrowSession> m_pSession;
-    std::unique_ptr<CProfileSnapshot> m_pSnapshot;
     bool m_bAdapterOpen = false;
     bool m_bClaimed = false;  // this process holds Kestrow's single-copy socket
 };

@@ -6,21 +6,18 @@
 #include <vector>
 
 #include <KestrowApp.h>
+#include <ProfileListing.h>
 #include <ProfileMngr.h>
+#include <ProfileOps.h>
 #include <StringTable.h>
 #include <VarCodes.h>
 #include <Conversions.h>
-#include <platform/Privilege.h>
-#include <platform/Registry.h>
-#include <platform/SystemMessage.h>
-#include <platform/Win32Error.h>
 
 #include "CtlArgs.h"
 #include "CtlError.h"
 #include "CtlSession.h"
 #include "DeviceQuery.h"
 #include "JsonWriter.h"
-#include "ProfileSnapshot.h"
 
 namespace kestrowctl {
 
@@ -255,19 +252,20 @@ void CopyFields(const CProfile &from, CProfile &to)
     to.SecKeyLen = from.SecKeyLen;
 }
 
-// Moves a record in or out of auto-selection as the Profiles page does.
-void SetAutoSelect(CProfileMngr &store, CProfile &record, bool member)
+// Turns what an operation of the core left to report into a failure:
+// `messages` are the texts the core showed on the way.
+void Check(const CProfileOpResult &result, const std::string &name, const std::string &messages)
 {
-    if (member && record.Priority < 0) {
-        record.AutoSelect = true;
-        record.Priority = store.UpdatePriorities(-1);
-    } else if (!member && record.Priority >= 0) {
-        (void)store.UpdatePriorities(record.Priority);
-        record.Priority = -1;
-        record.AutoSelect = false;
-    } else {
-        record.AutoSelect = member;
+    switch (result.status) {
+    case OpStatus::Done: return;
+    case OpStatus::Busy: throw Failure("the profile store is busy; try again");
+    case OpStatus::NotFound: throw Failure("no profile named '" + EscapeText(name) + "'");
+    case OpStatus::Failed: break;
     }
+    std::string text = result.Describe();
+    if (!messages.empty())
+        text = text.empty() ? messages : text + "; " + messages;
+    throw Failure(text.empty() ? std::string("the operation failed") : text);
 }
 
 CProfile &Existing(CProfileMngr &store, const std::string &name)
@@ -305,6 +303,7 @@ std::string AddOrEdit(CCtlSession &session, CCtlArgs &args, bool add)
     CProfileMngr &store = session.Store();
     session.ConnectAdapterIfPresent();
 
+    CProfileOps ops(theApp());
     if (add) {
         if (e.newName)
             throw UsageError("--name is for profile edit; profile add takes the name as its word");
@@ -315,19 +314,18 @@ std::string AddOrEdit(CCtlSession &session, CCtlArgs &args, bool add)
         if (!e.infrastructure)
             e.infrastructure = true;
         ApplyEdit(e, draft, name, true);
-        const std::string made = store.AddNew(nullptr);
-        CProfile *record = store.Get(made);
-        if (record == nullptr)
-            throw Failure("the profile could not be created");
-        CopyFields(draft, *record);
-        if (made != name)
-            store.Rename(made, name);
-        record = store.Get(name);
-        if (record == nullptr)
-            throw Failure("the profile could not be created");
-        SetAutoSelect(store, *record, draft.AutoSelect);
-        session.SaveStore();
-        return ProfileOutput(session, *record, "added");
+        const CProfileOpResult result = ops.New([&](std::string &made) {
+            CProfile &record = *store.Get(made);
+            CopyFields(draft, record);
+            record.AutoSelect = draft.AutoSelect;
+            if (made != name) {
+                store.Rename(made, name);
+                made = name;
+            }
+            return true;
+        });
+        Check(result, name, session.TakeMessages());
+        return ProfileOutput(session, Existing(store, result.name), "added");
     }
 
     CProfile &record = Existing(store, name);
@@ -337,40 +335,39 @@ std::string AddOrEdit(CCtlSession &session, CCtlArgs &args, bool add)
     CProfile draft(record);
     draft.AutoSelect = record.AutoSelect;
     ApplyEdit(e, draft, finalName, false);
-    CopyFields(draft, record);
-    SetAutoSelect(store, record, draft.AutoSelect);
-    if (finalName != name)
-        store.Rename(name, finalName);
-    session.SaveStore();
-    return ProfileOutput(session, Existing(store, finalName), "changed");
+    const CProfileOpResult result = ops.Edit(name, [&](std::string &edited) {
+        CProfile &target = *store.Get(edited);
+        CopyFields(draft, target);
+        target.AutoSelect = draft.AutoSelect;
+        if (finalName != edited) {
+            store.Rename(edited, finalName);
+            edited = finalName;
+        }
+        return true;
+    });
+    Check(result, name, session.TakeMessages());
+    return ProfileOutput(session, Existing(store, result.name), "changed");
 }
 
 std::string Reorder(CCtlSession &session, const std::string &verb, const std::string &name)
 {
     CProfileMngr &store = session.Store();
-    CProfile &record = Existing(store, name);
-    bool changed = false;
+    const CProfile &before = Existing(store, name);
+    CProfileOps ops(theApp());
+    CProfileOpResult result;
     if (verb == "up" || verb == "down") {
-        if (!record.AutoSelect || record.Priority < 0)
+        if (!before.AutoSelect || before.Priority < 0)
             throw Failure("profile '" + EscapeText(name) + "' is not in auto-selection");
-        const int other = verb == "up" ? record.Priority - 1 : record.Priority + 1;
-        if (other >= 0 && other < store.GetAutoSelectCount()) {
-            if (CProfile *neighbour = store.FindByPriority(other)) {
-                neighbour->Priority = record.Priority;
-                record.Priority = other;
-                changed = true;
-            }
-        }
+        result = ops.Move(name, verb == "up" ? -1 : +1);
     } else {
-        const bool member = verb == "auto";
-        changed = member != (record.AutoSelect && record.Priority >= 0);
-        SetAutoSelect(store, record, member);
+        result = ops.SetAutoSelect(name, verb == "auto");
     }
-    session.SaveStore();
+    Check(result, name, session.TakeMessages());
+    const CProfile &record = Existing(store, name);
     if (session.Options().json) {
         CJsonWriter w;
         w.BeginObject();
-        w.Key("changed").Bool(changed);
+        w.Key("changed").Bool(result.changed);
         w.Key("profile");
         WriteProfileJson(w, record, false);
         w.EndObject();
@@ -381,13 +378,7 @@ std::string Reorder(CCtlSession &session, const std::string &verb, const std::st
         out += "has auto-selection priority " + std::to_string(record.Priority + 1);
     else
         out += "is not in auto-selection";
-    return out + (changed ? "\n" : " (unchanged)\n");
-}
-
-std::string FixFileName(const std::string &file)
-{
-    // As the Profiles page: a name without "reg" anywhere gets ".reg".
-    return file.find("reg") == std::string::npos ? file + ".reg" : file;
+    return out + (result.changed ? "\n" : " (unchanged)\n");
 }
 
 } // namespace
@@ -444,7 +435,7 @@ std::string CProfileCmd::List(CCtlSession &session, CCtlArgs &args)
 {
     args.Accept({}, {});
     args.ExpectWords(1, 0, "profiles");
-    const CProfileSnapshot &snapshot = session.Snapshot();
+    const CProfileListing listing(session.ReadStore());
     const auto ssid = ConnectedSsid(session);
     const auto isConnected = [&](const CProfile &p) { return ssid && p.NetName == *ssid; };
 
@@ -453,7 +444,7 @@ std::string CProfileCmd::List(CCtlSession &session, CCtlArgs &args)
         w.BeginObject();
         w.Key("connected_ssid").OptString(ssid);
         w.Key("profiles").BeginArray();
-        for (const CProfile *p : snapshot.Ordered())
+        for (const CProfile *p : listing.Ordered())
             WriteProfileJson(w, *p, isConnected(*p));
         w.EndArray();
         w.EndObject();
@@ -461,7 +452,7 @@ std::string CProfileCmd::List(CCtlSession &session, CCtlArgs &args)
     }
     std::vector<std::vector<std::string>> members;
     std::vector<std::vector<std::string>> others;
-    for (const CProfile *p : snapshot.Ordered()) {
+    for (const CProfile *p : listing.Ordered()) {
         const bool member = p->AutoSelect && p->Priority >= 0;
         std::vector<std::string> row = {isConnected(*p) ? "*" : "", member ? std::to_string(p->Priority + 1) : "",
                                         EscapeText(p->ProfName), EscapeText(p->NetName), SecurityName(*p)};
@@ -490,11 +481,10 @@ std::string CProfileCmd::Profile(CCtlSession &session, CCtlArgs &args)
     if (verb != "rm")
         return Reorder(session, verb, name);
 
-    CProfileMngr &store = session.Store();
-    (void)Existing(store, name);
-    store.Remove(name, true, true);
+    (void)Existing(session.Store(), name);
+    const CProfileOpResult result = CProfileOps(theApp()).Delete(name);
     const std::string failure = session.TakeMessages();
-    session.SaveStore();
+    Check(result, name, failure);
     if (!failure.empty())
         throw Failure("profile '" + EscapeText(name) + "' removed, but its registry key remains: " + failure);
     if (session.Options().json) {
@@ -514,32 +504,20 @@ std::string CProfileCmd::Export(CCtlSession &session, CCtlArgs &args, bool all)
         args.ExpectWords(1, 1, "export-all FILE");
     else
         args.ExpectWords(1, 2, "export NAME FILE");
-    const std::string file = FixFileName(args.Words()[all ? 1 : 2]);
-    std::string keyPath = CKestrowApp::AppKeyPath();
-    if (!all) {
-        const std::string &name = args.Words()[1];
-        const CProfile *record = session.Snapshot().Get(name);
-        if (record == nullptr)
-            throw Failure("no profile named '" + EscapeText(name) + "'");
-        keyPath = CKestrowApp::SectionKeyPath(record->Section);
-    }
-    // The same key to the same kind of file as the Profiles page's export,
-    // without going through the store: exporting changes nothing, so it
-    // also works while Kestrow runs.
-    platform::Registry *registry = platform::Registry::current_user();
-    if (registry == nullptr)
-        throw Failure("cannot open the registry " + session.RegistryPath());
-    if (platform::enable_privilege(platform::kSeBackupPrivilege) != platform::kErrorSuccess)
-        throw Failure("the backup privilege cannot be enabled");
-    std::uint32_t rc = registry->open_key(keyPath);
-    if (rc == platform::kErrorSuccess)
-        rc = registry->save_key(keyPath, file);
-    (void)platform::disable_all_privileges();
-    if (rc != platform::kErrorSuccess) {
-        std::string text = platform::system_message(rc);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-            text.pop_back();
-        throw Failure(EscapeText(file) + ": " + text);
+    const std::string &chosen = args.Words()[all ? 1 : 2];
+    // Exporting changes no profile: the reading store serves, so it also
+    // works while Kestrow runs.  An existing file is not replaced.
+    (void)session.ReadStore();
+    CProfileOps ops(theApp());
+    const CProfileOpResult result =
+        all ? ops.ExportAll(chosen, false) : ops.ExportOne(args.Words()[1], chosen, false);
+    const std::string file = CProfileOps::HiveFileName(chosen);
+    const std::string messages = session.TakeMessages();
+    if (result.status == OpStatus::NotFound)
+        Check(result, args.Words()[1], messages);
+    if (!result.Ok()) {
+        const std::string text = !messages.empty() ? messages : result.Describe();
+        throw Failure(EscapeText(file) + ": " + (text.empty() ? std::string("the profiles could not be exported") : text));
     }
     if (session.Options().json) {
         CJsonWriter w;
@@ -555,21 +533,15 @@ std::string CProfileCmd::Import(CCtlSession &session, CCtlArgs &args)
 {
     args.Accept({}, {});
     args.ExpectWords(1, 1, "import FILE");
-    const std::string file = FixFileName(args.Words()[1]);
-    CProfileMngr &store = session.Store();
-    std::set<std::string> before;
-    for (const auto &[name, record] : store.Profiles())
-        before.insert(name);
-    const bool ok = store.RegOp(CProfileMngr::RegImport, file, nullptr);
+    const std::string file = CProfileOps::HiveFileName(args.Words()[1]);
+    (void)session.Store();
+    const CProfileOpResult result = CProfileOps(theApp()).Import(args.Words()[1]);
     const std::string messages = session.TakeMessages();
-    if (!ok)
-        throw Failure(EscapeText(file) + ": " + (messages.empty() ? std::string("the file could not be imported") : messages));
-    session.SaveStore();
-    std::vector<std::string> added;
-    for (const auto &[name, record] : store.Profiles()) {
-        if (before.count(name) == 0)
-            added.push_back(name);
+    if (!result.Ok()) {
+        const std::string text = !messages.empty() ? messages : result.Describe();
+        throw Failure(EscapeText(file) + ": " + (text.empty() ? std::string("the file could not be imported") : text));
     }
+    const std::vector<std::string> &added = result.imported;
     if (session.Options().json) {
         CJsonWriter w;
         w.BeginObject();

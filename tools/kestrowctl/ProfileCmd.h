@@ -1,7 +1,8 @@
 // CProfileCmd: the profile commands: "profiles", "profile add|edit|rm|up|
-// down|auto|noauto", "export", "export-all" and "import".  Changes go
-// through the profile store as the Profiles page and the edit sheet make
-// them, validated as the edit sheet validates them.
+// down|auto|noauto", "export", "export-all" and "import".  They translate
+// their arguments into the core's profile operations (CProfileOps), the
+// same the Profiles page uses, after validating them as the edit sheet
+// does; reading commands use the core's listing of the read-only store.
 #pragma once
 
 #include <optional>

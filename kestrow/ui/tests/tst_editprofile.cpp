@@ -14,7 +14,6 @@
 #include <memory>
 
 #include "CommVarList.h"
-#include "EditContext.h"
 #include "EditProfile.h"
 #include "EditProfileAdv.h"
 #include "KestrowApp.h"
@@ -35,13 +34,16 @@ private:
     std::unique_ptr<CSimAdapter> m_pSim;
     std::unique_ptr<CRecordingSink> m_pSink;
 
+    // What the next sheet edits.
+    CEditTarget m_Target;
+
     static CProfileMngr &Store() { return *theApp().ProfileMngr(); }
 
     // A new profile "Profile 0" (defaults: ad hoc) named for the sheet.
-    static CProfile &NewProfile()
+    CProfile &NewProfile()
     {
         const std::string name = Store().AddNew(nullptr);
-        CEditContext::SetProfileName(name);
+        m_Target.profileName = name;
         CProfile &p = *Store().Get(name);
         p.NetName = "KestrowNet";
         return p;
@@ -82,7 +84,7 @@ private slots:
     }
     void cleanup()
     {
-        CEditContext::SetProfileName({});
+        m_Target = {};
         m_pSim.reset();
         m_pSink.reset();
     }
@@ -90,9 +92,9 @@ private slots:
     void captionsChooseThePages()
     {
         NewProfile();
-        CEditProfile edit(QStringLiteral("Profile Configuration: Profile 0"));
+        CEditProfile edit(QStringLiteral("Profile Configuration: Profile 0"), m_Target.profileName);
         QCOMPARE(edit.Tabs()->count(), 2);
-        QVERIFY(!CEditContext::IsEditConnection());
+        QVERIFY(!edit.IsEditConnection());
         // OK, Cancel and Apply, in that order, and no Help.
         QStringList order;
         for (QPushButton *b : edit.findChildren<QPushButton *>()) {
@@ -104,7 +106,7 @@ private slots:
         // The "&Advanced" button is offered.
         QVERIFY(Gen(edit, CEditProfileGen::IDC_ADVANCED)->isVisibleTo(edit.GenPage()));
 
-        CEditProfile security(QStr(LoadString(IDS_ENTER_SECURITY)));
+        CEditProfile security(QStr(LoadString(IDS_ENTER_SECURITY)), m_Target.profileName);
         QCOMPARE(security.Tabs()->count(), 1);
         QVERIFY(security.GenPage() == nullptr);
         QCOMPARE(security.Tabs()->widget(0), &security.SecPage());
@@ -128,10 +130,11 @@ private slots:
             {QString(20, QLatin1Char('n')), QStringLiteral("Net"), 0},
         };
         for (const Case &c : cases) {
-            CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)));
+            CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)), m_Target.profileName);
             SetText(sheet, CEditProfileGen::IDC_NAME, c.name);
             SetText(sheet, CEditProfileGen::IDC_SSID, c.ssid);
             sheet.OnOK();
+            m_Target.profileName = sheet.ProfileName();
             const auto messages = TakeMessages();
             if (c.message == 0) {
                 QVERIFY2(messages.empty(), qPrintable(c.name));
@@ -143,23 +146,22 @@ private slots:
         }
         QCOMPARE(p.NetName, std::string("Net"));
         QCOMPARE(p.ProfName, std::string(20, 'n'));
-        QCOMPARE(CEditContext::GetProfileName(), std::string(20, 'n'));
+        QCOMPARE(m_Target.profileName, std::string(20, 'n'));
     }
 
     void renameStandsWhenTheSsidIsRefused()
     {
         NewProfile();
         Store().AddNew(nullptr);  // "Profile 1"
-        CEditContext::SetProfileName("Profile 0");
         {
             // A name another profile has would replace that profile.
-            CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)));
+            CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)), m_Target.profileName);
             SetText(sheet, CEditProfileGen::IDC_NAME, QStringLiteral("Profile 1"));
             QVERIFY(!sheet.OnApplyNow());
             QCOMPARE(TakeMessages(), std::vector<std::string>{LoadString(IDS_INVALID_PROFILE_NAME)});
             QCOMPARE(Store().GetCount(), std::size_t(2));
         }
-        CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)));
+        CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)), m_Target.profileName);
         SetText(sheet, CEditProfileGen::IDC_NAME, QStringLiteral("Office"));
         SetText(sheet, CEditProfileGen::IDC_SSID, QString());
         sheet.OnOK();
@@ -167,7 +169,7 @@ private slots:
         QCOMPARE(sheet.result(), int(QDialog::Rejected));
         QVERIFY(Store().Get("Profile 0") == nullptr);
         QVERIFY(Store().Get("Office") != nullptr);
-        QCOMPARE(CEditContext::GetProfileName(), std::string("Office"));
+        QCOMPARE(sheet.ProfileName(), std::string("Office"));
         // The rename was saved at once.
         QCOMPARE(theApp().GetProfileString("Profile 0", "ProfName", ""), std::string("Office"));
     }
@@ -177,7 +179,7 @@ private slots:
         StartSim("0x30");
         CProfile &p = NewProfile();
         {
-            CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)));
+            CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)), m_Target.profileName);
             const QStringList list = Channels(*sheet.GenPage());
             QCOMPARE(list.size(), 13);
             QCOMPARE(list.first(), QStringLiteral("1 / 2.412 GHz"));
@@ -185,7 +187,7 @@ private slots:
             QCOMPARE(list.last(), QStringLiteral("13 / 2.472 GHz"));
         }
         p.PhyChnl = 6;  // channel 7
-        CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)));
+        CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)), m_Target.profileName);
         QCOMPARE(sheet.GenPage()->SelectedChannel(), 7);
     }
 
@@ -194,7 +196,7 @@ private slots:
         StartSim("0x31");
         CProfile &p = NewProfile();
         p.PhyChnl = 5;  // channel 6: not in this domain's list
-        CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)));
+        CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)), m_Target.profileName);
         QCOMPARE(Channels(*sheet.GenPage()),
                  (QStringList{QStringLiteral("10 / 2.457 GHz"), QStringLiteral("11 / 2.462 GHz")}));
         QCOMPARE(sheet.GenPage()->SelectedChannel(), 10);
@@ -214,7 +216,7 @@ private slots:
     void failedDomainReadListsFourteenChannels()
     {
         NewProfile();
-        CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)));
+        CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)), m_Target.profileName);
         const QStringList list = Channels(*sheet.GenPage());
         QCOMPARE(list.size(), 14);
         QCOMPARE(list.last(), QStringLiteral("14 / 2.477 GHz"));
@@ -225,7 +227,7 @@ private slots:
         CProfile &p = NewProfile();
         p.NetMode = true;
         p.PhyType = 2;
-        CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)));
+        CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)), m_Target.profileName);
         QWidget *list = Gen(sheet, CEditProfileGen::IDC_CHANNEL_LIST);
         auto *bg = qobject_cast<QRadioButton *>(Gen(sheet, CEditProfileGen::IDC_PHY_BG));
         QVERIFY(!list->isEnabled());
@@ -243,8 +245,8 @@ private slots:
     {
         CProfile &p = NewProfile();
         p.PSType = 2;
-        CEditProfile sheet(QStr(LoadString(IDS_EDIT_CONNECTION)));
-        QVERIFY(CEditContext::IsEditConnection());
+        CEditProfile sheet(QStr(LoadString(IDS_EDIT_CONNECTION)), m_Target.profileName);
+        QVERIFY(sheet.IsEditConnection());
         for (int id : {CEditProfileGen::IDC_NAME, CEditProfileGen::IDC_SSID, CEditProfileGen::IDC_AUTO_SELECT,
                        CEditProfileGen::IDC_ADHOC, CEditProfileGen::IDC_CHANNEL_LIST}) {
             QVERIFY(!Gen(sheet, id)->isEnabled());
@@ -265,8 +267,8 @@ private slots:
         seen.PhyChnl = 10;  // index of channel 11
         CStation station(seen, nullptr, -60);
         Store().SetEditStation(&station);
-        CEditContext::SetProfileName(kEditStationName);
-        CEditProfile sheet(QStr(LoadString(IDS_EDIT_CONNECTION)));
+        m_Target.profileName = kEditStationName;
+        CEditProfile sheet(QStr(LoadString(IDS_EDIT_CONNECTION)), m_Target.profileName);
         Store().SetEditStation(nullptr);
         QCOMPARE(station.PhyChnl, 11);
         QCOMPARE(sheet.GenPage()->SelectedChannel(), 11);
@@ -276,7 +278,7 @@ private slots:
     {
         CProfile &p = NewProfile();
         p.SecKey[2] = "abc";
-        CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)));
+        CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)), m_Target.profileName);
         sheet.show();
         CEditProfileSec &sec = sheet.SecPage();
         QCOMPARE(sec.windowTitle(), QStringLiteral("Security: (None)"));
@@ -333,7 +335,7 @@ private slots:
         p.SecKey[1] = "0123456789";
         p.ActiveSecKey = 1;
         p.Use802_1 = true;
-        CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)));
+        CEditProfile sheet(QStr(LoadString(IDS_PROFILE_CONFIGURATION)), m_Target.profileName);
         CEditProfileSec &sec = sheet.SecPage();
         // 802.1x: keys disabled and none demanded.
         QVERIFY(!sec.KeyField(0)->isEnabled());
@@ -359,7 +361,7 @@ private slots:
     void advancedRates()
     {
         CProfile &p = NewProfile();
-        CEditProfileAdv adv(QStr(LoadString(IDS_ADVANCED_PROFILE_EDIT)));
+        CEditProfileAdv adv(QStr(LoadString(IDS_ADVANCED_PROFILE_EDIT)), m_Target);
         CEditProfileAdvGen &page = adv.Page();
         QComboBox *rates = page.Rates();
         page.FillRates(1);
@@ -378,7 +380,7 @@ private slots:
         rates->setCurrentIndex(rates->findText(QStringLiteral("5.5")));
         adv.OnOK();
         QCOMPARE(p.MaxNetRate, 2750000);
-        CEditProfileAdv again(QStr(LoadString(IDS_ADVANCED_PROFILE_EDIT)));
+        CEditProfileAdv again(QStr(LoadString(IDS_ADVANCED_PROFILE_EDIT)), m_Target);
         QCOMPARE(again.Page().Rates()->currentText(), QStringLiteral("5.5"));
     }
 
@@ -386,7 +388,7 @@ private slots:
     {
         CProfile &p = NewProfile();
         p.RTSThreshold = 500;
-        CEditProfileAdv adv(QStr(LoadString(IDS_ADVANCED_PROFILE_EDIT)));
+        CEditProfileAdv adv(QStr(LoadString(IDS_ADVANCED_PROFILE_EDIT)), m_Target);
         CEditProfileAdvGen &page = adv.Page();
         QCOMPARE(page.RtsEdit()->text(), QStringLiteral("500"));
         QVERIFY(!page.RtsEdit()->isEnabled());
@@ -419,9 +421,8 @@ private slots:
     void advancedUnderEditConnection()
     {
         NewProfile();
-        CEditContext::SetEditConnection(true);
-        CEditProfileAdv adv(QStr(LoadString(IDS_ADVANCED_PROFILE_EDIT)));
-        CEditContext::SetEditConnection(false);
+        m_Target.editConnection = true;
+        CEditProfileAdv adv(QStr(LoadString(IDS_ADVANCED_PROFILE_EDIT)), m_Target);
         QVERIFY(!adv.Page().Rates()->isEnabled());
         QVERIFY(!adv.Page().WirelessMode()->isEnabled());
         QVERIFY(adv.Page().RtsSlider() != nullptr);

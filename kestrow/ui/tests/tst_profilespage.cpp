@@ -1,22 +1,19 @@
-// The Profiles page: the two lists and their order, priorities, auto-
-// selection, delete under the main lock, the shared edit procedure, the
-// connected mark, Connect against a real adapter-sim, and export and import
-// of hive files (read back with hivexget).
+// The Profiles page: how its lists, buttons, menu, double click and file
+// dialog are bound to the core's profile operations (whose behaviour is
+// tested in kestrow/core), the connected mark, and Connect against a real
+// adapter-sim.
 #include <QtTest>
 
 #include <QAction>
 #include <QMenu>
-#include <QProcess>
-#include <QStandardPaths>
+#include <QFile>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include <memory>
 
-#include "EditContext.h"
 #include "EditProfile.h"
 #include "KestrowApp.h"
-#include "SectionLock.h"
 #include "MainProfile.h"
 #include "ProfileMngr.h"
 #include "SimAdapter.h"
@@ -79,7 +76,7 @@ private:
         }
         return names;
     }
-    static int Priority(const char *name) { return Store().Get(name)->Priority; }
+    QWidget *Control(int id) { return m_pPage->Controls().Control(id); }
     void Select(const char *name) { QVERIFY(m_pPage->SelectProfile(name)); }
     std::vector<std::string> TakeMessages()
     {
@@ -115,121 +112,79 @@ private slots:
         m_pSink.reset();
     }
 
-    void listsAndPriorities()
+    void listsArrowsAndMenu()
     {
         AddFour();
         QCOMPARE(Rows(m_pPage->AutoList()), (QStringList{"A", "B", "C"}));
         QCOMPARE(Rows(m_pPage->OtherList()), QStringList{"D"});
         QCOMPARE(m_pPage->AutoList()->topLevelItem(1)->text(1), QStringLiteral("NetB"));
         QCOMPARE(m_pPage->AutoList()->topLevelItem(1)->text(2), QStringLiteral("None"));
-        auto *up = qobject_cast<QToolButton *>(m_pPage->Controls().Control(CMainProfile::IDC_UP));
-        auto *down = qobject_cast<QToolButton *>(m_pPage->Controls().Control(CMainProfile::IDC_DOWN));
-
         Select("A");
-        QVERIFY(!up->isEnabled());
-        QVERIFY(down->isEnabled());
-        m_pPage->OnPriorityUp();
+        QVERIFY(!Control(CMainProfile::IDC_UP)->isEnabled());
+        QVERIFY(Control(CMainProfile::IDC_DOWN)->isEnabled());
         Select("C");
-        QVERIFY(up->isEnabled());
-        QVERIFY(!down->isEnabled());
-        m_pPage->OnPriorityDown();
-        QCOMPARE(Rows(m_pPage->AutoList()), (QStringList{"A", "B", "C"}));
-        m_pPage->OnPriorityUp();
-        QCOMPARE(Priority("C"), 1);
-        QCOMPARE(Priority("B"), 2);
-        QCOMPARE(Rows(m_pPage->AutoList()), (QStringList{"A", "C", "B"}));
-        // The selection follows the moved profile; the order was saved.
-        QCOMPARE(m_pPage->SelectedName(), std::string("C"));
-        QCOMPARE(theApp().GetProfileInt(Store().Get("B")->Section, "Priority", -5), 2);
-    }
+        QVERIFY(Control(CMainProfile::IDC_UP)->isEnabled());
+        QVERIFY(!Control(CMainProfile::IDC_DOWN)->isEnabled());
 
-    void toggleAndDelete()
-    {
-        AddFour();
-        Select("B");
         std::unique_ptr<QMenu> menu(m_pPage->CreateContextMenu());
-        QVERIFY(menu);
         QCOMPARE(menu->actions().at(6)->text(), QStringLiteral("Remove from Au&to-Selection"));
-        m_pPage->OnToggleAutoSelect();
-        QCOMPARE(Rows(m_pPage->AutoList()), (QStringList{"A", "C"}));
-        QCOMPARE(Rows(m_pPage->OtherList()), (QStringList{"B", "D"}));
-        QCOMPARE(Priority("C"), 1);
-        QCOMPARE(Priority("B"), -1);
-        QCOMPARE(Store().GetAutoSelectCount(), 2);
-        Select("B");
+        Select("D");
         menu.reset(m_pPage->CreateContextMenu());
         QCOMPARE(menu->actions().at(6)->text(), QStr(LoadString(IDS_ADD_AUTO_SELECTION)));
         QCOMPARE(menu->actions().at(6)->property("ctrlId").toInt(), int(CMainProfile::ID_PROFILE_ADD_AUTO));
-
-        // Delete does nothing while the main lock is held.
-        Select("D");
-        const std::string section = Store().Get("D")->Section;
-        {
-            CSectionLock held(theApp(), Section::Main);
-            QVERIFY(held);
-            m_pPage->OnDelete();
-        }
-        QVERIFY(Store().Get("D") != nullptr);
-        m_pPage->OnDelete();
-        QVERIFY(Store().Get("D") == nullptr);
-        QCOMPARE(Priority("A"), 0);
-        QCOMPARE(Priority("C"), 1);
-        QCOMPARE(theApp().GetProfileString(section, "ProfName", "gone"), std::string("gone"));
         // Without a selected row a command does nothing.
         m_pPage->OtherList()->clearSelection();
-        m_pPage->SetActiveList(m_pPage->OtherList());
         m_pPage->OnDelete();
-        QCOMPARE(Store().GetCount(), std::size_t(3));
+        QCOMPARE(Store().GetCount(), std::size_t(4));
     }
 
-    void newEditAndCancel()
+    void commandsRunTheOperationsAndRefill()
     {
         AddFour();
-        // New, cancelled after Apply has renamed it: record and key go.
-        m_pPage->SetSheetRunner([](CEditProfile &sheet) {
-            sheet.GenPage()->Controls().SetItemText(CEditProfileGen::IDC_NAME, QStringLiteral("Temp"));
-            sheet.GenPage()->Controls().SetItemText(CEditProfileGen::IDC_SSID, QStringLiteral("TempNet"));
-            return sheet.OnApplyNow() ? int(QDialog::Rejected) : -1;
-        });
-        m_pPage->OnNew();
-        QVERIFY(Store().Get("Temp") == nullptr);
-        QCOMPARE(Store().GetCount(), std::size_t(4));
-        QCOMPARE(theApp().GetProfileString("Profile 4", "ProfName", "gone"), std::string("gone"));
+        Select("C");
+        qobject_cast<QToolButton *>(Control(CMainProfile::IDC_UP))->click();
+        QCOMPARE(Rows(m_pPage->AutoList()), (QStringList{"A", "C", "B"}));
+        QCOMPARE(m_pPage->SelectedName(), std::string("C"));  // the selection follows
+        m_pPage->OnToggleAutoSelect();
+        QCOMPARE(Rows(m_pPage->OtherList()), (QStringList{"C", "D"}));
 
-        // New, OK as a member: it takes the next slot and is saved.
-        m_pPage->SetSheetRunner([](CEditProfile &sheet) {
-            sheet.GenPage()->Controls().SetItemText(CEditProfileGen::IDC_NAME, QStringLiteral("E"));
-            sheet.GenPage()->Controls().SetItemText(CEditProfileGen::IDC_SSID, QStringLiteral("NetE"));
-            sheet.GenPage()->Controls().Control(CEditProfileGen::IDC_AUTO_SELECT)->setProperty("checked", true);
-            sheet.OnOK();
-            return sheet.result();
-        });
-        m_pPage->OnNew();
-        QCOMPARE(Priority("E"), 3);
-        QCOMPARE(Rows(m_pPage->AutoList()), (QStringList{"A", "B", "C", "E"}));
-        QCOMPARE(theApp().GetProfileString(Store().Get("E")->Section, "NetName", ""), std::string("NetE"));
-
-        // Edit that leaves auto-selection closes the gap.
-        Select("B");
-        m_pPage->SetSheetRunner([](CEditProfile &sheet) {
-            sheet.GenPage()->Controls().Control(CEditProfileGen::IDC_AUTO_SELECT)->setProperty("checked", false);
+        // Edit: the sheet gets the caption and record, a rename shows.
+        Select("A");
+        QString caption;
+        m_pPage->SetSheetRunner([&caption](CEditProfile &sheet) {
+            caption = sheet.windowTitle();
+            sheet.GenPage()->Controls().SetItemText(CEditProfileGen::IDC_NAME, QStringLiteral("Z"));
             sheet.OnOK();
             return sheet.result();
         });
         m_pPage->OnEdit();
-        QCOMPARE(Priority("B"), -1);
-        QCOMPARE(Priority("C"), 1);
-        QCOMPARE(Priority("E"), 2);
+        QCOMPARE(caption, QStringLiteral("Profile Configuration: A"));
+        QCOMPARE(Rows(m_pPage->AutoList()), (QStringList{"Z", "B"}));
+        Select("D");
+        m_pPage->OnDelete();
+        QCOMPARE(Rows(m_pPage->OtherList()), QStringList{"C"});
 
-        // Duplicate, OK: a copy outside auto-selection.
-        Select("A");
-        m_pPage->SetSheetRunner([](CEditProfile &sheet) {
-            sheet.OnOK();
-            return sheet.result();
-        });
-        m_pPage->OnDuplicate();
-        QCOMPARE(Store().GetCount(), std::size_t(6));
-        QCOMPARE(Store().Get(CEditContext::GetProfileName())->NetName, std::string("NetA"));
+        // Export through the file dialog: the confirmed file is replaced.
+        const QString one = m_pSim->Path(QStringLiteral("one.reg"));
+        m_pPage->SetFileChooser([&one](bool save) { return save ? one : QString(); });
+        m_pPage->OnExportAll();
+        m_pPage->OnExportAll();
+        QVERIFY(TakeMessages().empty() && QFile::exists(one));
+    }
+
+    void doubleClickConnects()
+    {
+        AddFour();
+        for (QTreeWidget *list : {m_pPage->AutoList(), m_pPage->OtherList()}) {
+            const QRect row = list->visualItemRect(list->topLevelItem(0));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+            // A full refresh fills the lists anew between the two clicks.
+            m_pPage->Refresh();
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
+            // Without an adapter the connect fails with its message.
+            QCOMPARE(TakeMessages(), std::vector<std::string>{LoadString(IDS_PROFILE_CONNECT_FAILED)});
+            QCOMPARE(m_pPage->ActiveList(), list);
+        }
     }
 
     void connectedMarkFollowsTheNetwork()
@@ -264,93 +219,26 @@ private slots:
         QVERIFY(app.ConnectDriver());
         app.SetStationMngr(std::make_unique<CStationMngr>(app, *app.ProfileMngr()));
         Add("Open", "KestrowNet", false);
-        CProfile &wep = Add("Wep", "SecureNet", false);
-        wep.SecType = 1;
-        wep.ActiveSecKey = 0;
-        wep.SecKey[0] = "0123456789";
         CProfile &wrong = Add("Wrong", "SecureNet", false);
         wrong.SecType = 1;
         wrong.ActiveSecKey = 0;
         wrong.SecKey[0] = "0123456780";
-        Add("Absent", "NoSuchNet", false);
         m_pPage->Refresh();
 
-        for (const char *name : {"Open", "Wep"}) {
-            app.SetReadBackCountdown(-1);
-            app.TakeFullRefresh();
-            Select(name);
-            m_pPage->OnConnect();
-            QVERIFY2(TakeMessages().empty(), name);
-            QCOMPARE(app.ReadBackCountdown(), 2);
-            QVERIFY(app.FullRefreshRequested());
-            QCOMPARE(QString::fromStdString(app.StationMngr()->ConnectedKey),
-                     QStringLiteral("%1;%2").arg(QString::fromStdString(Store().Get(name)->NetName)).arg(1));
-        }
-        for (const char *name : {"Wrong", "Absent"}) {
-            Select(name);
-            m_pPage->OnConnect();
-            QCOMPARE(TakeMessages(), std::vector<std::string>{LoadString(IDS_PROFILE_CONNECT_FAILED)});
-            QVERIFY(app.StationMngr()->ConnectedKey.empty());
-            QVERIFY(Store().GetCurrent() == nullptr);
-        }
-    }
-
-    void exportAndImportHiveFiles()
-    {
-        const QString hivexget = QStandardPaths::findExecutable(QStringLiteral("hivexget"));
-        QVERIFY2(!hivexget.isEmpty(), "hivexget (libhivex-bin) is needed");
-        auto get = [&](const QString &file, const QString &key, const QString &value) {
-            QProcess p;
-            p.start(hivexget, {file, key, value});
-            return p.waitForFinished(30000) && p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()).trimmed()
-                                                                : QStringLiteral("<failed>");
-        };
-        AddFour();
-        Store().SaveAll();
-        QString chosen;
-        m_pPage->SetFileChooser([&chosen](bool) { return chosen; });
-
-        Select("B");
-        chosen = m_pSim->Path(QStringLiteral("one"));
-        m_pPage->OnExport();
-        const QString one = m_pSim->Path(QStringLiteral("one.reg"));
-        QVERIFY(QFile::exists(one));
-        QCOMPARE(get(one, QStringLiteral("\\"), QStringLiteral("ProfName")), QStringLiteral("B"));
-        QCOMPARE(get(one, QStringLiteral("\\"), QStringLiteral("NetName")), QStringLiteral("NetB"));
-        // Exporting again over the confirmed file replaces it.
-        Store().Get("B")->NetName = "NetB2";
-        Store().SaveAll();
-        chosen = one;
-        m_pPage->OnExport();
+        app.SetReadBackCountdown(-1);
+        app.TakeFullRefresh();
+        Select("Open");
+        m_pPage->OnConnect();
         QVERIFY(TakeMessages().empty());
-        QCOMPARE(get(one, QStringLiteral("\\"), QStringLiteral("NetName")), QStringLiteral("NetB2"));
+        QCOMPARE(app.ReadBackCountdown(), 2);
+        QVERIFY(app.FullRefreshRequested());
+        QCOMPARE(app.StationMngr()->ConnectedKey, std::string("KestrowNet;1"));
 
-        // Import and export of all need no selected row.
-        m_pPage->AutoList()->clearSelection();
-        m_pPage->OtherList()->clearSelection();
-        m_pPage->OnImport();
-        QCOMPARE(Store().GetCount(), std::size_t(5));
-        const CProfile *imported = Store().Get("Profile 4");
-        QVERIFY(imported != nullptr);
-        QCOMPARE(imported->NetName, std::string("NetB2"));
-        QVERIFY(!imported->AutoSelect);
-        QVERIFY(Rows(m_pPage->OtherList()).contains(QStringLiteral("Profile 4")));
-
-        chosen = m_pSim->Path(QStringLiteral("all"));
-        m_pPage->OnExportAll();
-        const QString all = m_pSim->Path(QStringLiteral("all.reg"));
-        QCOMPARE(get(all, QStringLiteral("\\"), QStringLiteral("NumOfProfiles")), QStringLiteral("5"));
-        QCOMPARE(get(all, QStringLiteral("\\Profile 4"), QStringLiteral("ProfName")), QStringLiteral("Profile 4"));
-        QCOMPARE(CMainProfile::HiveFileName(QStringLiteral("x.regfile")), QStringLiteral("x.regfile"));
-
-        // A file that is not a hive is refused with a message, nothing added.
-        QFile junk(m_pSim->Path(QStringLiteral("junk.reg")));
-        QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("not a hive") > 0);
-        junk.close();
-        chosen = junk.fileName();
-        m_pPage->OnImport();
-        QCOMPARE(TakeMessages().size(), std::size_t(1));
-        QCOMPARE(Store().GetCount(), std::size_t(5));
+        Select("Wrong");
+        m_pPage->OnConnect();
+        QCOMPARE(TakeMessages(), std::vector<std::string>{LoadString(IDS_PROFILE_CONNECT_FAILED)});
+        QVERIFY(app.StationMngr()->ConnectedKey.empty());
+        QVERIFY(Store().GetCurrent() == nullptr);
     }
 };
 
