@@ -225,17 +225,6 @@ CProfile *CProfileMngr::Get(const std::string &name) const
     return it == m_Profiles.end() ? nullptr : it->second.get();
 }
 
-const CProfile *CProfileMngr::AutoSelectFor(const std::string &ssid) const
-{
-    const CProfile *found = nullptr;
-    for (const auto &[name, record] : m_Profiles) {
-        if (record->AutoSelect && record->Priority >= 0 && record->Priority < m_nAutoCount &&
-            record->NetName == ssid && (found == nullptr || record->Priority > found->Priority))
-            found = record.get();
-    }
-    return found;
-}
-
 CProfile *CProfileMngr::FindByPriority(int priority) const
 {
     for (const auto &[name, record] : m_Profiles) {

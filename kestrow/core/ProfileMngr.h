@@ -81,10 +81,6 @@ public:
     CProfile *Get(const std::string &name) const;
     CProfile *FindByPriority(int priority) const;
     CProfile *FindByNetName(const std::string &ssid) const;
-    // The auto-selection member for network `ssid` that auto-selection
-    // would try last (the highest priority number among those of that
-    // network), or null.
-    const CProfile *AutoSelectFor(const std::string &ssid) const;
     // k >= 0 releases slot k (later members move up); k < 0 allocates the
     // next slot and returns it.  Otherwise returns the new count.
     int UpdatePriorities(int k);

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include <MessageSink.h>
-#include <ProfileListing.h>
 
 #include "CtlArgs.h"
 #include "InstanceGuard.h"
@@ -69,9 +68,6 @@ public:
     // Refuses a change of the preferences while Kestrow runs, and keeps
     // Kestrow from starting until this process ends.
     void ClaimForChange();
-    // The core's listing of the reading store (ReadStore): the auto-selection
-    // order, the other profiles, CurrentFor.  It points into the store.
-    kestrow::CProfileListing Snapshot() { return kestrow::CProfileListing(ReadStore()); }
 
     // The text of the message boxes shown since the last call.
     std::string TakeMessages() { return m_Messages.Take(); }

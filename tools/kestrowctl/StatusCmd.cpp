@@ -5,6 +5,7 @@
 
 #include <ConnectOps.h>
 #include <KestrowApp.h>
+#include <ProfileListing.h>
 #include <ProfileMngr.h>
 #include <StationMngr.h>
 #include <StatusReader.h>
@@ -49,7 +50,7 @@ CStatusSnapshot Gather(CCtlSession &session)
     // profile of the connected network, as the window would after it
     // connected with it.
     if (s.connected && s.activeProfile.empty()) {
-        if (const CProfile *profile = session.ReadStore().AutoSelectFor(s.ssid))
+        if (const CProfile *profile = CProfileListing(session.ReadStore()).CurrentFor(s.ssid))
             s.activeProfile = profile->ProfName;
     }
     return s;
