@@ -54,6 +54,23 @@ std::optional<bool> CConnectOps::AwaitAssociation() const
     return m_App.AdHocConnected() || WaitForAssociation(m_AssociateWait);
 }
 
+bool CConnectOps::ApplyConnect(CStation &station, std::optional<bool> &associated)
+{
+    bool connected = station.Apply(CStation::Connect);
+    if (connected) {
+        associated = AwaitAssociation();
+        connected = associated.value_or(true);
+    }
+    if (!connected) {
+        // The adapter is on no known connection now.
+        if (CStationMngr *stations = m_App.StationMngr())
+            stations->SetConnected(nullptr);
+        if (CProfileMngr *store = m_App.ProfileMngr())
+            store->SetCurrent(nullptr, true);
+    }
+    return connected;
+}
+
 CConnectOps::Outcome CConnectOps::ConnectProfile(const std::string &name)
 {
     CSectionLock lock(m_App, Section::Main, m_LockWait);
@@ -68,15 +85,7 @@ CConnectOps::Outcome CConnectOps::ConnectProfile(const std::string &name)
     // A station record built from the profile, applied in connect mode.
     auto station = std::make_unique<CStation>(*profile, nullptr, 0);
     Outcome outcome;
-    bool connected = station->Apply(CStation::Connect);
-    if (connected) {
-        outcome.associated = AwaitAssociation();
-        connected = outcome.associated.value_or(true);
-    }
-    if (!connected) {
-        if (stations != nullptr)
-            stations->SetConnected(nullptr);
-        store->SetCurrent(nullptr, true);
+    if (!ApplyConnect(*station, outcome.associated)) {
         outcome.result = COpResult::Message(IDS_PROFILE_CONNECT_FAILED);
         return outcome;
     }
@@ -102,15 +111,7 @@ CConnectOps::JoinOutcome CConnectOps::JoinStation(const CStation &target)
 
     JoinOutcome outcome;
     CStation station(target);
-    bool connected = station.Apply(CStation::Connect);
-    if (connected) {
-        outcome.associated = AwaitAssociation();
-        connected = outcome.associated.value_or(true);
-    }
-    if (!connected) {
-        if (stations != nullptr)
-            stations->SetConnected(nullptr);
-        store->SetCurrent(nullptr, true);
+    if (!ApplyConnect(station, outcome.associated)) {
         outcome.result = COpResult::Message(IDS_STATION_CONNECT_FAILED);
         return outcome;
     }

@@ -71,6 +71,9 @@ public:
 
 private:
     std::optional<bool> AwaitAssociation() const;
+    // Applies `station` in connect mode and waits for the association;
+    // on failure the station list and the store forget the connection.
+    bool ApplyConnect(CStation &station, std::optional<bool> &associated);
 
     CKestrowApp &m_App;
     std::chrono::milliseconds m_AssociateWait;

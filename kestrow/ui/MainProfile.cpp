@@ -525,7 +525,7 @@ void CMainProfile::OnConnect()
     m_nSelRow = m_pAutoList->currentItem() != nullptr ? m_pAutoList->indexOfTopLevelItem(m_pAutoList->currentItem())
                                                       : -1;
     const std::string name = SelectedName();
-    if (name.empty() || m_bConnecting) {
+    if (name.empty() || m_Connecting.Busy()) {
         return;
     }
     SetConnecting(true);
@@ -545,15 +545,8 @@ void CMainProfile::OnConnect()
 
 void CMainProfile::SetConnecting(bool connecting)
 {
-    if (connecting == m_bConnecting) {
+    if (!m_Connecting.Set(connecting)) {
         return;
-    }
-    m_bConnecting = connecting;
-    // The window stays usable; the cursor says a connection is under way.
-    if (connecting) {
-        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    } else {
-        QGuiApplication::restoreOverrideCursor();
     }
     if (QWidget *button = m_Controls.Control(IDC_CONNECT)) {
         button->setEnabled(!connecting);

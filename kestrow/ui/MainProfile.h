@@ -20,6 +20,7 @@
 #include <string>
 
 #include "ProfileOps.h"
+#include "BusyState.h"
 #include "QtControlParent.h"
 
 class QMenu;
@@ -150,7 +151,7 @@ private:
     bool m_bInitialized = false;
     int m_nSelRow = -1;  // selected row of the auto-selection list
     bool m_bFillPending = false;
-    bool m_bConnecting = false;  // a connect runs on the device worker
+    CBusyState m_Connecting;  // a connect runs on the device worker
     FileChooser m_FileChooser;
     SheetRunner m_SheetRunner;
 };

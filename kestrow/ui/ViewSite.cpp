@@ -475,7 +475,7 @@ CStation *CViewSite::SelectedStation() const
 void CViewSite::UpdateButtons(const CStation *station)
 {
     const bool connected = station != nullptr && IsConnectedStation(*station);
-    m_pConnectButton->setEnabled(!connected && !m_bConnecting);
+    m_pConnectButton->setEnabled(!connected && !m_Connecting.Busy());
     m_pEditButton->setEnabled(connected);
 }
 
@@ -600,7 +600,7 @@ void CViewSite::OnConnect()
         }
         target = PrepareJoinHeld();
     }
-    if (!target || m_bConnecting) {
+    if (!target || m_Connecting.Busy()) {
         return;
     }
     SetConnecting(true);
@@ -621,17 +621,7 @@ void CViewSite::OnConnect()
 
 void CViewSite::SetConnecting(bool connecting)
 {
-    if (connecting == m_bConnecting) {
-        return;
-    }
-    m_bConnecting = connecting;
-    // The window stays usable; the cursor says a connection is under way.
-    if (connecting) {
-        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    } else {
-        QGuiApplication::restoreOverrideCursor();
-    }
-    if (connecting) {
+    if (m_Connecting.Set(connecting) && connecting) {
         m_pConnectButton->setEnabled(false);
     }
 }

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "BusyState.h"
 #include "QtControlParent.h"
 
 class QMenu;
@@ -177,7 +178,7 @@ private:
 
     QPushButton *m_pViewButton = nullptr;
     QPushButton *m_pConnectButton = nullptr;
-    bool m_bConnecting = false;  // a join runs on the device worker
+    CBusyState m_Connecting;  // a join runs on the device worker
     QPushButton *m_pEditButton = nullptr;
     int m_nColumns = 0;
     int m_nRefreshes = 0;
