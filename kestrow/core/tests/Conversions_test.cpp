@@ -120,21 +120,6 @@ TEST_F(Conv, ChannelFrequencyAndPhyLetter)
     }
 }
 
-TEST_F(Conv, PhyRateBothWays)
-{
-    const std::pair<std::uint32_t, const char *> reads[] = {{0, "54 Mbps"}, {1, "11 Mbps"}, {2, "54 Mbps"}};
-    for (const auto &[phy, expected] : reads) {
-        r.set_u32(0, phy);
-        EXPECT_EQ(Read(ConvPhyRate), expected);
-    }
-    Write(ConvPhyRate, "PHY A");
-    EXPECT_EQ(r.u32(0), 0u);
-    Write(ConvPhyRate, "PHY B");
-    EXPECT_EQ(r.u32(0), 1u);
-    Write(ConvPhyRate, "PHY G");
-    EXPECT_EQ(r.u32(0), 2u);
-}
-
 TEST_F(Conv, CountersAreUnsigned)
 {
     r.set_u32(0, 12345);
@@ -230,25 +215,6 @@ TEST_F(Conv, NumberByCommandCode)
     r.set_u32(0, 0);
     Write(ConvNumber, "300");
     EXPECT_EQ(r.u32(0), 44u);  // only the byte
-}
-
-TEST_F(Conv, IdentityBlock)
-{
-    r.set_u32(8, 3);
-    r.set_u32(12, 1);
-    r.set_u32(16, 0);
-    r.set_u32(20, 27);
-    EXPECT_EQ(Read(ConvDriverVersion), "3.1.0.27");
-    r.set_u32(32, 0x00020001);
-    r.set_u32(36, 0x0000000A);
-    EXPECT_EQ(Read(ConvFirmwareVersion), "0002 - 0001 / 0000 - 000A");
-    r.set_u32(148, 0x1F);
-    r.set_u32(0, 0xA0B);
-    EXPECT_EQ(Read(ConvNvmVersion), "1F - A0B");
-    // These format in every phase.
-    text.clear();
-    ConvDriverVersion(recs.data(), &text, CONVERT_BEFORE_READ);
-    EXPECT_EQ(text, "3.1.0.27");
 }
 
 TEST_F(Conv, CountryMacAndRate)

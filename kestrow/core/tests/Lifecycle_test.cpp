@@ -9,12 +9,14 @@
 #include <platform/Registry.h>
 #include <platform/ServiceControl.h>
 
+#include "ConnectOps.h"
 #include "IMainWindow.h"
 #include "KestrowApp.h"
 #include "SectionLock.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
 #include "StationMngr.h"
+#include "StringTable.h"
 #include "WirelessService.h"
 #include "support/ProfileFixtures.h"
 #include "support/SimProcess.h"
@@ -114,7 +116,9 @@ protected:
 TEST_F(LifecycleTest, ConnectingAProfileIsReadBackAndRecognisedInTheScan)
 {
     StoreProfile(0, "Coffee", "CoffeeCorner", -1);
-    ASSERT_TRUE(theApp().WriteProfileInt("", kNumOfProfiles, 1));
+    StoreProfile(1, "Away", "Nowhere", -1);
+    StoreProfile(2, "Camp", "Campus", 0);
+    ASSERT_TRUE(theApp().WriteProfileInt("", kNumOfProfiles, 3));
     ASSERT_TRUE(theApp().Startup());
     EXPECT_TRUE(theApp().DriverConnected());
     theApp().SetMainWindow(&window_);
@@ -122,16 +126,27 @@ TEST_F(LifecycleTest, ConnectingAProfileIsReadBackAndRecognisedInTheScan)
     CStationMngr &stations = *theApp().StationMngr();
     ASSERT_NE(stations.Lookup("CoffeeCorner;1"), nullptr);
 
-    CProfile *profile = theApp().ProfileMngr()->Get("Coffee");
-    ASSERT_NE(profile, nullptr);
-    {
-        CSectionLock held(theApp(), Section::Main);
-        ASSERT_TRUE(held);
-        CStation record(*profile, nullptr, 0);
-        ASSERT_TRUE(record.Apply(CStation::Connect));
-        theApp().SetReadBackCountdown(CPoll::kReadBackTicks);
-        stations.SetConnected(&record);
-    }
+    // The adapter takes the settings of a network out of range but never
+    // associates: a failure, and no connection is kept.
+    const auto away = CConnectOps(theApp(), std::chrono::milliseconds(300)).ConnectProfile("Away");
+    EXPECT_EQ(away.result.messageId, IDS_PROFILE_CONNECT_FAILED);
+    EXPECT_EQ(away.associated, std::optional<bool>(false));
+    EXPECT_TRUE(stations.ConnectedKey.empty());
+
+    // Joining a surveyed network replaces the profile of that network and
+    // keeps its place in the auto-selection order.
+    const auto joined = CConnectOps(theApp()).JoinStation(*stations.Lookup("Campus;6"));
+    ASSERT_TRUE(joined.result.Ok()) << joined.result.Describe();
+    EXPECT_EQ(theApp().ProfileMngr()->Get("Camp"), nullptr);
+    const CProfile *campus = theApp().ProfileMngr()->Get(joined.profileName);
+    ASSERT_NE(campus, nullptr);
+    EXPECT_EQ(campus->Priority, 0);
+    EXPECT_EQ(stations.ConnectedKey, "Campus;6");
+
+    const auto outcome = CConnectOps(theApp()).ConnectProfile("Coffee");
+    ASSERT_TRUE(outcome.result.Ok());
+    EXPECT_EQ(outcome.associated, std::optional<bool>(true));
+    EXPECT_EQ(theApp().ReadBackCountdown(), CPoll::kReadBackTicks);
     std::string stats;
     ASSERT_TRUE(sim_->Ctl("stats", &stats));
     EXPECT_NE(stats.find("connected yes"), std::string::npos) << stats;

@@ -211,35 +211,6 @@ private slots:
         QVERIFY(m_pPage->IsMarkedConnected("B"));
         QVERIFY(!m_pPage->IsMarkedConnected("D"));
     }
-
-    void connectAgainstTheAdapter()
-    {
-        QVERIFY(m_pSim->Start(kScenario));
-        CKestrowApp &app = theApp();
-        QVERIFY(app.ConnectDriver());
-        app.SetStationMngr(std::make_unique<CStationMngr>(app, *app.ProfileMngr()));
-        Add("Open", "KestrowNet", false);
-        CProfile &wrong = Add("Wrong", "SecureNet", false);
-        wrong.SecType = 1;
-        wrong.ActiveSecKey = 0;
-        wrong.SecKey[0] = "0123456780";
-        m_pPage->Refresh();
-
-        app.SetReadBackCountdown(-1);
-        app.TakeFullRefresh();
-        Select("Open");
-        m_pPage->OnConnect();
-        QVERIFY(TakeMessages().empty());
-        QCOMPARE(app.ReadBackCountdown(), 2);
-        QVERIFY(app.FullRefreshRequested());
-        QCOMPARE(app.StationMngr()->ConnectedKey, std::string("KestrowNet;1"));
-
-        Select("Wrong");
-        m_pPage->OnConnect();
-        QCOMPARE(TakeMessages(), std::vector<std::string>{LoadString(IDS_PROFILE_CONNECT_FAILED)});
-        QVERIFY(app.StationMngr()->ConnectedKey.empty());
-        QVERIFY(Store().GetCurrent() == nullptr);
-    }
 };
 
 QTEST_MAIN(TestProfilesPage)

@@ -401,35 +401,6 @@ private slots:
         QCOMPARE(profile->SecKey[0], std::string("0123456789ABCDEF0123456789"));
     }
 
-    void connectReplacesAProfile()
-    {
-        AddProfile("A", "NetA", true);
-        AddProfile("Old", "CoffeeCorner", true);
-        AddProfile("C", "NetC", true);
-        AddProfile("Lab", "Lab5G", false);
-        QVERIFY(Store().SaveAll());
-        QVERIFY(m_pSite->SelectRow("CoffeeCorner;1"));
-        m_pSite->OnConnect();
-        QVERIFY(Store().Get("Old") == nullptr);
-        QCOMPARE(theApp().GetProfileString("Old", "ProfName", "gone"), std::string("gone"));
-        const CProfile *replaced = Store().FindByNetName("CoffeeCorner");
-        QVERIFY(replaced->AutoSelect);
-        QCOMPARE(replaced->Priority, 1);
-        QCOMPARE(Store().GetAutoSelectCount(), 3);
-
-        // A replaced profile outside auto-selection had no slot to keep:
-        // the new member takes the next free one.
-        QVERIFY(m_pSite->SelectRow("Lab5G;36"));
-        m_pSite->OnConnect();
-        QVERIFY(TakeMessages().empty());
-        QVERIFY(Store().Get("Lab") == nullptr);
-        const CProfile *lab = Store().FindByNetName("Lab5G");
-        QVERIFY(lab->AutoSelect);
-        QCOMPARE(lab->Priority, 3);
-        QCOMPARE(Store().GetAutoSelectCount(), 4);
-        QCOMPARE(Store().FindByPriority(1), replaced);
-    }
-
     void saveAsProfile()
     {
         const std::size_t before = Store().GetCount();
