@@ -287,7 +287,7 @@ CProfile *CProfileMngr::NextAutoSelect()
     return FindByPriority(slot);
 }
 
-bool CProfileMngr::RegOp(int op, const std::string &file, const char *name)
+bool CProfileMngr::RegOp(RegOpKind op, const std::string &file, const char *name)
 {
     CProfile *record = nullptr;
     if (name != nullptr) {
@@ -298,7 +298,7 @@ bool CProfileMngr::RegOp(int op, const std::string &file, const char *name)
     return RegOpRecord(op, file, record);
 }
 
-bool CProfileMngr::RegOpRecord(int op, const std::string &file, const CProfile *record)
+bool CProfileMngr::RegOpRecord(RegOpKind op, const std::string &file, const CProfile *record)
 {
     try {
         return RegOpBody(op, file, record);
@@ -309,7 +309,7 @@ bool CProfileMngr::RegOpRecord(int op, const std::string &file, const CProfile *
     }
 }
 
-bool CProfileMngr::RegOpBody(int op, const std::string &file, const CProfile *record)
+bool CProfileMngr::RegOpBody(RegOpKind op, const std::string &file, const CProfile *record)
 {
     if (op < RegExportOne || op > RegDeleteOne)
         return false;

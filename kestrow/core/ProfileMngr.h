@@ -36,11 +36,13 @@ inline constexpr const char *kImportSection = "Import";
 inline constexpr const char *kNumOfProfiles = "NumOfProfiles";
 inline constexpr const char *kConnectedStationName = "ConnectedStation";
 inline constexpr const char *kEditStationName = "EditStation";
+// The site survey's view: 1 the network view, 0 the AP view.
+inline constexpr const char *kViewPreference = "View AP or NET";
 
 class CProfileMngr {
 public:
     // RegOp operations.
-    enum { RegExportOne = 0, RegImport = 1, RegExportAll = 2, RegDeleteOne = 3 };
+    enum RegOpKind : int { RegExportOne = 0, RegImport = 1, RegExportAll = 2, RegDeleteOne = 3 };
 
     using ProfileMap = std::map<std::string, std::unique_ptr<CProfile>>;
 
@@ -95,7 +97,7 @@ public:
     // Export one (0), import (1), export all (2), delete one key (3).  False
     // after a failure, which is shown with the system's text; raises
     // CProfileRegOpError on an unexpected failure.
-    bool RegOp(int op, const std::string &file, const char *name);
+    bool RegOp(RegOpKind op, const std::string &file, const char *name);
 
     // Number of records; iteration in name order.
     std::size_t GetCount() const { return m_Profiles.size(); }
@@ -103,8 +105,8 @@ public:
     int GetAutoSelectCount() const { return m_nAutoCount; }
 
 private:
-    bool RegOpRecord(int op, const std::string &file, const CProfile *record);
-    bool RegOpBody(int op, const std::string &file, const CProfile *record);
+    bool RegOpRecord(RegOpKind op, const std::string &file, const CProfile *record);
+    bool RegOpBody(RegOpKind op, const std::string &file, const CProfile *record);
     bool DeleteImportTree();
     bool DeleteTree(const std::string &path);
     bool TakeOverImport();

@@ -238,7 +238,7 @@ CProfileOpResult CProfileOps::ExportAll(const std::string &chosen, bool replaceE
     return Export(CProfileMngr::RegExportAll, {}, chosen, replaceExisting);
 }
 
-CProfileOpResult CProfileOps::Export(int op, const std::string &name, const std::string &chosen,
+CProfileOpResult CProfileOps::Export(CProfileMngr::RegOpKind op, const std::string &name, const std::string &chosen,
                                      bool replaceExisting)
 {
     return Run(m_App, false, [&](CProfileMngr &store) -> CProfileOpResult {

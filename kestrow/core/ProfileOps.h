@@ -22,13 +22,14 @@
 #include <functional>
 #include <string>
 
+#include "ProfileMngr.h"
 #include "ProfileOpResult.h"
 
 namespace kestrow {
 
 class CKestrowApp;
 class CProfile;
-class CProfileMngr;
+
 
 class CProfileOps {
 public:
@@ -88,7 +89,8 @@ private:
     enum class Source { Defaults, Profile, Station };
     CProfileOpResult AddAndEdit(Source kind, const std::string &sourceName, const CProfile *station,
                                 const Editor &edit);
-    CProfileOpResult Export(int op, const std::string &name, const std::string &chosen, bool replaceExisting);
+    CProfileOpResult Export(CProfileMngr::RegOpKind op, const std::string &name, const std::string &chosen,
+                            bool replaceExisting);
     // Moves a record in or out of auto-selection as `wanted` decides from
     // the record, in one hold of the lock.
     CProfileOpResult ChangeMembership(const std::string &name, const std::function<bool(const CProfile &)> &wanted);

@@ -149,7 +149,7 @@ bool CStationMngr::UpdateFromScan()
         }
     }
 
-    if (m_NetworkView.value_or(app.GetProfileInt("", "View AP or NET", 0) != 0))
+    if (m_NetworkView.value_or(app.GetProfileInt("", kViewPreference, 0) != 0))
         MergeByNetwork();
     return block[kScanMoreResults] == 1;
 }

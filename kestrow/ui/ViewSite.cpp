@@ -40,7 +40,6 @@ namespace kestrow {
 
 namespace {
 
-constexpr const char *kViewPreference = "View AP or NET";
 constexpr int kKeyRole = Qt::UserRole;
 constexpr int kRefreshRetryMs = 20;
 constexpr int kSecurityColumn = CSurveyTable::kSecurityColumn;
