@@ -213,6 +213,11 @@ TEST_F(LifecycleTest, AutoSelectionConnectsTheFirstReachableAndDropLinkIsHandled
     theApp().RequestFullRefresh();
     theApp().OnMainTimer();
     EXPECT_EQ(theApp().Poll()->GetInterval(), 20);  // handled once only
+    Tick(3);  // an auto-selection tick: the tooltip says what the General page says
+    {
+        std::lock_guard<std::mutex> lock(window_.m);
+        EXPECT_EQ(window_.tip, "Configuration Utility\nNot Connected");
+    }
     theApp().Shutdown();
 }
 

@@ -123,9 +123,12 @@ TEST_F(KestrowctlProfilesTest, PrefsOptionsAndOutput)
     ASSERT_EQ(set.exitCode, 0);
     EXPECT_NE(set.out.find("Statistics Update Interval:     100 secs\nUnits:                          dBm\n"),
               std::string::npos) << set.out;
-    // Without options it only reads: the registry file stays as it was.
+    // Without options it only reads, as do the other reading commands: the
+    // registry file stays as it was.
     const std::string before = ctltest::ReadFile(env.Registry());
     const Json p = ParseJson(env.Ctl({"prefs", "--json"}).out);
+    for (const char *command : {"status", "scan", "profiles"})
+        EXPECT_EQ(env.Ctl({command}).exitCode, 0) << command;
     EXPECT_EQ(ctltest::ReadFile(env.Registry()), before);
     EXPECT_EQ(p["interval_secs"].Int(), 100);
     EXPECT_EQ(p["country"].string, "FCC (USA)");
