@@ -21,6 +21,8 @@
 #include <string_view>
 #include <thread>
 
+#include "AdapterState.h"
+
 namespace platform {
 class NamedMutex;
 }
@@ -162,6 +164,10 @@ public:
     // ---- Shared state ------------------------------------------------------
     bool DriverConnected() const { return m_bConnected.load(); }
     void SetDriverConnected(bool connected) { m_bConnected.store(connected); }
+    // Whether there is an adapter, as the window shows it.  Whoever talks to
+    // the adapter (start-up, the polling thread, the device worker) sets it.
+    kestrow::AdapterState AdapterState() const { return m_AdapterState.load(); }
+    void SetAdapterState(kestrow::AdapterState state) { m_AdapterState.store(state); }
     bool AdHocConnected() const { return m_bAdHocConnected.load(); }
     void SetAdHocConnected(bool adhoc) { m_bAdHocConnected.store(adhoc); }
     // -1 silences every polling tick.
@@ -193,6 +199,7 @@ private:
     // Members in the order of the original application object.
     std::atomic<bool> m_bAdHocConnected{false};
     std::atomic<bool> m_bConnected{false};
+    std::atomic<kestrow::AdapterState> m_AdapterState{kestrow::AdapterState::NotFound};
     std::unique_ptr<CProfileMngr> m_pProfileMngr;
     std::unique_ptr<CStationMngr> m_pStationMngr;
     std::atomic<std::int32_t> m_nStatsIndex{0};
