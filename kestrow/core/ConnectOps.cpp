@@ -104,6 +104,36 @@ CConnectOps::JoinOutcome CConnectOps::JoinStation(const CStation &target)
     CSectionLock lock(m_App, Section::Main, m_LockWait);
     if (!lock)
         return {COpResult::Busy(), std::nullopt, {}, {}};
+    return JoinHeld(target);
+}
+
+CConnectOps::JoinOutcome CConnectOps::JoinHidden(const CStation &target, const std::string &netName)
+{
+    CSectionLock lock(m_App, Section::Main, m_LockWait);
+    if (!lock)
+        return {COpResult::Busy(), std::nullopt, {}, {}};
+    // The connection to go back to: a copy, since the join rebuilds the list.
+    std::unique_ptr<CStation> previous;
+    if (CStationMngr *stations = m_App.StationMngr()) {
+        if (const CStation *connected = stations->GetConnectedStation(); connected != nullptr && Associated())
+            previous = std::make_unique<CStation>(*connected);
+    }
+    CStation named(target);
+    named.NetName = netName;
+    JoinOutcome outcome = JoinHeld(named);
+    if (outcome.result.Ok() || previous == nullptr)
+        return outcome;
+    std::optional<bool> associated;
+    if (ApplyConnect(*previous, associated)) {
+        if (CStationMngr *stations = m_App.StationMngr())
+            stations->SetConnected(previous.get());
+        m_App.RequestFullRefresh();
+    }
+    return outcome;
+}
+
+CConnectOps::JoinOutcome CConnectOps::JoinHeld(const CStation &target)
+{
     CProfileMngr *store = m_App.ProfileMngr();
     CStationMngr *stations = m_App.StationMngr();
     if (store == nullptr)

@@ -59,6 +59,12 @@ public:
     // with the same network name is replaced and keeps its place).
     // Failure: message 122.
     JoinOutcome JoinStation(const CStation &target);
+    // Joins a hidden network: `target` is a surveyed station whose beacons
+    // carry no name (its key filled in when it uses WEP) and `netName` the
+    // name the user gave.  As JoinStation, but a failure (a wrong name is
+    // one) puts the connection that was there before back, so that trying a
+    // name costs nothing.
+    JoinOutcome JoinHidden(const CStation &target, const std::string &netName);
     // Writes only the security settings of `station`, the connected one,
     // which the caller edited (and whose main lock it holds).  Failure:
     // message 115.
@@ -74,6 +80,8 @@ private:
     // Applies `station` in connect mode and waits for the association;
     // on failure the station list and the store forget the connection.
     bool ApplyConnect(CStation &station, std::optional<bool> &associated);
+    // JoinStation with the main lock held.
+    JoinOutcome JoinHeld(const CStation &target);
 
     CKestrowApp &m_App;
     std::chrono::milliseconds m_AssociateWait;

@@ -77,9 +77,14 @@ std::string CConnectCmd::Connect(CCtlSession &session, CCtlArgs &args)
 
 std::string CConnectCmd::Join(CCtlSession &session, CCtlArgs &args)
 {
-    args.Accept({"--no-wait"}, {"--key-index", "--key"});
-    args.ExpectWords(1, 1, "join SSID [--key-index N --key HEX] [--no-wait]");
+    args.Accept({"--no-wait", "--hidden"}, {"--key-index", "--key"});
+    args.ExpectWords(1, 1, "join [--hidden] SSID [--key-index N --key HEX] [--no-wait]");
     const std::string &ssid = args.Words()[1];
+    // A hidden network's beacons carry no name: its station is found by its
+    // empty name and joined with the name given.
+    const bool hidden = args.Flag("--hidden");
+    if (hidden && (ssid.empty() || ssid.size() > 32))
+        throw UsageError("a network name has 1 to 32 bytes");
     const auto keyIndexText = args.Value("--key-index");
     const auto keyText = args.Value("--key");
     if (keyIndexText.has_value() != keyText.has_value())
@@ -101,9 +106,11 @@ std::string CConnectCmd::Join(CCtlSession &session, CCtlArgs &args)
     CStationMngr &stations = CScanCmd::Scan(session, false);
     const CStation *best = nullptr;
     for (const auto &[stationKey, station] : stations) {
-        if (station->NetName == ssid && (best == nullptr || station->LinkQuality > best->LinkQuality))
+        if (station->NetName == (hidden ? std::string() : ssid) && (best == nullptr || station->LinkQuality > best->LinkQuality))
             best = station.get();
     }
+    if (best == nullptr && hidden)
+        throw Failure("no hidden network was found by the scan");
     if (best == nullptr)
         throw Failure("network '" + EscapeText(ssid) + "' was not found by the scan");
     // The list is rebuilt at its next update: work on a copy.
@@ -120,8 +127,10 @@ std::string CConnectCmd::Join(CCtlSession &session, CCtlArgs &args)
         target.ActiveSecKey = *keyIndex - 1;
     }
 
-    const auto outcome =
-        CConnectOps(theApp(), AssociateWait(session, args.Flag("--no-wait"))).JoinStation(target);
+    CConnectOps ops(theApp(), AssociateWait(session, args.Flag("--no-wait")));
+    const auto outcome = hidden ? ops.JoinHidden(target, ssid) : ops.JoinStation(target);
+    if (hidden)
+        target.NetName = ssid;
     if (!outcome.result.Ok())
         Fail(outcome.result, outcome.associated, session.Options().timeoutSecs);
     if (!outcome.recordError.empty())
