@@ -1,5 +1,7 @@
 #include "KestrowApp.h"
 
+#include "Preferences.h"
+
 #include <platform/NamedMutex.h>
 #include <platform/Registry.h>
 #include <platform/Win32Error.h>
@@ -50,11 +52,24 @@ CKestrowApp::~CKestrowApp()
     Shutdown();
 }
 
+void CKestrowApp::SetAdapterChoice(std::string name)
+{
+    std::lock_guard<std::mutex> lock(m_ChoiceMutex);
+    m_strAdapterChoice = std::move(name);
+}
+
+std::string CKestrowApp::AdapterChoice() const
+{
+    std::lock_guard<std::mutex> lock(m_ChoiceMutex);
+    return m_strAdapterChoice;
+}
+
 bool CKestrowApp::ConnectDriver()
 {
     bool connected = false;
+    const std::string choice = AdapterChoice();
     try {
-        connected = CurrentDeviceOps().connect("SEARCH") == 0;
+        connected = CurrentDeviceOps().connect(choice.empty() ? "SEARCH" : choice.c_str()) == 0;
     } catch (...) {
         DebugWrite("\nConnectDriver Exception Occured");
         connected = false;
@@ -258,6 +273,7 @@ bool CKestrowApp::Startup()
     m_bStarted = true;
 
     // 1. A failed connect is not reported: every request tries again.
+    SetAdapterChoice(CPreferences::ReadAdapter(*this));
     (void)ConnectDriver();
     // 2.
     m_bAdHocConnected.store(false);

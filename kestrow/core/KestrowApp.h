@@ -54,9 +54,15 @@ public:
     CKestrowApp(const CKestrowApp &) = delete;
     CKestrowApp &operator=(const CKestrowApp &) = delete;
 
-    // ecom_connect("SEARCH"); sets and returns m_bConnected.  A failure or an
-    // exception of the library leaves the program disconnected.
+    // ecom_connect("SEARCH"), or of the adapter chosen in the preferences
+    // (SetAdapterChoice); sets and returns m_bConnected.  A failure or an
+    // exception of the library leaves the program disconnected.  A chosen
+    // adapter that is not there is not replaced by another one.
     bool ConnectDriver();
+    // The adapter ConnectDriver opens: a name of the library's adapter
+    // list, or empty to search.  Start-up reads it from the preferences.
+    void SetAdapterChoice(std::string name);
+    std::string AdapterChoice() const;
     // ecom_disconnect when connected; m_bConnected becomes false.
     void DisconnectDriver();
 
@@ -240,6 +246,8 @@ private:
     std::shared_future<void> m_ServiceStop;
     std::atomic<IMainWindow *> m_pMainWnd{nullptr};
     mutable std::mutex m_TipMutex;
+    mutable std::mutex m_ChoiceMutex;
+    std::string m_strAdapterChoice;  // guarded by m_ChoiceMutex
     std::mutex m_WakeMutex;
     std::function<void()> m_Wake;  // guarded by m_WakeMutex
     std::chrono::milliseconds m_PollStartDelay{5000};

@@ -20,7 +20,7 @@ constexpr const char *kScanBandChoices[] = {"(802.11) a/b/g", "(802.11) a", "(80
 // The interval is stored in milliseconds and shown in seconds.
 constexpr int kMsPerSec = 1000;
 
-constexpr std::array<CPrefDef, 5> kTable{{
+constexpr std::array<CPrefDef, 6> kTable{{
     {Pref::PollingInterval, "Polling Interval", PrefType::Milliseconds, CPreferences::kMinIntervalSecs * kMsPerSec,
      CPreferences::kMaxIntervalSecs * kMsPerSec, CPreferences::kAbsentIntervalMs,
      CPreferences::kAbsentIntervalMs, {}},
@@ -28,6 +28,7 @@ constexpr std::array<CPrefDef, 5> kTable{{
     {Pref::PowerSave, "Power-Save", PrefType::Choice, 0, 2, 0, 0, kPowerSaveChoices},
     {Pref::ScanBand, "Scan-Band", PrefType::Choice, 0, 3, 0, 0, kScanBandChoices},
     {Pref::DbmPercent, "dBm-Percent", PrefType::Flag, 0, 1, 0, 0, {}},
+    {Pref::ShowNotifications, "Show Notifications", PrefType::Flag, 0, 1, 1, 1, {}},
 }};
 
 // Def() finds a preference by its position.
@@ -91,7 +92,7 @@ bool IsBlank(char c)
 
 } // namespace
 
-const std::array<CPrefDef, 5> &CPreferences::Table()
+const std::array<CPrefDef, 6> &CPreferences::Table()
 {
     return kTable;
 }
@@ -114,6 +115,7 @@ CPrefValues CPreferences::Read(const CKestrowApp &app)
     v.powerSave = ListIndex(Def(Pref::PowerSave), Stored(app, Pref::PowerSave));
     v.scanBand = ListIndex(Def(Pref::ScanBand), Stored(app, Pref::ScanBand));
     v.dbm = ShowDbm(app);
+    v.notify = ShowNotifications(app);
     return v;
 }
 
@@ -125,6 +127,7 @@ CPrefValues CPreferences::Defaults()
     v.powerSave = Def(Pref::PowerSave).defaultsValue;
     v.scanBand = Def(Pref::ScanBand).defaultsValue;
     v.dbm = Def(Pref::DbmPercent).defaultsValue != 0;
+    v.notify = Def(Pref::ShowNotifications).defaultsValue != 0;
     return v;
 }
 
@@ -166,6 +169,7 @@ COpResult CPreferences::Write(CKestrowApp &app, const CPrefValues &values)
         WrittenIndex(Def(Pref::PowerSave), values.powerSave),
         WrittenIndex(Def(Pref::ScanBand), values.scanBand),
         values.dbm ? 1 : 0,
+        values.notify ? 1 : 0,
     };
     const bool written = app.InProfileTransaction([&] {
         for (const CPrefDef &def : kTable) {
@@ -196,6 +200,23 @@ std::int32_t CPreferences::IntervalTicks(const CKestrowApp &app)
 bool CPreferences::ShowDbm(const CKestrowApp &app)
 {
     return Stored(app, Pref::DbmPercent) != 0;
+}
+
+bool CPreferences::ShowNotifications(const CKestrowApp &app)
+{
+    return Stored(app, Pref::ShowNotifications) != 0;
+}
+
+std::string CPreferences::ReadAdapter(const CKestrowApp &app)
+{
+    return app.GetProfileString("", kAdapterValue, "");
+}
+
+COpResult CPreferences::WriteAdapter(CKestrowApp &app, const std::string &name)
+{
+    if (!app.WriteProfileString("", kAdapterValue, name))
+        return COpResult::Text("The preferences could not be stored in the registry.");
+    return COpResult::Done();
 }
 
 int CPreferences::CountryIndex(std::uint32_t code)

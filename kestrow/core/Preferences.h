@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "OpResult.h"
@@ -21,7 +22,7 @@ namespace kestrow {
 
 class CKestrowApp;
 
-enum class Pref { PollingInterval, Active, PowerSave, ScanBand, DbmPercent };
+enum class Pref { PollingInterval, Active, PowerSave, ScanBand, DbmPercent, ShowNotifications };
 
 // What a preference's DWORD holds.
 enum class PrefType {
@@ -50,6 +51,7 @@ struct CPrefValues {
     int powerSave = 0;     // index into its choices; -1: the stored value is
     int scanBand = 0;      //   none of them (a list then shows no selection)
     bool dbm = false;      // signal values in dBm, else in percent
+    bool notify = true;    // desktop notifications of link changes
 
     bool operator==(const CPrefValues &) const = default;
 };
@@ -68,7 +70,7 @@ public:
     static constexpr int kMaxIntervalSecs = 100;
     static constexpr int kAbsentIntervalMs = 20000;  // "Polling Interval" when absent
 
-    static const std::array<CPrefDef, 5> &Table();
+    static const std::array<CPrefDef, 6> &Table();
     static const CPrefDef &Def(Pref id);
     static const std::array<CCountry, 6> &Countries();
 
@@ -82,7 +84,7 @@ public:
     // blanks around it allowed.  Anything else fails with the text "Please
     // enter an integer between 5 and 100.".
     static COpResult ParseInterval(std::string_view text, int *seconds);
-    // Checks `values` and writes all five in one registry transaction: the
+    // Checks `values` and writes all six in one registry transaction: the
     // interval in milliseconds, a list index outside its choices as 0.  An
     // interval out of range fails as ParseInterval does and writes nothing; a
     // registry failure fails with its own text.
@@ -95,6 +97,15 @@ public:
     static std::int32_t IntervalTicks(const CKestrowApp &app);
     // True when signal values are shown in dBm.
     static bool ShowDbm(const CKestrowApp &app);
+    // True when link changes are told as desktop notifications.
+    static bool ShowNotifications(const CKestrowApp &app);
+
+    // The adapter the window and kestrowctl open (a name of the library's
+    // adapter list); empty: the first that answers ("Search automatically").
+    // A REG_SZ value beside the others, written on its own.
+    static constexpr const char *kAdapterValue = "Adapter";
+    static std::string ReadAdapter(const CKestrowApp &app);
+    static COpResult WriteAdapter(CKestrowApp &app, const std::string &name);
 
     // Index of the country with regulatory domain `code`; 0 when unknown.
     static int CountryIndex(std::uint32_t code);

@@ -3,6 +3,7 @@
 #include <DeviceOps.h>
 #include <KestrowApp.h>
 #include <KestrowSession.h>
+#include <Preferences.h>
 #include <ProfileMngr.h>
 #include <StationMngr.h>
 #include <platform/Registry.h>
@@ -84,8 +85,15 @@ void CCtlSession::ConnectAdapter()
         app.SetDriverConnected(opened);
         if (!opened)
             throw Failure("cannot open adapter '" + m_Options.adapter + "'");
-    } else if (!app.ConnectDriver()) {
-        throw Failure("no adapter found: no installed adapter answers");
+    } else {
+        // The adapter chosen in the preferences, when one is (and the
+        // registry can be read); else the first that answers.
+        app.SetAdapterChoice(m_strRegistryError.empty() ? kestrow::CPreferences::ReadAdapter(app) : "");
+        if (!app.ConnectDriver()) {
+            const std::string choice = app.AdapterChoice();
+            throw Failure(choice.empty() ? "no adapter found: no installed adapter answers"
+                                         : "cannot open adapter '" + choice + "' (chosen in the preferences)");
+        }
     }
     m_bAdapterOpen = true;
 }

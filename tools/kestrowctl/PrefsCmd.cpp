@@ -22,12 +22,13 @@ namespace {
 // The values stored, and the country when the adapter is there.
 struct PrefsShown {
     CPrefValues values;
+    std::string adapter;  // empty: search
     std::optional<std::string> country;
 };
 
 PrefsShown Read(CCtlSession &session)
 {
-    PrefsShown p{CPreferences::Read(theApp()), std::nullopt};
+    PrefsShown p{CPreferences::Read(theApp()), CPreferences::ReadAdapter(theApp()), std::nullopt};
     if (session.ConnectAdapterIfPresent()) {
         if (const auto index = CPreferences::ReadCountry())
             p.country = CPreferences::Countries()[static_cast<std::size_t>(*index)].name;
@@ -47,10 +48,22 @@ const char *Choice(Pref id, int index)
 
 std::string CPrefsCmd::Prefs(CCtlSession &session, CCtlArgs &args)
 {
-    args.Accept({}, {"--interval", "--units"});
-    args.ExpectWords(1, 0, "prefs [--interval SECS] [--units dbm|percent]");
+    args.Accept({}, {"--interval", "--units", "--notifications", "--default-adapter"});
+    args.ExpectWords(1, 0,
+                     "prefs [--interval SECS] [--units dbm|percent] [--notifications on|off] "
+                     "[--default-adapter NAME|auto]");
     const auto intervalText = args.Value("--interval");
     const auto unitsText = args.Value("--units");
+    const auto notifyText = args.Value("--notifications");
+    const auto adapter = args.Value("--default-adapter");
+    std::optional<bool> notify;
+    if (notifyText) {
+        if (*notifyText != "on" && *notifyText != "off")
+            throw UsageError("--notifications takes on or off, not '" + *notifyText + "'");
+        notify = *notifyText == "on";
+    }
+    if (adapter && adapter->empty())
+        throw UsageError("--default-adapter takes an adapter name or auto");
     std::optional<int> interval;
     if (intervalText) {
         int seconds = 0;
@@ -70,7 +83,7 @@ std::string CPrefsCmd::Prefs(CCtlSession &session, CCtlArgs &args)
     }
 
     // Without an option this only reads: nothing is claimed or written.
-    const bool change = interval || dbm;
+    const bool change = interval || dbm || notify || adapter;
     if (change) {
         session.ClaimForChange();
         // The others are written back as they are, as the dialog's Apply does.
@@ -79,7 +92,11 @@ std::string CPrefsCmd::Prefs(CCtlSession &session, CCtlArgs &args)
             values.intervalSecs = *interval;
         if (dbm)
             values.dbm = *dbm;
-        const COpResult written = CPreferences::Write(theApp(), values);
+        if (notify)
+            values.notify = *notify;
+        COpResult written = CPreferences::Write(theApp(), values);
+        if (written.Ok() && adapter)
+            written = CPreferences::WriteAdapter(theApp(), *adapter == "auto" ? std::string() : *adapter);
         if (!written.Ok())
             throw Failure(written.Describe() + " (registry " + session.RegistryPath() + ")");
     }
@@ -94,6 +111,8 @@ std::string CPrefsCmd::Prefs(CCtlSession &session, CCtlArgs &args)
         w.Key("scanning").String(v.active ? "active" : "passive");
         w.Key("power_save").String(Choice(Pref::PowerSave, v.powerSave));
         w.Key("scan_band").String(Choice(Pref::ScanBand, v.scanBand));
+        w.Key("notifications").Bool(v.notify);
+        w.Key("default_adapter").OptString(p.adapter.empty() ? std::nullopt : std::optional<std::string>(p.adapter));
         w.Key("country").OptString(p.country);
         w.Key("changed").Bool(change);
         w.EndObject();
@@ -106,6 +125,8 @@ std::string CPrefsCmd::Prefs(CCtlSession &session, CCtlArgs &args)
     out += LabelLine("Battery operating Power Save:", Choice(Pref::PowerSave, v.powerSave), 32);
     out += LabelLine("Scan Bands:", Choice(Pref::ScanBand, v.scanBand), 32);
     out += LabelLine("Country Code:", p.country ? *p.country : "", 32);
+    out += LabelLine("Show notifications:", v.notify ? "Yes" : "No", 32);
+    out += LabelLine("Adapter:", p.adapter.empty() ? "Search automatically" : EscapeText(p.adapter), 32);
     return out;
 }
 

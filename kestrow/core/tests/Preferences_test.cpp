@@ -42,8 +42,8 @@ protected:
 TEST_F(PreferencesTest, ReadGivesTheStoredValuesOrTheirDefaults)
 {
     const std::vector<std::pair<std::vector<int>, CPrefValues>> cases = {
-        {{kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}, {20, false, 0, 0, false}},
-        {{7500, 1, 2, 3, 1}, {7, true, 2, 3, true}},
+        {{kAbsent, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}, {20, false, 0, 0, false, true}},
+        {{7500, 1, 2, 3, 1, 0}, {7, true, 2, 3, true, false}},
         // Odd values are read as they are; a list shows none of its choices.
         {{900, 7, 3, -1, -5}, {0, true, -1, -1, true}},
         {{-1, 0, 4, 0, 0}, {4294967, false, -1, 0, false}},  // a DWORD, divided unsigned
@@ -54,6 +54,10 @@ TEST_F(PreferencesTest, ReadGivesTheStoredValuesOrTheirDefaults)
             ASSERT_TRUE(stored[i] == kAbsent || theApp().WriteProfileInt("", Def(i).valueName, stored[i]));
         EXPECT_EQ(CPreferences::Read(theApp()), read) << stored[0];
     }
+    // The adapter choice is a text of its own; none stored: search.
+    EXPECT_EQ(CPreferences::ReadAdapter(theApp()), "");
+    ASSERT_TRUE(CPreferences::WriteAdapter(theApp(), "sim1").Ok());
+    EXPECT_EQ(CPreferences::ReadAdapter(theApp()), "sim1");
 }
 
 TEST_F(PreferencesTest, IntervalTakesAWholeNumberFrom5To100)
@@ -67,13 +71,13 @@ TEST_F(PreferencesTest, IntervalTakesAWholeNumberFrom5To100)
     }
 }
 
-TEST_F(PreferencesTest, ApplyWritesAllFiveOrNothingAndTellsThePollingThread)
+TEST_F(PreferencesTest, ApplyWritesAllOrNothingAndTellsThePollingThread)
 {
     const std::vector<std::pair<CPrefValues, std::vector<int>>> cases = {
-        {{5, false, 0, 0, false}, {5000, 0, 0, 0, 0}},
-        {{100, true, 2, 3, true}, {100000, 1, 2, 3, 1}},
-        {{20, false, -1, 9, false}, {20000, 0, 0, 0, 0}},  // no choice: the first
-        {{101, true, 1, 1, true}, {kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
+        {{5, false, 0, 0, false, false}, {5000, 0, 0, 0, 0, 0}},
+        {{100, true, 2, 3, true, true}, {100000, 1, 2, 3, 1, 1}},
+        {{20, false, -1, 9, false, true}, {20000, 0, 0, 0, 0, 1}},  // no choice: the first
+        {{101, true, 1, 1, true, true}, {kAbsent, kAbsent, kAbsent, kAbsent, kAbsent, kAbsent}},
     };
     for (const auto &[written, stored] : cases) {
         SetUp();
