@@ -1,0 +1,120 @@
+// Desktop notifications over a real, private session bus: a dbus-daemon of
+// the test's own and a small service that owns org.freedesktop.Notifications
+// and records what it is sent.
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "DesktopNotifier.h"
+
+using namespace kestrow;
+using namespace std::chrono_literals;
+
+// The recording notification service.
+class CRecordingService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList summaries;
+    QStringList bodies;
+public slots:
+    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &, const QVariantMap &, int)
+    {
+        summaries << summary;
+        bodies << body;
+        emit Received();
+        return static_cast<uint>(summaries.size());
+    }
+signals:
+    void Received();
+};
+
+class TestNotifier : public QObject {
+    Q_OBJECT
+private:
+    QProcess m_Bus;
+    CRecordingService m_Service;
+    using K = CLinkEvent::Kind;
+    const CNotificationPolicy::Clock::time_point t0 = CNotificationPolicy::Clock::time_point{} + 1000s;
+
+    // Sends `events` at t0 + `at` and waits (bounded) until the service has
+    // `expected` notifications in all; then checks nothing more arrives
+    // after a round trip through the bus.
+    void Expect(CDesktopNotifier &n, std::vector<CLinkEvent> events, std::chrono::seconds at, int expected)
+    {
+        n.Handle(events, t0 + at);
+        QTRY_COMPARE_WITH_TIMEOUT(m_Service.summaries.size(), expected, 10000);
+        QDBusConnection::sessionBus().interface()->isServiceRegistered(QString::fromLatin1(CDesktopNotifier::kService));
+        QCoreApplication::processEvents();
+        QCOMPARE(m_Service.summaries.size(), expected);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_Bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                    QStringLiteral("--print-address=1")});
+        QVERIFY2(m_Bus.waitForStarted(10000), "dbus-daemon did not start");
+        QTRY_VERIFY_WITH_TIMEOUT(m_Bus.canReadLine() || m_Bus.waitForReadyRead(100), 10000);
+        const QByteArray address = m_Bus.readLine().trimmed();
+        QVERIFY(!address.isEmpty());
+        // The session bus of this process is the private one from now on.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+        QDBusConnection service = QDBusConnection::connectToBus(QString::fromLatin1(address), QStringLiteral("svc"));
+        QVERIFY(service.isConnected());
+        QVERIFY(service.registerObject(QString::fromLatin1(CDesktopNotifier::kPath), &m_Service,
+                                       QDBusConnection::ExportAllSlots));
+        QVERIFY(service.registerService(QString::fromLatin1(CDesktopNotifier::kService)));
+        QVERIFY(QDBusConnection::sessionBus().isConnected());
+    }
+
+    void cleanupTestCase()
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("svc"));
+        m_Bus.kill();
+        m_Bus.waitForFinished(10000);
+    }
+
+    void tellsChangesOnceAndFlapsCollapsed()
+    {
+        CDesktopNotifier n(t0);
+        const CLinkEvent cafe{K::Connected, "Caf\xc3\xa9 <b>", -60, SignalLevel::Excellent};
+        const CLinkEvent lost{K::Lost, cafe.ssid, {}, {}};
+        Expect(n, {cafe}, 2s, 0);  // at start the window shows it
+        Expect(n, {lost}, 20s, 1);
+        QCOMPARE(m_Service.summaries.last(), QStringLiteral("Connection to Caf\u00e9 <b> lost"));
+        Expect(n, {cafe}, 30s, 2);
+        QCOMPARE(m_Service.summaries.last(), QStringLiteral("Connected to Caf\u00e9 <b>"));
+        QCOMPARE(m_Service.bodies.last(), QStringLiteral("Signal: excellent (-60 dBm)"));
+        // A flapping link: the changes within a few seconds are held and
+        // only the state they end in is told.
+        Expect(n, {lost}, 40s, 3);
+        Expect(n, {cafe}, 41s, 3);
+        Expect(n, {lost}, 42s, 3);
+        Expect(n, {cafe}, 43s, 3);
+        Expect(n, {}, 46s, 4);
+        QCOMPARE(m_Service.summaries.last(), QStringLiteral("Connected to Caf\u00e9 <b>"));
+        Expect(n, {CLinkEvent{K::AdapterRemoved, {}, {}, {}}}, 60s, 5);
+        Expect(n, {CLinkEvent{K::AdapterFound, {}, {}, {}}}, 70s, 6);
+        QCOMPARE(m_Service.summaries.mid(4), (QStringList{QStringLiteral("Adapter removed"), QStringLiteral("Adapter found")}));
+        // Switched off: nothing.
+        n.Policy().SetEnabled(false);
+        Expect(n, {lost}, 80s, 6);
+    }
+
+    void withoutAServiceNothingHappens()
+    {
+        QVERIFY(QDBusConnection(QStringLiteral("svc")).unregisterService(QString::fromLatin1(CDesktopNotifier::kService)));
+        CDesktopNotifier n(t0 - 60s);
+        n.Handle({CLinkEvent{K::AdapterRemoved, {}, {}, {}}}, t0);
+        QCOMPARE(n.Sent(), 1);  // sent into the bus, answered with an error nobody waits for
+        QTest::qWait(0);
+        QCOMPARE(m_Service.summaries.size(), 6);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNotifier)
+#include "tst_notifier.moc"
