@@ -92,6 +92,76 @@ QImage CIconPainter::ProgramIcon(int size) {
     return img;
 }
 
+namespace {
+
+// The badge behind every tray picture, in a top and a bottom colour.
+void DrawBadge(QPainter &p, int size, const QColor &top, const QColor &bottom, const QColor &rim) {
+    const double border = size <= 16 ? 1.0 : std::max(1.5, size / 24.0);
+    const double edge = border / 2;
+    const QRectF badge(edge, edge, size - border, size - border);
+    QLinearGradient grad(badge.topLeft(), badge.bottomLeft());
+    grad.setColorAt(0, top);
+    grad.setColorAt(1, bottom);
+    p.setPen(QPen(rim, border));
+    p.setBrush(grad);
+    const double radius = size * 0.22;
+    p.drawRoundedRect(badge, radius, radius);
+}
+
+} // namespace
+
+const char *CIconPainter::TrayStateStem(TrayState state) {
+    switch (state) {
+    case TrayState::NotConnected: return "tray-notconnected";
+    case TrayState::Poor: return "tray-poor";
+    case TrayState::Fair: return "tray-fair";
+    case TrayState::Good: return "tray-good";
+    case TrayState::Excellent: return "tray-excellent";
+    case TrayState::NoAdapter: return "tray-noadapter";
+    }
+    return "tray";
+}
+
+QImage CIconPainter::TrayStateIcon(int size, TrayState state) {
+    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const bool connected = state != TrayState::NotConnected && state != TrayState::NoAdapter;
+    if (connected)
+        DrawBadge(p, size, QColor(0x2f, 0x8f, 0xf2), QColor(0x0f, 0x4f, 0xa8), QColor(0x0a, 0x2f, 0x66));
+    else
+        DrawBadge(p, size, QColor(0x9a, 0xa1, 0xaa), QColor(0x5d, 0x64, 0x6e), QColor(0x3a, 0x3f, 0x46));
+
+    // The fan: a source dot and three arcs; a connection lights as many
+    // arcs as its level has (poor: the dot alone), the rest stay faint.
+    const int lit = state == TrayState::Excellent ? 3
+                    : state == TrayState::Good    ? 2
+                    : state == TrayState::Fair    ? 1
+                                                  : 0;
+    const QColor faint(255, 255, 255, 80);
+    const QPointF source(size / 2.0, size * 0.74);
+    p.setPen(Qt::NoPen);
+    p.setBrush(connected ? QColor(Qt::white) : faint);
+    const double dot = std::max(1.3, size * 0.085);
+    p.drawEllipse(source, dot, dot);
+    const double pen = size <= 16 ? 1.4 : size * 0.08;
+    constexpr int kArcs = 3;
+    for (int i = 0; i < kArcs; ++i) {
+        const double r = size * 0.5 * (i + 1) / kArcs;
+        p.setPen(QPen(i < lit ? QColor(Qt::white) : faint, pen, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(source.x() - r, source.y() - r, 2 * r, 2 * r), 45 * 16, 90 * 16);
+    }
+    if (state == TrayState::NoAdapter) {
+        // A red stroke across the badge.
+        const double w = size <= 16 ? 2.0 : size * 0.11;
+        p.setPen(QPen(QColor(0xd9, 0x2b, 0x2b), w, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(size * 0.2, size * 0.2), QPointF(size * 0.8, size * 0.8));
+    }
+    return img;
+}
+
 QImage CIconPainter::TrayIcon(int size) {
     QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);

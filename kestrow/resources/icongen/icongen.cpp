@@ -1,5 +1,6 @@
 // Writes Kestrow's icon files: kestrow-<size>.png (program icon) and
-// kestrow-tray-<size>.png (tray icon) into the folder given as argument.
+// kestrow-tray-<size>.png (tray icon), and kestrow-tray-<state>-<size>.png
+// (the tray icon of each link state) into the folder given as argument.
 // The PNGs in kestrow/resources/icons were made with this program.
 #include "IconPainter.h"
 
@@ -27,6 +28,19 @@ int main(int argc, char **argv) {
             !CIconPainter::TrayIcon(size).save(tray, "PNG")) {
             std::fprintf(stderr, "kestrow-icongen: cannot write the %d px icons\n", size);
             return 1;
+        }
+    }
+    // The tray's link states, in the sizes a notification area uses.
+    using State = CIconPainter::TrayState;
+    for (State state : {State::NotConnected, State::Poor, State::Fair, State::Good, State::Excellent,
+                        State::NoAdapter}) {
+        for (int size : {16, 22, 24, 32, 48, 64}) {
+            const QString file =
+                out.filePath(QStringLiteral("kestrow-%1-%2.png").arg(QLatin1String(CIconPainter::TrayStateStem(state))).arg(size));
+            if (!CIconPainter::TrayStateIcon(size, state).save(file, "PNG")) {
+                std::fprintf(stderr, "kestrow-icongen: cannot write %s\n", qPrintable(file));
+                return 1;
+            }
         }
     }
     return 0;
