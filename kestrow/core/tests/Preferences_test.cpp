@@ -1,7 +1,12 @@
 // The preference operations: what is read for stored, absent and odd values,
-// what the interval accepts, and what a write stores or refuses.
+// what the interval accepts, and what a write stores or refuses; the
+// autostart entry.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -10,6 +15,7 @@
 
 #include <platform/Registry.h>
 
+#include "Autostart.h"
 #include "KestrowApp.h"
 #include "Poll.h"
 #include "Preferences.h"
@@ -94,6 +100,39 @@ TEST_F(PreferencesTest, CountryByRegulatoryDomainCode)
     EXPECT_EQ(CPreferences::CountryIndex(0x31), 3);
     EXPECT_EQ(CPreferences::CountryIndex(0x99), 0);  // unknown: the first
     EXPECT_EQ(CPreferences::ReadCountry(), std::nullopt);  // no adapter
+}
+
+} // namespace
+} // namespace kestrow
+
+namespace kestrow {
+namespace {
+
+TEST(AutostartTest, WritesAQuotedEntryRemovesItAndKeepsItWhenTheFolderCannotBeMade)
+{
+    // The test program's private folder (see the test support).
+    const std::filesystem::path config = std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "../config";
+    ASSERT_EQ(setenv("XDG_CONFIG_HOME", config.c_str(), 1), 0);
+    ASSERT_EQ(CAutostart::EntryPath(), (config / "autostart/kestrow.desktop").string());
+    EXPECT_FALSE(CAutostart::Enabled());
+    ASSERT_TRUE(CAutostart::SetEnabled(true, "/opt/my \"apps\"/$bin/kestrow").Ok());
+    ASSERT_TRUE(CAutostart::Enabled());
+    std::ifstream in(CAutostart::EntryPath());
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("\nExec=\"/opt/my \\\\\"apps\\\\\"/\\\\$bin/kestrow\" --minimized\n"), std::string::npos)
+        << text;
+    ASSERT_TRUE(CAutostart::SetEnabled(false, "").Ok());
+    EXPECT_FALSE(CAutostart::Enabled());
+    EXPECT_TRUE(CAutostart::SetEnabled(false, "").Ok());  // already off
+
+    // A file where the folder should be: a reason, and nothing written.
+    std::filesystem::remove_all(config / "autostart");
+    std::ofstream(config / "autostart") << "x";
+    const COpResult failed = CAutostart::SetEnabled(true, "/usr/bin/kestrow");
+    EXPECT_FALSE(failed.Ok());
+    EXPECT_NE(failed.Describe().find("autostart"), std::string::npos);
+    EXPECT_FALSE(CAutostart::Enabled());
+    unsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace
