@@ -185,6 +185,8 @@ std::string FormatTable(const std::vector<std::string> &header,
 
 void CJsonWriter::NewLine()
 {
+    if (m_Layout == Layout::OneLine)
+        return;
     m_strOut += '\n';
     m_strOut.append(m_Open.size() * 2, ' ');
 }
@@ -197,7 +199,7 @@ void CJsonWriter::BeforeValue()
     }
     if (!m_Open.empty()) {
         if (m_Open.back())
-            m_strOut += ',';
+            m_strOut += m_Layout == Layout::OneLine ? ", " : ",";
         m_Open.back() = true;
         NewLine();
     }

@@ -13,6 +13,11 @@ namespace kestrowctl {
 
 class CJsonWriter {
 public:
+    // Indented over several lines, or all on one line (an event stream
+    // prints one document per line).
+    enum class Layout { Indented, OneLine };
+    explicit CJsonWriter(Layout layout = Layout::Indented) : m_Layout(layout) {}
+
     CJsonWriter &BeginObject();
     CJsonWriter &EndObject();
     CJsonWriter &BeginArray();
@@ -35,6 +40,7 @@ private:
     CJsonWriter &End(char bracket);
     void NewLine();
 
+    Layout m_Layout;
     std::string m_strOut;
     // Per open container: true once it has a member.
     std::vector<bool> m_Open;
