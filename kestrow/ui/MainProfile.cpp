@@ -164,8 +164,9 @@ void CMainProfile::Refresh()
         return;
     }
     if (CSectionLock lock(theApp(), Section::Main); lock) {
-        m_Model.Apply(CProfileModel::ReadRows(theApp()));
+        std::vector<CProfileRow> rows = CProfileModel::ReadRows(theApp());
         lock.Unlock();
+        m_Model.Apply(std::move(rows));
         UpdateArrows();
         return;
     }

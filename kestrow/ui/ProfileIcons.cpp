@@ -1,8 +1,8 @@
 #include "ProfileIcons.h"
 
-#include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
+
+#include "TickMark.h"
 
 namespace kestrow {
 
@@ -19,12 +19,7 @@ QIcon CProfileIcons::Connected()
     p.setPen(QPen(QColor(0x1B, 0x5E, 0x20), 1));
     p.setBrush(QColor(0x43, 0xA0, 0x47));
     p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
-    p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    QPainterPath tick;
-    tick.moveTo(4.5, 8.5);
-    tick.lineTo(7, 11);
-    tick.lineTo(11.5, 5.5);
-    p.drawPath(tick);
+    DrawTickMark(p, 2, QPointF(4.5, 8.5), QPointF(7, 11), QPointF(11.5, 5.5));
     return QIcon(pixmap);
 }
 

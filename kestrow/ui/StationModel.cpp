@@ -1,11 +1,12 @@
 #include "StationModel.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <QStringDecoder>
 
 #include <array>
 #include <map>
+
+#include "TickMark.h"
 
 namespace kestrow {
 
@@ -37,12 +38,7 @@ QPixmap DrawIcon(int index, const QColor &background)
     p.setBrush(colour);
     p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
     if (index == CStationModel::IMG_CONNECTED) {
-        p.setPen(QPen(Qt::white, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        QPainterPath tick;
-        tick.moveTo(4, 8.5);
-        tick.lineTo(7, 11.5);
-        tick.lineTo(12, 4.5);
-        p.drawPath(tick);
+        DrawTickMark(p, 2.2, QPointF(4, 8.5), QPointF(7, 11.5), QPointF(12, 4.5));
         return pixmap;
     }
     // Four bars rising left to right; the level's bars are white, the rest
