@@ -148,12 +148,6 @@ CViewSite::CViewSite(QWidget *parent)
 
 CViewSite::~CViewSite() = default;
 
-CApViewProxy &CViewSite::View() const
-{
-    return m_bNetView ? static_cast<CApViewProxy &>(const_cast<CNetViewProxy &>(m_NetView))
-                      : const_cast<CApViewProxy &>(m_ApView);
-}
-
 void CViewSite::OnInitDialog()
 {
     m_strSelectedKey.clear();

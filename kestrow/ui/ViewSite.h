@@ -112,7 +112,8 @@ public:
     bool SortAscending() const { return m_bSortAscending; }
     CStationModel &Model() { return m_Model; }
     // The proxy of the current view.
-    CApViewProxy &View() const;
+    CApViewProxy &View() { return m_bNetView ? m_NetView : m_ApView; }
+    const CApViewProxy &View() const { return m_bNetView ? m_NetView : m_ApView; }
     QTreeView *List() const { return m_pList; }
     QProgressBar *Progress() const { return m_pProgress; }
     QLabel *AdapterLabel() const { return m_pAdapter; }
