@@ -111,10 +111,7 @@ void CSiteCommands::WithStationCopy(const std::string &key, std::function<void(s
 
 int CSiteCommands::RunSheet(CEditProfile &sheet)
 {
-    m_pEditSheet = &sheet;
-    const int result = m_SheetRunner ? m_SheetRunner(sheet) : sheet.exec();
-    m_pEditSheet = nullptr;
-    return result;
+    return m_SheetRunner ? m_SheetRunner(sheet) : sheet.exec();
 }
 
 bool CSiteCommands::EditStation(CStation &station, EditMode mode)

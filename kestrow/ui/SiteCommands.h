@@ -53,8 +53,6 @@ public:
     void EditConnection(const CSurveyRow &row);
 
     bool Busy() const { return m_Busy.Busy(); }
-    // The sheet of a running command, or null.
-    CEditProfile *EditSheet() const { return m_pEditSheet; }
     void SetSheetRunner(SheetRunner runner) { m_SheetRunner = std::move(runner); }
 
 signals:
@@ -77,7 +75,6 @@ private:
 
     QWidget &m_Owner;
     CBusyState m_Busy;
-    CEditProfile *m_pEditSheet = nullptr;
     SheetRunner m_SheetRunner;
 };
 

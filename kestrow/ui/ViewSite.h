@@ -118,8 +118,6 @@ public:
     QProgressBar *Progress() const { return m_pProgress; }
     QLabel *AdapterLabel() const { return m_pAdapter; }
     bool Busy() const { return m_Commands.Busy(); }
-    // The sheet of a running command, or null.
-    CEditProfile *EditSheet() const { return m_Commands.EditSheet(); }
 
     // Test seams: the modal run of an edit sheet and the clock of the
     // rescan progress.
