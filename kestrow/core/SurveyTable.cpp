@@ -54,6 +54,11 @@ SignalLevel CSurveyTable::LevelOf(int linkQuality)
     return SignalLevel::Excellent;
 }
 
+std::string CSurveyTable::SortKey(const std::string &cellText, const std::string &rowKey)
+{
+    return cellText + kSortSeparator + rowKey;
+}
+
 bool CSurveyTable::IsConnected(const CStationMngr &stations, const CStation &station)
 {
     return !station.NetName.empty() && !stations.ConnectedKey.empty() && station.Key() == stations.ConnectedKey;
@@ -82,7 +87,7 @@ std::vector<CSurveyRow> CSurveyTable::Rows(const CStationMngr &stations, bool ne
         const int columns = networkView ? kNetViewColumns : kColumns;
         for (int c = 0; c < columns; ++c)
             row.cells[static_cast<std::size_t>(c)] = CellText(*station, c);
-        entries.emplace(CellText(*station, sortColumn) + kSortSeparator + rowKey, std::move(row));
+        entries.emplace(SortKey(CellText(*station, sortColumn), rowKey), std::move(row));
     }
     std::vector<CSurveyRow> rows;
     rows.reserve(entries.size());

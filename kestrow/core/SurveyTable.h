@@ -31,6 +31,8 @@ struct CSurveyRow {
     // The row holds the connected station (in the network view another
     // station of the same name may stand for it): the row is coloured.
     bool connectedRow = false;
+
+    bool operator==(const CSurveyRow &) const = default;
 };
 
 class CSurveyTable {
@@ -43,6 +45,9 @@ public:
     // The text of `column` for a station.
     static std::string CellText(const CStation &station, int column);
     static SignalLevel LevelOf(int linkQuality);
+    // What rows sort by: the cell text, " -- ", the row key; compared as
+    // bytes (unsigned), it orders any two rows of a view.
+    static std::string SortKey(const std::string &cellText, const std::string &rowKey);
     // Whether `station` is the one the adapter is connected to.
     static bool IsConnected(const CStationMngr &stations, const CStation &station);
     // The rows of a view, sorted by `sortColumn`.

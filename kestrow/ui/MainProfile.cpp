@@ -2,22 +2,18 @@
 
 #include <QAction>
 #include <QEvent>
-#include <QMouseEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -26,78 +22,27 @@
 #include "IMainWindow.h"
 #include "KestrowApp.h"
 #include "MessageSink.h"
-#include "Poll.h"
-#include "ProfileListing.h"
+#include "NoAdapter.h"
+#include "ProfileIcons.h"
 #include "ProfileMngr.h"
 #include "ProfileOps.h"
-#include "QtMessageSink.h"
 #include "SectionLock.h"
 #include "ConnectOps.h"
 #include "CoreTask.h"
-#include "Station.h"
-#include "StationMngr.h"
 #include "StringTable.h"
 
 namespace kestrow {
 
 namespace {
-constexpr int kNameRole = Qt::UserRole;
 constexpr int kIconSize = 16;
 constexpr int kRefreshRetryMs = 20;
 
-// Image 0 of the lists: a green disc with a white tick.
-QIcon ConnectedIcon()
+QTreeView *MakeList(int id, CProfileListProxy &view)
 {
-    QPixmap pixmap(kIconSize, kIconSize);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0x1B, 0x5E, 0x20), 1));
-    p.setBrush(QColor(0x43, 0xA0, 0x47));
-    p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
-    p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    QPainterPath tick;
-    tick.moveTo(4.5, 8.5);
-    tick.lineTo(7, 11);
-    tick.lineTo(11.5, 5.5);
-    p.drawPath(tick);
-    return QIcon(pixmap);
-}
-
-// The arrow buttons' pictures, enabled and disabled.
-QIcon ArrowIcon(bool up)
-{
-    QIcon icon;
-    for (const bool enabled : {true, false}) {
-        QPixmap pixmap(kIconSize, kIconSize);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QColor colour = enabled ? QColor(0x1A, 0x4F, 0x8B) : QColor(0xA0, 0xA0, 0xA0);
-        p.setPen(QPen(colour.darker(120), 1));
-        p.setBrush(colour);
-        QPolygonF arrow;
-        if (up) {
-            arrow << QPointF(8, 2) << QPointF(14, 9) << QPointF(10.5, 9) << QPointF(10.5, 14)
-                  << QPointF(5.5, 14) << QPointF(5.5, 9) << QPointF(2, 9);
-        } else {
-            arrow << QPointF(8, 14) << QPointF(14, 7) << QPointF(10.5, 7) << QPointF(10.5, 2)
-                  << QPointF(5.5, 2) << QPointF(5.5, 7) << QPointF(2, 7);
-        }
-        p.drawPolygon(arrow);
-        p.end();
-        icon.addPixmap(pixmap, enabled ? QIcon::Normal : QIcon::Disabled);
-    }
-    return icon;
-}
-
-QTreeWidget *MakeList(int id)
-{
-    auto *list = CQtControlParent::Tag(new QTreeWidget, id);
-    list->setColumnCount(3);
-    list->setHeaderLabels({QStringLiteral("Profile Name"), QStringLiteral("Network Name (SSID)"),
-                           QStringLiteral("Security")});
+    auto *list = CQtControlParent::Tag(new QTreeView, id);
+    list->setModel(&view);
     list->setRootIsDecorated(false);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setUniformRowHeights(true);
@@ -109,26 +54,21 @@ QTreeWidget *MakeList(int id)
     return list;
 }
 
-QAction *AddCommand(QMenu *menu, const QString &text, int id)
-{
-    QAction *action = menu->addAction(text);
-    action->setProperty(kCtrlIdProperty, id);
-    return action;
-}
 } // namespace
 
-CMainProfile::CMainProfile(QWidget *parent) : QWidget(parent), m_Controls(this)
+CMainProfile::CMainProfile(QWidget *parent)
+    : QWidget(parent), m_Controls(this), m_AutoView(m_Model, true), m_OtherView(m_Model, false)
 {
     setObjectName(QStringLiteral("Profiles"));
     auto *layout = new QVBoxLayout(this);
 
     auto *autoGroup = new QGroupBox(QStringLiteral("Auto-Selection Profiles"));
     auto *autoLayout = new QHBoxLayout(autoGroup);
-    m_pAutoList = MakeList(IDC_AUTO_LIST);
+    m_pAutoList = MakeList(IDC_AUTO_LIST, m_AutoView);
     autoLayout->addWidget(m_pAutoList, 1);
     auto *arrows = new QVBoxLayout;
-    m_UpIcon = ArrowIcon(true);
-    m_DownIcon = ArrowIcon(false);
+    m_UpIcon = CProfileIcons::Arrow(true);
+    m_DownIcon = CProfileIcons::Arrow(false);
     m_pUp = CQtControlParent::Tag(new QToolButton, IDC_UP);
     m_pUp->setIcon(m_UpIcon);
     m_pUp->setToolTip(QStringLiteral("Move up"));
@@ -144,14 +84,13 @@ CMainProfile::CMainProfile(QWidget *parent) : QWidget(parent), m_Controls(this)
 
     auto *otherGroup = new QGroupBox(QStringLiteral("Additional Profiles"));
     auto *otherLayout = new QVBoxLayout(otherGroup);
-    m_pOtherList = MakeList(IDC_OTHER_LIST);
+    m_pOtherList = MakeList(IDC_OTHER_LIST, m_OtherView);
     otherLayout->addWidget(m_pOtherList);
     layout->addWidget(otherGroup, 1);
 
-    m_ConnectedIcon = ConnectedIcon();
     auto *legend = new QHBoxLayout;
     auto *legendIcon = new QLabel;
-    legendIcon->setPixmap(m_ConnectedIcon.pixmap(kIconSize, kIconSize));
+    legendIcon->setPixmap(CProfileIcons::Connected().pixmap(kIconSize, kIconSize));
     legend->addWidget(legendIcon);
     legend->addWidget(CQtControlParent::Tag(new QLabel(QStringLiteral("Connected")), IDC_CONNECTED_LEGEND));
     legend->addStretch(1);
@@ -184,23 +123,19 @@ CMainProfile::CMainProfile(QWidget *parent) : QWidget(parent), m_Controls(this)
 
     connect(m_pUp, &QToolButton::clicked, this, &CMainProfile::OnPriorityUp);
     connect(m_pDown, &QToolButton::clicked, this, &CMainProfile::OnPriorityDown);
-    for (QTreeWidget *list : {m_pAutoList, m_pOtherList}) {
+    for (QTreeView *list : {m_pAutoList, m_pOtherList}) {
         list->installEventFilter(this);
-        // A double click connects.  It is taken from the viewport's own
-        // event: an item view reports a double click only on the item its
-        // last press landed on, and the lists are filled anew on every full
-        // refresh, so a refill between the press and the double click made
-        // the view drop it.
-        list->viewport()->installEventFilter(this);
-        connect(list, &QTreeWidget::customContextMenuRequested, this,
+        connect(list, &QTreeView::doubleClicked, this, [this, list] {
+            m_pActiveList = list;
+            OnConnect();
+        });
+        connect(list, &QTreeView::customContextMenuRequested, this,
                 [this, list](const QPoint &pos) { ShowContextMenu(list, pos); });
     }
-    connect(m_pAutoList, &QTreeWidget::currentItemChanged, this, [this] {
-        m_nSelRow = m_pAutoList->currentItem() != nullptr
-                        ? m_pAutoList->indexOfTopLevelItem(m_pAutoList->currentItem())
-                        : -1;
-        UpdateArrows();
-    });
+    connect(m_pAutoList->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &CMainProfile::UpdateArrows);
+    // A profile whose place changes moves under the current row.
+    connect(&m_Model, &QAbstractItemModel::dataChanged, this, &CMainProfile::UpdateArrows);
     m_pActiveList = m_pAutoList;
     UpdateArrows();
 }
@@ -229,7 +164,10 @@ void CMainProfile::Refresh()
         return;
     }
     if (CSectionLock lock(theApp(), Section::Main); lock) {
-        FillLists();
+        std::vector<CProfileRow> rows = CProfileModel::ReadRows(theApp());
+        lock.Unlock();
+        m_Model.Apply(std::move(rows));
+        UpdateArrows();
         return;
     }
     // Busy: the main timer routine is refreshing the pages under the lock,
@@ -243,66 +181,15 @@ void CMainProfile::Refresh()
     }
 }
 
-void CMainProfile::FillLists()
-{
-    const std::string autoSelected = RowName(m_pAutoList);
-    const std::string otherSelected = RowName(m_pOtherList);
-    m_pAutoList->clear();
-    m_pOtherList->clear();
-
-    CKestrowApp &app = theApp();
-    CProfileMngr *store = app.ProfileMngr();
-    if (store != nullptr) {
-        const CStation *connected = app.StationMngr() != nullptr ? app.StationMngr()->GetConnectedStation()
-                                                                  : nullptr;
-        const CProfile *current = connected == nullptr && app.AdHocConnected() ? store->GetCurrent()
-                                                                                       : nullptr;
-        auto addRow = [&](QTreeWidget *list, const CProfile &profile) {
-            auto *item = new QTreeWidgetItem(list);
-            item->setText(0, QStr(profile.ProfName));
-            item->setData(0, kNameRole, QStr(profile.ProfName));
-            item->setText(1, QStr(profile.NetName));
-            item->setText(2, profile.SecType != 0 ? QStringLiteral("WEP") : QStringLiteral("None"));
-            const bool mark = connected != nullptr ? connected->NetName == profile.NetName : &profile == current;
-            if (mark) {
-                item->setIcon(0, m_ConnectedIcon);
-            }
-            if (profile.ProfName == (list == m_pAutoList ? autoSelected : otherSelected)) {
-                list->setCurrentItem(item);
-            }
-        };
-        const CProfileListing listing(*store);
-        for (const CProfile *profile : listing.AutoSelection()) {
-            addRow(m_pAutoList, *profile);
-        }
-        for (const CProfile *profile : listing.Others()) {
-            addRow(m_pOtherList, *profile);
-        }
-    }
-    m_nSelRow = m_pAutoList->currentItem() != nullptr ? m_pAutoList->indexOfTopLevelItem(m_pAutoList->currentItem())
-                                                      : -1;
-    UpdateArrows();
-}
-
 void CMainProfile::UpdateArrows()
 {
-    bool up = false;
-    bool down = false;
-    CProfileMngr *store = theApp().ProfileMngr();
-    if (store != nullptr && store->GetCount() > 0 && m_nSelRow >= 0) {
-        const QTreeWidgetItem *item = m_pAutoList->topLevelItem(m_nSelRow);
-        const CProfile *profile =
-            item != nullptr ? store->Get(StdStr(item->data(0, kNameRole).toString())) : nullptr;
-        if (profile != nullptr) {
-            up = profile->Priority - 1 >= 0;
-            down = profile->Priority + 1 < store->GetAutoSelectCount();
-        }
-    }
-    m_pUp->setEnabled(up);
-    m_pDown->setEnabled(down);
+    const QModelIndex current = m_pAutoList->currentIndex();
+    const bool valid = current.isValid();
+    m_pUp->setEnabled(valid && m_AutoView.RowAt(current).canMoveUp);
+    m_pDown->setEnabled(valid && m_AutoView.RowAt(current).canMoveDown);
 }
 
-void CMainProfile::SizeColumns(QTreeWidget *list)
+void CMainProfile::SizeColumns(QTreeView *list)
 {
     const int width = list->viewport()->width();
     for (int c = 0; c < 3; ++c) {
@@ -319,22 +206,8 @@ void CMainProfile::resizeEvent(QResizeEvent *event)
 
 bool CMainProfile::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        for (QTreeWidget *list : {m_pAutoList, m_pOtherList}) {
-            const auto *mouse = static_cast<QMouseEvent *>(event);
-            if (watched != list->viewport() || mouse->button() != Qt::LeftButton) {
-                continue;
-            }
-            if (QTreeWidgetItem *item = list->itemAt(mouse->position().toPoint())) {
-                list->setCurrentItem(item);
-                m_pActiveList = list;
-                OnConnect();
-                return true;
-            }
-        }
-    }
     if (watched == m_pAutoList || watched == m_pOtherList) {
-        auto *list = static_cast<QTreeWidget *>(watched);
+        auto *list = static_cast<QTreeView *>(watched);
         if (event->type() == QEvent::FocusIn) {
             m_pActiveList = list;
         } else if (event->type() == QEvent::Resize) {
@@ -344,32 +217,37 @@ bool CMainProfile::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void CMainProfile::SetActiveList(QTreeWidget *list)
+void CMainProfile::SetActiveList(QTreeView *list)
 {
     if (list == m_pAutoList || list == m_pOtherList) {
         m_pActiveList = list;
     }
 }
 
+const CProfileListProxy &CMainProfile::ViewOf(const QTreeView *list) const
+{
+    return list == m_pAutoList ? m_AutoView : m_OtherView;
+}
+
 bool CMainProfile::SelectProfile(const std::string &name)
 {
-    for (QTreeWidget *list : {m_pAutoList, m_pOtherList}) {
-        for (int row = 0; row < list->topLevelItemCount(); ++row) {
-            QTreeWidgetItem *item = list->topLevelItem(row);
-            if (StdStr(item->data(0, kNameRole).toString()) == name) {
-                list->setCurrentItem(item);
-                m_pActiveList = list;
-                return true;
-            }
+    for (QTreeView *list : {m_pAutoList, m_pOtherList}) {
+        const QModelIndex index = ViewOf(list).IndexOfName(name);
+        if (index.isValid()) {
+            list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
+            m_pActiveList = list;
+            return true;
         }
     }
     return false;
 }
 
-std::string CMainProfile::RowName(const QTreeWidget *list) const
+std::string CMainProfile::RowName(const QTreeView *list) const
 {
-    const QTreeWidgetItem *item = list != nullptr ? list->currentItem() : nullptr;
-    return item != nullptr && item->isSelected() ? StdStr(item->data(0, kNameRole).toString()) : std::string();
+    const QModelIndex current = list != nullptr ? list->currentIndex() : QModelIndex();
+    return current.isValid() && list->selectionModel()->isSelected(current) ? ViewOf(list).RowAt(current).name
+                                                                            : std::string();
 }
 
 std::string CMainProfile::SelectedName() const
@@ -379,53 +257,53 @@ std::string CMainProfile::SelectedName() const
 
 bool CMainProfile::IsMarkedConnected(const std::string &name) const
 {
-    for (const QTreeWidget *list : {m_pAutoList, m_pOtherList}) {
-        for (int row = 0; row < list->topLevelItemCount(); ++row) {
-            const QTreeWidgetItem *item = list->topLevelItem(row);
-            if (StdStr(item->data(0, kNameRole).toString()) == name) {
-                return !item->icon(0).isNull();
-            }
-        }
-    }
-    return false;
+    const int row = m_Model.RowOfKey(name);
+    return row >= 0 && m_Model.At(row).connected;
 }
 
 QMenu *CMainProfile::CreateContextMenu()
 {
-    const std::string name = SelectedName();
-    CProfileMngr *store = theApp().ProfileMngr();
-    const CProfile *profile = store != nullptr && !name.empty() ? store->Get(name) : nullptr;
-    if (profile == nullptr) {
+    const QModelIndex current = m_pActiveList->currentIndex();
+    if (SelectedName().empty()) {
         return nullptr;
     }
+    const bool autoSelect = ViewOf(m_pActiveList).RowAt(current).autoSelect;
+    struct Item {
+        QString text;  // empty: a separator
+        int id;
+        void (CMainProfile::*handler)();
+    };
+    const Item items[] = {
+        {QStringLiteral("&Add"), ID_PROFILE_ADD, &CMainProfile::OnNew},
+        {QStringLiteral("&Edit"), ID_PROFILE_EDIT, &CMainProfile::OnEdit},
+        {QStringLiteral("Du&plicate"), ID_PROFILE_DUPLICATE, &CMainProfile::OnDuplicate},
+        {QStringLiteral("&Delete"), ID_PROFILE_DELETE, &CMainProfile::OnDelete},
+        {QString(), 0, nullptr},
+        {QStringLiteral("&Connect"), ID_PROFILE_CONNECT, &CMainProfile::OnConnect},
+        autoSelect ? Item{QStringLiteral("Remove from Au&to-Selection"), ID_PROFILE_REMOVE_AUTO,
+                          &CMainProfile::OnToggleAutoSelect}
+                   : Item{QStr(LoadString(IDS_ADD_AUTO_SELECTION)), ID_PROFILE_ADD_AUTO,
+                          &CMainProfile::OnToggleAutoSelect},
+        {QString(), 0, nullptr},
+        {QStringLiteral("Export Profile..."), ID_PROFILE_EXPORT, &CMainProfile::OnExport},
+        {QStringLiteral("Import Profiles..."), ID_PROFILE_IMPORT, &CMainProfile::OnImport},
+        {QStringLiteral("Export All Profiles..."), ID_PROFILE_EXPORT_ALL, &CMainProfile::OnExportAll},
+    };
     auto *menu = new QMenu(this);
     menu->setProperty(kCtrlIdProperty, static_cast<int>(IDR_PROFILE_MENU));
-    connect(AddCommand(menu, QStringLiteral("&Add"), ID_PROFILE_ADD), &QAction::triggered, this,
-            &CMainProfile::OnNew);
-    connect(AddCommand(menu, QStringLiteral("&Edit"), ID_PROFILE_EDIT), &QAction::triggered, this,
-            &CMainProfile::OnEdit);
-    connect(AddCommand(menu, QStringLiteral("Du&plicate"), ID_PROFILE_DUPLICATE), &QAction::triggered, this,
-            &CMainProfile::OnDuplicate);
-    connect(AddCommand(menu, QStringLiteral("&Delete"), ID_PROFILE_DELETE), &QAction::triggered, this,
-            &CMainProfile::OnDelete);
-    menu->addSeparator();
-    connect(AddCommand(menu, QStringLiteral("&Connect"), ID_PROFILE_CONNECT), &QAction::triggered, this,
-            &CMainProfile::OnConnect);
-    QAction *toggle = profile->AutoSelect
-                          ? AddCommand(menu, QStringLiteral("Remove from Au&to-Selection"), ID_PROFILE_REMOVE_AUTO)
-                          : AddCommand(menu, QStr(LoadString(IDS_ADD_AUTO_SELECTION)), ID_PROFILE_ADD_AUTO);
-    connect(toggle, &QAction::triggered, this, &CMainProfile::OnToggleAutoSelect);
-    menu->addSeparator();
-    connect(AddCommand(menu, QStringLiteral("Export Profile..."), ID_PROFILE_EXPORT), &QAction::triggered, this,
-            &CMainProfile::OnExport);
-    connect(AddCommand(menu, QStringLiteral("Import Profiles..."), ID_PROFILE_IMPORT), &QAction::triggered, this,
-            &CMainProfile::OnImport);
-    connect(AddCommand(menu, QStringLiteral("Export All Profiles..."), ID_PROFILE_EXPORT_ALL), &QAction::triggered,
-            this, &CMainProfile::OnExportAll);
+    for (const Item &item : items) {
+        if (item.text.isEmpty()) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction *action = menu->addAction(item.text);
+        action->setProperty(kCtrlIdProperty, item.id);
+        connect(action, &QAction::triggered, this, item.handler);
+    }
     return menu;
 }
 
-void CMainProfile::ShowContextMenu(QTreeWidget *list, const QPoint &pos)
+void CMainProfile::ShowContextMenu(QTreeView *list, const QPoint &pos)
 {
     m_pActiveList = list;
     std::unique_ptr<QMenu> menu(CreateContextMenu());
@@ -522,8 +400,9 @@ void CMainProfile::MovePriority(int step)
 
 void CMainProfile::OnConnect()
 {
-    m_nSelRow = m_pAutoList->currentItem() != nullptr ? m_pAutoList->indexOfTopLevelItem(m_pAutoList->currentItem())
-                                                      : -1;
+    if (RefuseWithoutAdapter()) {
+        return;
+    }
     const std::string name = SelectedName();
     if (name.empty() || m_Connecting.Busy()) {
         return;

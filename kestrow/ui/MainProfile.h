@@ -8,8 +8,11 @@
 // The page only translates between its widgets and the profile operations
 // of the core (CProfileOps), which take the application's main lock; when
 // the lock is busy a command does nothing, as the program's other commands
-// do.  An edit sheet runs inside its operation, with the lock held.  The
-// lists are filled under the lock from the core's listing.
+// do.  An edit sheet runs inside its operation, with the lock held.  The two
+// lists are views of one CProfileModel through two CProfileListProxy; the
+// model is read from the store under the lock (try form) and updated in
+// place, so the selections stay on their profiles.  Connect runs on the
+// device worker.
 #pragma once
 
 #include <QIcon>
@@ -19,14 +22,16 @@
 #include <functional>
 #include <string>
 
-#include "ProfileOps.h"
 #include "BusyState.h"
+#include "ProfileListProxy.h"
+#include "ProfileModel.h"
+#include "ProfileOps.h"
 #include "QtControlParent.h"
 
 class QMenu;
 class QPushButton;
 class QToolButton;
-class QTreeWidget;
+class QTreeView;
 
 namespace kestrow {
 
@@ -75,9 +80,10 @@ public:
     void OnInitDialog();
     // Page activation: start-up when needed, then Refresh.
     void OnSetActive();
-    // Fills both lists from the store.  When the main lock is busy (the main
-    // timer routine holds it while it refreshes the pages, or the polling
-    // thread is at work) the fill runs as soon as the lock is free.
+    // Reads the profiles from the store into the model (no device work).
+    // When the main lock is busy (the main timer routine holds it while it
+    // refreshes the pages, or the polling thread is at work) the read runs
+    // as soon as the lock is free.
     void Refresh();
 
     // Commands.  Those that need a profile use the selected row of the
@@ -100,10 +106,13 @@ public:
 
     // The list that received the focus last (IDC_AUTO_LIST or
     // IDC_OTHER_LIST); selecting a row by program makes its list active.
-    QTreeWidget *ActiveList() const { return m_pActiveList; }
-    void SetActiveList(QTreeWidget *list);
-    QTreeWidget *AutoList() const { return m_pAutoList; }
-    QTreeWidget *OtherList() const { return m_pOtherList; }
+    QTreeView *ActiveList() const { return m_pActiveList; }
+    void SetActiveList(QTreeView *list);
+    QTreeView *AutoList() const { return m_pAutoList; }
+    QTreeView *OtherList() const { return m_pOtherList; }
+    CProfileModel &Model() { return m_Model; }
+    const CProfileListProxy &AutoView() const { return m_AutoView; }
+    const CProfileListProxy &OtherView() const { return m_OtherView; }
     // Selects the row of `name` in whichever list holds it and makes that
     // list active; false when no row names it.
     bool SelectProfile(const std::string &name);
@@ -124,10 +133,10 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void FillLists();
     void UpdateArrows();
-    void SizeColumns(QTreeWidget *list);
-    void ShowContextMenu(QTreeWidget *list, const QPoint &pos);
+    void SizeColumns(QTreeView *list);
+    void ShowContextMenu(QTreeView *list, const QPoint &pos);
+    const CProfileListProxy &ViewOf(const QTreeView *list) const;
     // An editor for the operations that runs the edit sheet modally.
     CProfileOps::Editor SheetEditor(const QString &caption);
     // Refills the lists after an operation and shows what it left to show.
@@ -137,19 +146,20 @@ private:
     void RegFileOp(int op);
     QString ChooseFile(bool save);
     int RunSheet(CEditProfile &sheet);
-    std::string RowName(const QTreeWidget *list) const;
+    std::string RowName(const QTreeView *list) const;
 
     CQtControlParent m_Controls;
-    QTreeWidget *m_pOtherList = nullptr;
-    QTreeWidget *m_pAutoList = nullptr;
-    QIcon m_ConnectedIcon;
-    QTreeWidget *m_pActiveList = nullptr;
+    CProfileModel m_Model;
+    CProfileListProxy m_AutoView;
+    CProfileListProxy m_OtherView;
+    QTreeView *m_pOtherList = nullptr;
+    QTreeView *m_pAutoList = nullptr;
+    QTreeView *m_pActiveList = nullptr;
     QIcon m_UpIcon;
     QIcon m_DownIcon;
     QToolButton *m_pUp = nullptr;
     QToolButton *m_pDown = nullptr;
     bool m_bInitialized = false;
-    int m_nSelRow = -1;  // selected row of the auto-selection list
     bool m_bFillPending = false;
     CBusyState m_Connecting;  // a connect runs on the device worker
     FileChooser m_FileChooser;

@@ -1,25 +1,18 @@
 // CViewSite: the Available Networks dialog (dialog 148), modeless, created
 // hidden by the main window and shown by its "&View Site" command; "C&lose"
-// only hides it.  It lists the station list in one of two views (access
+// only hides it.  It shows the station model in one of two views (access
 // points: one row per station, seven columns; networks: one row per network
 // name, four columns), marks the connected station, sorts by any column,
 // rescans, and runs the site survey's commands on the selected station:
 // Connect, Save as profile, Edit connection.
 //
-// The dialog keeps station keys, never station pointers, between calls: the
-// station list is rebuilt at every update.  Network names are bytes; they
-// are shown as UTF-8 when they are valid UTF-8 and as Latin-1 otherwise, and
-// each row carries its key as raw bytes, so no name can confuse the keys.
-//
-// Locking: the commands take the application's main lock (try-lock) and
-// hold it for their whole length, the modal edit sheet included; when it is
-// busy they do nothing.  RefreshHeld() is for callers that hold the lock
-// (the main timer routine); Refresh() takes it itself.
+// Threads: the dialog never reads the station list.  Rows are built on the
+// device worker under the main lock (by the main window's refresh, or by the
+// dialog's own Refresh) and handed over through ApplyStations on this
+// thread; the commands run as CSiteCommands says.
 #pragma once
 
 #include <QDialog>
-#include <QIcon>
-#include <QPixmap>
 
 #include <chrono>
 #include <functional>
@@ -27,19 +20,23 @@
 #include <string>
 #include <vector>
 
-#include "BusyState.h"
+#include "ApViewProxy.h"
+#include "NetViewProxy.h"
 #include "QtControlParent.h"
+#include "SiteCommands.h"
+#include "StationModel.h"
+#include "SurveyTable.h"
 
+class QLabel;
 class QMenu;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QModelIndex;
+class QTreeView;
 class QProgressBar;
 class QPushButton;
 
 namespace kestrow {
 
 class CEditProfile;
-class CStation;
 
 class CViewSite : public QDialog {
     Q_OBJECT
@@ -62,19 +59,10 @@ public:
         ID_SITE_EDIT_CONNECTION = 32785,
         ID_SITE_RESCAN = 32786,
     };
-    // Image indexes of the row icons.
-    enum : int { IMG_CONNECTED = 0, IMG_EXCELLENT = 1, IMG_FAIR = 2, IMG_GOOD = 3, IMG_POOR = 4 };
-    // Edit station modes.
-    enum EditMode : int { EDIT_SAVE_PROFILE = 0, EDIT_CONNECTION = 1, EDIT_SECURITY = 2 };
-    // Results of Edit station.
-    enum : int { SHEET_OK = 1, SHEET_CANCEL = 2 };
     // The scan progress bar runs from 0 to this many seconds.
     static constexpr int kScanSeconds = 6;
-    // Background of the connected row: red 133, green 210, blue 252.
-    static const QColor kConnectedColour;
 
-    // Runs a modal edit sheet; returns QDialog::Accepted or Rejected.
-    using SheetRunner = std::function<int(CEditProfile &sheet)>;
+    using SheetRunner = CSiteCommands::SheetRunner;
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
     explicit CViewSite(QWidget *parent = nullptr);
@@ -83,11 +71,14 @@ public:
     // Reads the view from "View AP or NET" and sets it up.
     void OnInitDialog();
 
-    // Rebuilds the rows from the station list.  RefreshHeld: the caller holds
-    // the main lock (the main timer routine, the commands).  Refresh: takes
-    // the lock itself, and when it is busy refreshes as soon as it is free.
-    void RefreshHeld();
+    // The stations as CSurveyTable::Rows gives them for the access-point
+    // view in ascending order of column 0; the views keep their own order
+    // and selection.
+    void ApplyStations(std::vector<CSurveyRow> apRows);
+    // Builds the rows on the device worker and applies them here.
     void Refresh();
+    // The main timer routine's call: the same as Refresh.
+    void RefreshHeld() { Refresh(); }
     int RefreshCount() const { return m_nRefreshes; }
 
     // Handlers.
@@ -104,88 +95,87 @@ public:
     // hands them back to OnCommand.  Without an owner they come here directly.
     void SetMenuOwner(std::function<bool(int)> owner) { m_fnMenuOwner = std::move(owner); }
 
-    // Context menu 164 for the selected row; null when the row has no
-    // station any more.  The caller owns the menu.
+    // Context menu 164 for the selected row; null without one.  The caller
+    // owns the menu.
     QMenu *CreateContextMenu();
 
     // Selects the row of `rowKey` (the station key, or the network name in
     // the network view) as a click would; false when no row has that key.
     bool SelectRow(const std::string &rowKey);
-    // The row key of row `row`; empty when there is no such row.
-    std::string RowKey(int row) const;
-    // The station of the selected row, or null.  Valid only under the main
-    // lock until the next station update.
-    CStation *SelectedStation() const;
+    // The key of the selected row, and of the station that stands for it;
+    // empty without a selection.
+    std::string SelectedRowKey() const;
+    std::string SelectedStationKey() const;
 
     bool IsNetView() const { return m_bNetView; }
     int SortColumn() const { return m_nSortColumn; }
     bool SortAscending() const { return m_bSortAscending; }
-    const std::vector<std::string> &SortedKeys() const { return m_SortedKeys; }
-    const std::string &ConnectedRowKey() const { return m_strConnectedRowKey; }
-    QTreeWidget *List() const { return m_pList; }
+    CStationModel &Model() { return m_Model; }
+    // The proxy of the current view.
+    CApViewProxy &View() { return m_bNetView ? m_NetView : m_ApView; }
+    const CApViewProxy &View() const { return m_bNetView ? m_NetView : m_ApView; }
+    QTreeView *List() const { return m_pList; }
     QProgressBar *Progress() const { return m_pProgress; }
-    // The sheet of a running command, or null.
-    CEditProfile *EditSheet() const { return m_pEditSheet; }
+    QLabel *AdapterLabel() const { return m_pAdapter; }
+    bool Busy() const { return m_Commands.Busy(); }
 
     // Test seams: the modal run of an edit sheet and the clock of the
     // rescan progress.
-    void SetSheetRunner(SheetRunner runner) { m_SheetRunner = std::move(runner); }
+    void SetSheetRunner(SheetRunner runner) { m_Commands.SetSheetRunner(std::move(runner)); }
     void SetClock(Clock clock) { m_Clock = std::move(clock); }
-
-    // The row icon of image index 0..4: connected, excellent, fair, good, poor.
-    static QIcon RowIcon(int index);
-    // The legend picture of the same image: the icon on the dialog's grey.
-    static QPixmap LegendPicture(int index, const QColor &background);
-    // The image index of a station that is not the connected one.
-    static int IconForLevel(int linkQuality);
-    // A network name's bytes as shown: UTF-8 text when valid, else Latin-1.
-    static QString NetNameText(const std::string &bytes);
 
     CQtControlParent &Controls() { return m_Controls; }
 
-private:
-    std::function<bool(int)> m_fnMenuOwner;
-    void SetView(bool firstTime);
-    void MakeColumns();
-    void FillList();
-    // The cell text (bytes) of column `column` for a station.
-    CStation *FindRowStation(const std::string &rowKey) const;
-    bool IsConnectedStation(const CStation &station) const;
-    void UpdateButtons(const CStation *station);
-    void OnCurrentRowChanged(QTreeWidgetItem *item);
-    void ShowContextMenu(const QPoint &pos);
+signals:
+    // ApplyStations has shown a new set of rows.
+    void StationsApplied();
 
-    // Under the main lock: a copy of the selected station, its WEP key asked
-    // for when it needs one; null when there is nothing to join.
-    std::unique_ptr<CStation> PrepareJoinHeld();
-    void SetConnecting(bool connecting);
-    int EditStationHeld(int mode);
-    int RunSheet(CEditProfile &sheet);
-    void UpdateMainWindow();
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void SetView();
+    void MakeColumns();
+    // The model row of the selected view row; -1 without one.
+    int SelectedModelRow() const;
+    void KeepSelection();
+    void UpdateButtons();
+    void UpdateAdapterLabel();
+    void UpdateProgress();
+    void OnCurrentRowChanged(const QModelIndex &current);
+    void ShowContextMenu(const QPoint &pos);
     std::chrono::steady_clock::time_point Now() const;
 
     CQtControlParent m_Controls;
+    CStationModel m_Model;
+    CApViewProxy m_ApView;
+    CNetViewProxy m_NetView;
+    QTreeView *m_pList = nullptr;
     QProgressBar *m_pProgress = nullptr;
-    QTreeWidget *m_pList = nullptr;
-    std::string m_strConnectedRowKey;
-    std::chrono::steady_clock::time_point m_ScanStart{};
-    bool m_bNetView = false;
-    std::string m_strSelectedKey;
-    CEditProfile *m_pEditSheet = nullptr;
-    std::vector<std::string> m_SortedKeys;
-    int m_nSortColumn = 0;
-    bool m_bSortAscending = true;
-
+    QLabel *m_pAdapter = nullptr;
     QPushButton *m_pViewButton = nullptr;
     QPushButton *m_pConnectButton = nullptr;
-    CBusyState m_Connecting;  // a join runs on the device worker
+    QPushButton *m_pSaveButton = nullptr;
     QPushButton *m_pEditButton = nullptr;
-    int m_nColumns = 0;
+    std::function<bool(int)> m_fnMenuOwner;
+    std::chrono::steady_clock::time_point m_ScanStart{};
+    bool m_bNetView = false;
+    int m_nSortColumn = 0;
+    bool m_bSortAscending = true;
+    // The row the user picked, by key: found again when its row went and
+    // came back.
+    std::string m_strSelectedKey;
+    CSiteCommands m_Commands;
+    bool m_bApplying = false;
+    bool m_bRowsPending = false;
+    bool m_bRowsAgain = false;
+    bool m_bScanUpdate = false;
     int m_nRefreshes = 0;
-    bool m_bFilling = false;
-    bool m_bRefreshPending = false;
-    SheetRunner m_SheetRunner;
     Clock m_Clock;
+
+    // Builds the rows on the worker (after taking the latest scan results
+    // into the station list when `updateFromScan`) and applies them.
+    void RequestRows(bool updateFromScan);
 };
 
 } // namespace kestrow

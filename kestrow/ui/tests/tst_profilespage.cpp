@@ -1,17 +1,18 @@
-// The Profiles page: how its lists, buttons, menu, double click and file
-// dialog are bound to the core's profile operations (whose behaviour is
-// tested in kestrow/core), the connected mark, and Connect against a real
-// adapter-sim.
+// The Profiles page: its profile model and the two lists over it, how its
+// buttons, menu, double click and file dialog are bound to the core's
+// profile operations (whose behaviour is tested in kestrow/core), the
+// connected mark, and Connect without an adapter.
 #include <QtTest>
 
 #include <QAction>
 #include <QMenu>
 #include <QFile>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <memory>
 
+#include "AdapterState.h"
 #include "EditProfile.h"
 #include "KestrowApp.h"
 #include "MainProfile.h"
@@ -68,11 +69,11 @@ private:
         return p;
     }
     // Names of a list's rows, top to bottom.
-    static QStringList Rows(QTreeWidget *list)
+    static QStringList Rows(QTreeView *list)
     {
         QStringList names;
-        for (int i = 0; i < list->topLevelItemCount(); ++i) {
-            names << list->topLevelItem(i)->text(0);
+        for (int i = 0; i < list->model()->rowCount(); ++i) {
+            names << list->model()->index(i, 0).data().toString();
         }
         return names;
     }
@@ -117,8 +118,8 @@ private slots:
         AddFour();
         QCOMPARE(Rows(m_pPage->AutoList()), (QStringList{"A", "B", "C"}));
         QCOMPARE(Rows(m_pPage->OtherList()), QStringList{"D"});
-        QCOMPARE(m_pPage->AutoList()->topLevelItem(1)->text(1), QStringLiteral("NetB"));
-        QCOMPARE(m_pPage->AutoList()->topLevelItem(1)->text(2), QStringLiteral("None"));
+        QCOMPARE(m_pPage->AutoList()->model()->index(1, 1).data().toString(), QStringLiteral("NetB"));
+        QCOMPARE(m_pPage->AutoList()->model()->index(1, 2).data().toString(), QStringLiteral("None"));
         Select("A");
         QVERIFY(!Control(CMainProfile::IDC_UP)->isEnabled());
         QVERIFY(Control(CMainProfile::IDC_DOWN)->isEnabled());
@@ -175,16 +176,23 @@ private slots:
     void doubleClickConnects()
     {
         AddFour();
-        for (QTreeWidget *list : {m_pPage->AutoList(), m_pPage->OtherList()}) {
-            const QRect row = list->visualItemRect(list->topLevelItem(0));
+        // The adapter is taken for there but does not answer: the connect
+        // fails with its message.
+        theApp().SetAdapterState(AdapterState::Present);
+        for (QTreeView *list : {m_pPage->AutoList(), m_pPage->OtherList()}) {
+            const QRect row = list->visualRect(list->model()->index(0, 0));
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
-            // A full refresh fills the lists anew between the two clicks.
+            // A full refresh between the two clicks changes no row.
             m_pPage->Refresh();
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
-            // Without an adapter the connect fails with its message.
             QCOMPARE(TakeMessages(), std::vector<std::string>{LoadString(IDS_PROFILE_CONNECT_FAILED)});
             QCOMPARE(m_pPage->ActiveList(), list);
         }
+        // Known to be gone: the page says so instead.
+        theApp().SetAdapterState(AdapterState::Removed);
+        Select("A");
+        m_pPage->OnConnect();
+        QCOMPARE(TakeMessages(), std::vector<std::string>{kNoAdapterMessage});
     }
 
     void connectedMarkFollowsTheNetwork()
