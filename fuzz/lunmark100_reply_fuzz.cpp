@@ -5,8 +5,10 @@
 // then closes for writing), so the connection receives it as the answer to
 // its first request, sequence 1.  Whatever comes back, the caller's buffer
 // takes at most its own length and only from a well-formed reply to that
-// request.
+// request; the scattered request's receive segments likewise (they may also
+// keep bytes of a refused reply, but nothing lands outside them).
 // fuzz-link: lunmark100_fuzzlib
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -38,46 +40,82 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             __builtin_trap();
     }
 
-    int fds[2];
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0)
-        std::abort();
-    const int driver = fds[1];
-    if (::send(driver, message.data(), message.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(message.size()))
-        std::abort();
-    // A reply to another request is dropped; the end of the stream then
-    // ends the wait at once.
-    ::shutdown(driver, SHUT_WR);
-    auto connection = std::make_shared<lunmark100::Connection>(fds[0], 1000);
-
-    // A guard on either side of the caller's buffer catches writes past it.
-    std::vector<std::uint8_t> buffer(length + 64, 0xA5);
-    w32n_ndis_request request{};
-    request.request_type = 0;
-    request.oid = wire::kOidPrivateCommand;
-    request.buffer = buffer.data() + 32;
-    request.buffer_length = length;
-    w32n_overlapped completion{};
-    const int rc = connection->request(request, completion);
-
-    for (std::size_t i = 0; i < 32; ++i)
-        if (buffer[i] != 0xA5 || buffer[32 + length + i] != 0xA5)
-            __builtin_trap();
-    if (request.bytes_written > length || completion.bytes_transferred != request.bytes_written)
-        __builtin_trap();
     const auto reply = wire::decode_reply(message);
     const bool good = reply && reply->sequence == 1 && reply->status == 0 && reply->bytes_written <= length &&
                       message.size() <= wire::kReplyHeaderSize + wire::kMaxBuffer;
-    if ((rc == 0) != good)
-        __builtin_trap();
-    if (rc == 0 && reply->bytes_written != 0 &&
-        std::memcmp(request.buffer, reply->data.data(), reply->bytes_written) != 0)
-        __builtin_trap();
 
-    // The request the library sent: one well-formed message.
-    std::vector<std::uint8_t> sent(wire::kMaxMessage + 1);
-    const ssize_t n = ::recv(driver, sent.data(), sent.size(), MSG_DONTWAIT);
-    if (n < 0 || !wire::decode_request(std::span<const std::uint8_t>(sent.data(), static_cast<std::size_t>(n))))
-        __builtin_trap();
-    ::close(driver);
+    // Once through the plain request, once through the scattered one.
+    for (const bool scattered : {false, true}) {
+        int fds[2];
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0)
+            std::abort();
+        const int driver = fds[1];
+        if (::send(driver, message.data(), message.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(message.size()))
+            std::abort();
+        // A reply to another request is dropped; the end of the stream then
+        // ends the wait at once.
+        ::shutdown(driver, SHUT_WR);
+        auto connection = std::make_shared<lunmark100::Connection>(fds[0], 1000);
+
+        // Guards on either side of the caller's buffer, and for the
+        // scattered request on either side of both receive segments (cut
+        // at an odd place), catch writes past them.  The scattered request
+        // sends from a buffer of its own, in two segments.
+        std::vector<std::uint8_t> buffer(length + 96, 0xA5);
+        std::vector<std::uint8_t> sent_buffer(length, 0x3C);
+        const std::uint32_t cut = length / 2 | 1;
+        std::uint8_t *const start = buffer.data() + 32;
+        std::uint32_t written = 0;
+        w32n_overlapped completion{};
+        int rc;
+        if (!scattered) {
+            w32n_ndis_request request{};
+            request.oid = wire::kOidPrivateCommand;
+            request.buffer = start;
+            request.buffer_length = length;
+            rc = connection->request(request, completion);
+            written = request.bytes_written;
+        } else {
+            const std::uint32_t first = std::min(cut, length);
+            w32n_segment out[2] = {{sent_buffer.data(), first},
+                                   {sent_buffer.data() + first, length - first}};
+            w32n_segment in[2] = {{start, first}, {start + first + 32, length - first}};
+            w32n_ndis_request_v request{};
+            request.oid = wire::kOidPrivateCommand;
+            request.send = out;
+            request.send_count = 2;
+            request.receive = in;
+            request.receive_count = 2;
+            rc = connection->request(request, completion);
+            written = request.bytes_written;
+            for (std::size_t i = 0; i < 32; ++i)
+                if (start[first + i] != 0xA5 || start[length + 32 + i] != 0xA5)
+                    __builtin_trap();
+            // Put the segments together where the plain request has them.
+            std::memmove(start + first, start + first + 32, length - first);
+        }
+
+        for (std::size_t i = 0; i < 32; ++i)
+            if (buffer[i] != 0xA5 || (!scattered && buffer[32 + length + i] != 0xA5))
+                __builtin_trap();
+        if (written > length || completion.bytes_transferred != written)
+            __builtin_trap();
+        if ((rc == 0) != good)
+            __builtin_trap();
+        if (rc == 0 && written != 0 && std::memcmp(start, reply->data.data(), written) != 0)
+            __builtin_trap();
+
+        // The request the library sent: one well-formed message.
+        std::vector<std::uint8_t> sent(wire::kMaxMessage + 1);
+        const ssize_t n = ::recv(driver, sent.data(), sent.size(), MSG_DONTWAIT);
+        if (n < 0)
+            __builtin_trap();
+        const auto request = wire::decode_request(std::span<const std::uint8_t>(sent.data(), static_cast<std::size_t>(n)));
+        if (!request || request->buffer.size() != length ||
+            (scattered && length != 0 &&
+             std::memcmp(request->buffer.data(), sent_buffer.data(), length) != 0))
+            __builtin_trap();
+        ::close(driver);
+    }
     return 0;
 }

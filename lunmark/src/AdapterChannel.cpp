@@ -6,6 +6,7 @@
 
 #include <array>
 #include <initializer_list>
+#include <iterator>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -124,8 +125,8 @@ void AdapterChannel::close() {
     handle_ = W32N_INVALID_HANDLE;
 }
 
-bool AdapterChannel::send_request(void *buffer, std::uint32_t length, std::uint32_t *bytes_out,
-                                  std::uint32_t oid) {
+template <typename Attempt>
+bool AdapterChannel::query(std::uint32_t length, std::uint32_t *bytes_out, Attempt attempt) {
     if (windows95_ && ++request_counter_ >= kRenewEvery) {
         // The request below then fails on the closed handle and reopens.
         request_counter_ = 0;
@@ -135,20 +136,15 @@ bool AdapterChannel::send_request(void *buffer, std::uint32_t length, std::uint3
         }
     }
 
-    w32n_ndis_request request{};
+    std::uint32_t written = 0;
     unsigned reopened = 0;
     for (;;) {
-        request.request_type = W32N_REQUEST_QUERY_INFORMATION;
-        request.oid = oid;
-        request.buffer = buffer;
-        request.buffer_length = length;
-        request.bytes_written = 0;
-        request.bytes_needed = 0;
-        const int result = W32N_MakeNdisRequest(handle_, &request, &overlapped_, 1);
+        written = 0;
+        const int result = attempt(written);
         if (result == 0)
             break;
         // A failed query's byte count means nothing.
-        request.bytes_written = 0;
+        written = 0;
         if (bytes_out)
             *bytes_out = 0;
         close();
@@ -163,9 +159,9 @@ bool AdapterChannel::send_request(void *buffer, std::uint32_t length, std::uint3
             break;
     }
 
-    if (request.bytes_written != 0 && request.bytes_written >= length) {
+    if (written != 0 && written >= length) {
         if (bytes_out)
-            *bytes_out = request.bytes_written;
+            *bytes_out = written;
         pause(30);
         return true;
     }
@@ -176,6 +172,20 @@ bool AdapterChannel::send_request(void *buffer, std::uint32_t length, std::uint3
     return false;
 }
 
+bool AdapterChannel::send_request(void *buffer, std::uint32_t length, std::uint32_t *bytes_out,
+                                  std::uint32_t oid) {
+    return query(length, bytes_out, [&](std::uint32_t &written) {
+        w32n_ndis_request request{};
+        request.request_type = W32N_REQUEST_QUERY_INFORMATION;
+        request.oid = oid;
+        request.buffer = buffer;
+        request.buffer_length = length;
+        const int result = W32N_MakeNdisRequest(handle_, &request, &overlapped_, 1);
+        written = request.bytes_written;
+        return result;
+    });
+}
+
 bool AdapterChannel::exec_command(void *record, std::uint32_t magic) {
     return exec_in_frame(frame_.get(), record, magic);
 }
@@ -183,12 +193,34 @@ bool AdapterChannel::exec_command(void *record, std::uint32_t magic) {
 bool AdapterChannel::exec_in_frame(std::uint8_t *frame, void *record, std::uint32_t magic) {
     if (record == nullptr)
         return false;
-    // The whole frame is built anew for every request: an earlier answer,
-    // also a short or failed one, may have overwritten any of its bytes.
-    put_frame_words(frame, magic);
-    std::memcpy(frame + wire::kFrameRecordOffset, record, wire::kRecordSize);
-    if (!send_request(frame, static_cast<std::uint32_t>(wire::kFrameSize), nullptr,
-                      wire::kOidPrivateCommand))
+    // The record goes out from where the caller keeps it, between the
+    // frame's fixed words in `frame`; the answer comes into `frame` and is
+    // copied into the record only once it proved good, so a failure leaves
+    // the record as it was.
+    const w32n_segment out[] = {
+        {frame, static_cast<std::uint32_t>(wire::kFrameRecordOffset)},
+        {record, static_cast<std::uint32_t>(wire::kRecordSize)},
+        {frame + wire::kFrameTrailerOffset,
+         static_cast<std::uint32_t>(wire::kFrameSize - wire::kFrameTrailerOffset)}};
+    const w32n_segment in{frame, static_cast<std::uint32_t>(wire::kFrameSize)};
+    const bool answered =
+        query(static_cast<std::uint32_t>(wire::kFrameSize), nullptr, [&](std::uint32_t &written) {
+            // The fixed words are written anew for every attempt: an
+            // earlier answer, also a short or failed one, may have
+            // overwritten any byte of the frame.
+            put_frame_words(frame, magic);
+            w32n_ndis_request_v request{};
+            request.request_type = W32N_REQUEST_QUERY_INFORMATION;
+            request.oid = wire::kOidPrivateCommand;
+            request.send = out;
+            request.send_count = std::size(out);
+            request.receive = &in;
+            request.receive_count = 1;
+            const int result = W32N_MakeNdisRequestV(handle_, &request, &overlapped_);
+            written = request.bytes_written;
+            return result;
+        });
+    if (!answered)
         return false;
     // An answer that changed the frame around the record is not one to
     // trust; the request failed like any other, and the adapter is closed.

@@ -41,9 +41,9 @@ public:
     bool send_request(void *buffer, std::uint32_t length, std::uint32_t *bytes_out,
                       std::uint32_t oid);
     // Wraps the request_record at `record` in the command frame, sends it
-    // and on success copies the driver's answer back into `record`; on
-    // failure, also when the answer changed the frame's fixed words, the
-    // record is left as it was.
+    // (the record straight from `record`) and on success copies the
+    // driver's answer back into `record`; on failure, also when the answer
+    // changed the frame's fixed words, the record is left as it was.
     bool exec_command(void *record, std::uint32_t magic);
 
     const std::string &device_name() const { return device_name_; }
@@ -60,6 +60,11 @@ protected:
 
 private:
     bool exec_in_frame(std::uint8_t *frame, void *record, std::uint32_t magic);
+    // The retries, handle renewal and reopening around one query: `attempt`
+    // makes the request on handle_ and stores the driver's byte count in
+    // its argument; success needs at least `length` bytes.
+    template <typename Attempt>
+    bool query(std::uint32_t length, std::uint32_t *bytes_out, Attempt attempt);
     void pause(std::uint32_t ms);
 
     w32n_handle handle_ = W32N_INVALID_HANDLE;

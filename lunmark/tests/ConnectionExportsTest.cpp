@@ -135,9 +135,14 @@ TEST_F(ConnectionExports, FailedRequestIsRetriedOnceAfterAReopen) {
     fake_w32n::set_adapters({{"a", "", true, true}});
     ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
     auto r = record(0x30);
+    const auto sent = r;
+    fake_w32n::clear_calls();
     fake_w32n::script({Outcome{W32N_ERR_IO, {}}});
     EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_OK);
     EXPECT_EQ(wire::get_u32(r.data() + 4), 2u);
+    // The failed attempt may have left anything in the answer's buffer;
+    // the retry still sends the whole frame around the record.
+    expect_frame_around(fake_w32n::calls(CallKind::Request).back().bytes, sent);
 
     fake_w32n::clear_calls();
     fake_w32n::script({Outcome{W32N_ERR_IO, {}}, Outcome{W32N_ERR_IO, {}}});

@@ -2,6 +2,7 @@
 
 #include <lunmark_wire/socket_protocol.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -68,7 +69,7 @@ std::shared_ptr<Connection> Connection::open(const std::string &path, int timeou
 }
 
 Connection::Connection(int fd, int timeout_ms)
-    : fd_(fd), timeout_ms_(timeout_ms), rx_(wire::kReplyHeaderSize + wire::kMaxBuffer) {}
+    : fd_(fd), timeout_ms_(timeout_ms), rx_(wire::kMaxBuffer) {}
 
 Connection::~Connection() { ::close(fd_); }
 
@@ -79,41 +80,102 @@ void Connection::drop() {
     ::shutdown(fd_, SHUT_RDWR);
 }
 
-int Connection::request(w32n_ndis_request &request, w32n_overlapped &completion) {
-    std::uint32_t driver_status = 0;
-    int rc;
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        rc = exchange(request, driver_status);
-    }
-    if (rc != 0)
-        request.bytes_written = 0;
+int Connection::complete(int rc, const Answer &answer, w32n_overlapped &completion) {
     completion.status = static_cast<std::uint32_t>(rc);
-    completion.driver_status = driver_status;
-    completion.bytes_transferred = request.bytes_written;
+    completion.driver_status = answer.status;
+    completion.bytes_transferred = rc == 0 ? answer.bytes_written : 0;
     completion.event = 1;
     return rc;
 }
 
-int Connection::exchange(w32n_ndis_request &request, std::uint32_t &driver_status) {
-    request.bytes_written = 0;
-    request.bytes_needed = 0;
+int Connection::request(w32n_ndis_request &request, w32n_overlapped &completion) {
+    Answer answer;
+    int rc;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        rc = exchange(request, answer);
+        // The answer's bytes replace the start of the buffer only now that
+        // the answer is known to be this request's and good.
+        if (rc == 0 && answer.bytes_written != 0)
+            std::memcpy(request.buffer, rx_.data(), answer.bytes_written);
+    }
+    request.bytes_written = rc == 0 ? answer.bytes_written : 0;
+    request.bytes_needed = answer.bytes_needed;
+    return complete(rc, answer, completion);
+}
+
+int Connection::request(w32n_ndis_request_v &request, w32n_overlapped &completion) {
+    Answer answer;
+    int rc;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        rc = exchange(request, answer);
+    }
+    request.bytes_written = rc == 0 ? answer.bytes_written : 0;
+    request.bytes_needed = answer.bytes_needed;
+    return complete(rc, answer, completion);
+}
+
+int Connection::exchange(w32n_ndis_request &request, Answer &answer) {
     const std::uint32_t length = request.buffer_length;
     if (length > wire::kMaxBuffer || (request.buffer == nullptr && length != 0))
         return W32N_ERR_ARGUMENT;
+    const iovec out{request.buffer, length};
+    return exchange(request.request_type, request.oid, {&out, length != 0 ? 1u : 0u}, length, {},
+                    answer);
+}
+
+namespace {
+
+// The segments of one list as iovecs; false when the list is not a valid
+// one.  `total`: the bytes the segments hold in all.
+bool to_iovecs(const w32n_segment *segments, std::uint32_t count, iovec (&out)[W32N_MAX_SEGMENTS],
+               std::size_t &used, std::uint64_t &total) {
+    used = 0;
+    total = 0;
+    if (count > W32N_MAX_SEGMENTS || (segments == nullptr && count != 0))
+        return false;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (segments[i].base == nullptr && segments[i].length != 0)
+            return false;
+        total += segments[i].length;
+        if (segments[i].length != 0)
+            out[used++] = iovec{segments[i].base, segments[i].length};
+    }
+    return true;
+}
+
+} // namespace
+
+int Connection::exchange(const w32n_ndis_request_v &request, Answer &answer) {
+    iovec out[W32N_MAX_SEGMENTS], in[W32N_MAX_SEGMENTS];
+    std::size_t out_used = 0, in_used = 0;
+    std::uint64_t length = 0, room = 0;
+    if (!to_iovecs(request.send, request.send_count, out, out_used, length) ||
+        !to_iovecs(request.receive, request.receive_count, in, in_used, room) ||
+        length > wire::kMaxBuffer || room < length)
+        return W32N_ERR_ARGUMENT;
+    return exchange(request.request_type, request.oid, {out, out_used},
+                    static_cast<std::uint32_t>(length), {in, in_used}, answer);
+}
+
+int Connection::exchange(std::uint32_t type, std::uint32_t oid, std::span<const iovec> out,
+                         std::uint32_t length, std::span<const iovec> in, Answer &answer) {
     if (dropped_.load())
         return W32N_ERR_IO;
 
     const std::uint32_t sequence = ++sequence_;
     std::uint8_t header[wire::kRequestHeaderSize];
-    wire::put_request_header(header, sequence, request.request_type, request.oid, length);
-    iovec iov[2] = {{header, sizeof header}, {request.buffer, length}};
-    msghdr out{};
-    out.msg_iov = iov;
-    out.msg_iovlen = length != 0 ? 2 : 1;
+    wire::put_request_header(header, sequence, type, oid, length);
+    iovec out_iov[1 + W32N_MAX_SEGMENTS];
+    out_iov[0] = {header, sizeof header};
+    std::copy(out.begin(), out.end(), out_iov + 1);
+    msghdr msg{};
+    msg.msg_iov = out_iov;
+    msg.msg_iovlen = 1 + out.size();
     ssize_t sent;
     do {
-        sent = ::sendmsg(fd_, &out, MSG_NOSIGNAL);
+        sent = ::sendmsg(fd_, &msg, MSG_NOSIGNAL);
     } while (sent < 0 && errno == EINTR);
     if (sent != static_cast<ssize_t>(sizeof header + length)) {
         // A sequenced-packet send is all or nothing: a failed one never
@@ -123,17 +185,36 @@ int Connection::exchange(w32n_ndis_request &request, std::uint32_t &driver_statu
         return timed_out ? W32N_ERR_TIMEOUT : sent < 0 ? W32N_ERR_IO : W32N_ERR_LOST;
     }
 
+    // Where a message goes: its header apart, then `in` up to the most a
+    // message may carry, then rx_ for whatever the protocol still allows.
+    // A longer message is truncated by the receive and refused.
+    std::uint8_t head[wire::kReplyHeaderSize];
+    iovec in_iov[2 + W32N_MAX_SEGMENTS];
+    std::size_t parts = 0;
+    in_iov[parts++] = {head, sizeof head};
+    std::size_t room = wire::kMaxBuffer;
+    for (const iovec &part : in) {
+        if (room == 0)
+            break;
+        const std::size_t take = std::min(part.iov_len, room);
+        in_iov[parts++] = {part.iov_base, take};
+        room -= take;
+    }
+    if (room != 0)
+        in_iov[parts++] = {rx_.data(), room};
+
     // Answers to earlier requests (late or repeated ones) are read and
     // dropped until this request's own answer comes, all within one
     // deadline.
     const auto deadline = clock::now() + std::chrono::milliseconds(timeout_ms_);
     for (bool first = true;; first = false) {
         std::size_t got = 0;
-        if (const int rc = receive(deadline, first, got); rc != 0) {
+        if (const int rc = receive(deadline, first, {in_iov, parts}, got); rc != 0) {
             drop();
             return rc;
         }
-        const auto reply = wire::decode_reply(std::span<const std::uint8_t>(rx_.data(), got));
+        const auto reply = wire::decode_reply_header(
+            std::span<const std::uint8_t>(head, std::min(got, sizeof head)), got);
         if (!reply) {
             drop();
             return W32N_ERR_PROTOCOL;
@@ -144,25 +225,23 @@ int Connection::exchange(w32n_ndis_request &request, std::uint32_t &driver_statu
             drop();
             return W32N_ERR_PROTOCOL;
         }
-        driver_status = reply->status;
-        request.bytes_needed = reply->bytes_needed;
+        answer.status = reply->status;
+        answer.bytes_needed = reply->bytes_needed;
         if (reply->status != 0)
             return W32N_ERR_DRIVER;
-        if (reply->bytes_written != 0)
-            std::memcpy(request.buffer, reply->data.data(), reply->bytes_written);
-        request.bytes_written = reply->bytes_written;
+        answer.bytes_written = reply->bytes_written;
         return 0;
     }
 }
 
-int Connection::receive(clock::time_point deadline, bool first, std::size_t &got) {
+int Connection::receive(clock::time_point deadline, bool first, std::span<iovec> in_iov,
+                        std::size_t &got) {
     // The first wait is one receive bounded by SO_RCVTIMEO (one system
     // call); a wait interrupted by a signal, and every later one, goes on in
     // poll() until the deadline, which is checked before each of them.
-    iovec in_iov{rx_.data(), rx_.size()};
     msghdr in{};
-    in.msg_iov = &in_iov;
-    in.msg_iovlen = 1;
+    in.msg_iov = in_iov.data();
+    in.msg_iovlen = in_iov.size();
     ssize_t n = -1;
     errno = EAGAIN;
     if (first)
@@ -179,8 +258,8 @@ int Connection::receive(clock::time_point deadline, bool first, std::size_t &got
             return W32N_ERR_LOST;
         if (ready > 0) {
             in = msghdr{};
-            in.msg_iov = &in_iov;
-            in.msg_iovlen = 1;
+            in.msg_iov = in_iov.data();
+            in.msg_iovlen = in_iov.size();
             n = ::recvmsg(fd_, &in, MSG_DONTWAIT);
         } else {
             errno = EINTR; // wait on until the deadline

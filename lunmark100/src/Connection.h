@@ -8,8 +8,11 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
+
+#include <sys/uio.h>
 
 namespace lunmark100 {
 
@@ -26,8 +29,11 @@ public:
 
     // One request and its answer; requests of several threads on the same
     // connection take turns.  Returns 0 or a W32N_ERR_* code and fills the
-    // byte counts of `request` and the fields of `completion`.
+    // byte counts of `request` and the fields of `completion`.  The plain
+    // request receives into rx_ and copies a good answer into its buffer;
+    // the scattered one receives straight into its receive segments.
     int request(w32n_ndis_request &request, w32n_overlapped &completion);
+    int request(w32n_ndis_request_v &request, w32n_overlapped &completion);
     // Drops the connection: a request waiting on it fails at once (with
     // W32N_ERR_LOST), and every later one fails with W32N_ERR_IO without
     // being sent.  Safe from any thread.
@@ -40,17 +46,36 @@ public:
 private:
     using clock = std::chrono::steady_clock;
 
-    int exchange(w32n_ndis_request &request, std::uint32_t &driver_status);
-    // Receives the next message into rx_ before `deadline`; `first`: the
+    // What the driver answered to a request.
+    struct Answer {
+        std::uint32_t status = 0;
+        std::uint32_t bytes_written = 0;
+        std::uint32_t bytes_needed = 0;
+    };
+
+    int exchange(w32n_ndis_request &request, Answer &answer);
+    int exchange(const w32n_ndis_request_v &request, Answer &answer);
+    // Sends the request header and then `out` (`length` bytes in all), and
+    // waits for this request's answer.  Each message's header is received
+    // into a buffer of its own, its further bytes into `in` and, past
+    // those, into rx_; a message longer than the protocol allows is
+    // malformed.  0 with the answer (its bytes_written at most `length`),
+    // else the W32N_ERR_* code of the failure (the connection is then
+    // dropped, except after W32N_ERR_DRIVER).
+    int exchange(std::uint32_t type, std::uint32_t oid, std::span<const iovec> out,
+                 std::uint32_t length, std::span<const iovec> in, Answer &answer);
+    // Receives the next message into `in` before `deadline`; `first`: the
     // first wait of a request.  0 with its length in `got`, else the
-    // W32N_ERR_* code of the failure.
-    int receive(clock::time_point deadline, bool first, std::size_t &got);
+    // W32N_ERR_* code of the failure (a message longer than `in` is a
+    // protocol error).
+    int receive(clock::time_point deadline, bool first, std::span<iovec> in, std::size_t &got);
+    int complete(int rc, const Answer &answer, w32n_overlapped &completion);
 
     const int fd_;
     const int timeout_ms_;
     std::atomic<bool> dropped_{false};
     std::mutex mutex_;              // one request at a time
-    std::vector<std::uint8_t> rx_;  // answer buffer, under mutex_
+    std::vector<std::uint8_t> rx_;  // answer bytes (after the header), under mutex_
     std::uint32_t sequence_ = 0;    // of the last request sent, under mutex_
 };
 

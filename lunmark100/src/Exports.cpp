@@ -21,6 +21,30 @@ thread_local std::size_t t_next = 0;
 
 constexpr std::string_view kDevicePrefix = "\\Device\\";
 
+// One request of either kind on the connection of `handle`.
+template <typename Request>
+int make_request(w32n_handle handle, Request *request, w32n_overlapped *overlapped) {
+    if (request == nullptr)
+        return W32N_ERR_ARGUMENT;
+    w32n_overlapped local{};
+    w32n_overlapped &completion = overlapped ? *overlapped : local;
+    try {
+        const auto connection = HandleTable::instance().find(handle);
+        if (!connection) {
+            request->bytes_written = 0;
+            request->bytes_needed = 0;
+            completion.status = W32N_ERR_HANDLE;
+            completion.bytes_transferred = 0;
+            completion.event = 1;
+            return W32N_ERR_HANDLE;
+        }
+        return connection->request(*request, completion);
+    } catch (...) {
+        request->bytes_written = 0;
+        return W32N_ERR_IO;
+    }
+}
+
 } // namespace
 
 extern "C" {
@@ -85,25 +109,12 @@ LUNMARK100_API int W32N_CloseAdapter(w32n_handle handle) {
 LUNMARK100_API int W32N_MakeNdisRequest(w32n_handle handle, w32n_ndis_request *request,
                                         w32n_overlapped *overlapped, int wait) {
     (void)wait; // every request completes before the call returns
-    if (request == nullptr)
-        return W32N_ERR_ARGUMENT;
-    w32n_overlapped local{};
-    w32n_overlapped &completion = overlapped ? *overlapped : local;
-    try {
-        const auto connection = HandleTable::instance().find(handle);
-        if (!connection) {
-            request->bytes_written = 0;
-            request->bytes_needed = 0;
-            completion.status = W32N_ERR_HANDLE;
-            completion.bytes_transferred = 0;
-            completion.event = 1;
-            return W32N_ERR_HANDLE;
-        }
-        return connection->request(*request, completion);
-    } catch (...) {
-        request->bytes_written = 0;
-        return W32N_ERR_IO;
-    }
+    return make_request(handle, request, overlapped);
+}
+
+LUNMARK100_API int W32N_MakeNdisRequestV(w32n_handle handle, w32n_ndis_request_v *request,
+                                         w32n_overlapped *overlapped) {
+    return make_request(handle, request, overlapped);
 }
 
 } // extern "C"

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -44,6 +45,48 @@ protected:
         req.buffer_length = static_cast<std::uint32_t>(buffer.size());
         w32n_overlapped ov{};
         return W32N_MakeNdisRequest(h, &req, &ov, 1);
+    }
+
+    // The same request through W32N_MakeNdisRequestV: `buffer` goes out in
+    // three segments (cut inside a frame's head and before its trailer)
+    // and the answer comes back into two segments of `into`, cut at an odd
+    // place, each with guard bytes on either side.
+    static constexpr std::size_t kGuard = 16;
+    static int send_v(w32n_handle h, std::vector<std::uint8_t> &buffer,
+                      std::vector<std::uint8_t> &into, w32n_ndis_request_v &req) {
+        const auto n = static_cast<std::uint32_t>(buffer.size());
+        const std::uint32_t cut = n / 3 | 1;
+        into.assign(n + 3 * kGuard, 0xA5);
+        const w32n_segment out[] = {
+            {buffer.data(), 5}, {buffer.data() + 5, n - 9}, {buffer.data() + n - 4, 4}};
+        const w32n_segment in[] = {{into.data() + kGuard, cut},
+                                   {into.data() + 2 * kGuard + cut, n - cut}};
+        req = {};
+        req.oid = wire::kOidPrivateCommand;
+        req.send = out;
+        req.send_count = 3;
+        req.receive = in;
+        req.receive_count = 2;
+        w32n_overlapped ov{};
+        const int rc = W32N_MakeNdisRequestV(h, &req, &ov);
+        EXPECT_EQ(ov.status, static_cast<std::uint32_t>(rc));
+        EXPECT_EQ(ov.bytes_transferred, req.bytes_written);
+        return rc;
+    }
+
+    // What send_v received, its segments put together; also checks that
+    // nothing was written around them.
+    static std::vector<std::uint8_t> received(const std::vector<std::uint8_t> &into) {
+        const std::size_t n = into.size() - 3 * kGuard, cut = n / 3 | 1;
+        const auto guard_intact = [&](std::size_t at) {
+            return std::all_of(into.begin() + at, into.begin() + at + kGuard,
+                               [](std::uint8_t b) { return b == 0xA5; });
+        };
+        EXPECT_TRUE(guard_intact(0) && guard_intact(kGuard + cut) && guard_intact(into.size() - kGuard))
+            << "a write outside the receive segments";
+        std::vector<std::uint8_t> out(into.begin() + kGuard, into.begin() + kGuard + cut);
+        out.insert(out.end(), into.begin() + 2 * kGuard + cut, into.end() - kGuard);
+        return out;
     }
 
     static std::vector<std::uint8_t> reply_bytes(std::uint32_t magic, std::uint32_t status,
@@ -141,6 +184,20 @@ TEST_F(Lunmark100, RequestCarriesTheBufferBothWays) {
     EXPECT_EQ(ov.event, 1u);
     EXPECT_EQ(ov.bytes_transferred, wire::kFrameSize);
     EXPECT_EQ(d.last_command_code(), 0x30u);
+
+    // Scattered both ways: the answer lands in the receive segments only,
+    // the send segments stay as they were.
+    auto out = frame(0x31);
+    const auto sent = out;
+    std::vector<std::uint8_t> into;
+    w32n_ndis_request_v vreq{};
+    ASSERT_EQ(send_v(h, out, into, vreq), 0);
+    EXPECT_EQ(vreq.bytes_written, wire::kFrameSize);
+    EXPECT_EQ(d.last_command_code(), 0x31u);
+    EXPECT_EQ(out, sent);
+    auto expected = sent;
+    wire::put_u32(expected.data() + 16, 2); // the driver's completion status
+    EXPECT_EQ(received(into), expected);
     W32N_CloseAdapter(h);
 }
 
@@ -199,15 +256,24 @@ TEST_F(Lunmark100, MalformedAnswersFailAndDropTheConnection) {
     };
     for (const Case &c : cases) {
         d.set_handler([&c](const wire::Request &) { return c.reply; });
-        const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
-        ASSERT_GE(h, 0);
-        auto buf = frame(1);
-        const auto before = buf;
-        w32n_ndis_request req{};
-        EXPECT_EQ(send(h, buf, req), c.expected) << c.what;
-        EXPECT_EQ(buf, before) << c.what;
-        EXPECT_EQ(send(h, buf, req), W32N_ERR_IO) << c.what;
-        W32N_CloseAdapter(h);
+        for (const bool scattered : {false, true}) {
+            const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
+            ASSERT_GE(h, 0);
+            auto buf = frame(1);
+            const auto before = buf;
+            w32n_ndis_request req{};
+            w32n_ndis_request_v vreq{};
+            std::vector<std::uint8_t> into;
+            EXPECT_EQ(scattered ? send_v(h, buf, into, vreq) : send(h, buf, req), c.expected)
+                << c.what << (scattered ? " (scattered)" : "");
+            EXPECT_EQ(buf, before) << c.what;
+            if (scattered) {
+                EXPECT_EQ(vreq.bytes_written, 0u) << c.what;
+                received(into);
+            }
+            EXPECT_EQ(send(h, buf, req), W32N_ERR_IO) << c.what;
+            W32N_CloseAdapter(h);
+        }
     }
 }
 
@@ -265,11 +331,76 @@ TEST_F(Lunmark100, ARepeatedAnswerIsNeverTakenForTheNextRequest) {
     const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
     ASSERT_GE(h, 0);
     w32n_ndis_request req{};
-    for (std::uint32_t code : {0x30u, 0x31u, 0x32u}) {
+    w32n_ndis_request_v vreq{};
+    std::vector<std::uint8_t> into;
+    for (std::uint32_t code : {0x30u, 0x31u, 0x32u, 0x33u}) {
+        // The scattered requests receive the earlier answer's repeat into
+        // their own segments, and then their own answer.
         auto buf = frame(code);
-        ASSERT_EQ(send(h, buf, req), 0);
+        if (code % 2 == 0) {
+            ASSERT_EQ(send(h, buf, req), 0);
+        } else {
+            ASSERT_EQ(send_v(h, buf, into, vreq), 0);
+            buf = received(into);
+        }
         EXPECT_EQ(wire::get_u32(buf.data() + wire::kFrameRecordOffset), code);
     }
-    EXPECT_EQ(d.requests(), 3);
+    EXPECT_EQ(d.requests(), 4);
+    W32N_CloseAdapter(h);
+}
+
+TEST_F(Lunmark100, ScatteredRequestChecksItsSegmentsAndKeepsToThem) {
+    TestDriver d(dir.path(), "wlan0");
+    const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
+    ASSERT_GE(h, 0);
+    std::vector<std::uint8_t> small(8), big(wire::kMaxBuffer + 1);
+    const w32n_segment fits{small.data(), 8}, too_big{big.data(), wire::kMaxBuffer + 1},
+        half{small.data(), 4}, null_base{nullptr, 4};
+    const std::vector<w32n_segment> many(W32N_MAX_SEGMENTS + 1, w32n_segment{small.data(), 1});
+    struct Bad {
+        const char *what;
+        const w32n_segment *send;
+        std::uint32_t send_count;
+        const w32n_segment *receive;
+        std::uint32_t receive_count;
+    };
+    for (const Bad &b : {Bad{"more than the protocol carries", &too_big, 1, &too_big, 1},
+                         Bad{"room for less than the buffer", &fits, 1, &half, 1},
+                         Bad{"a null base", &null_base, 1, &fits, 1},
+                         Bad{"a null list", nullptr, 1, &fits, 1},
+                         Bad{"too many segments", &fits, 1, many.data(),
+                             static_cast<std::uint32_t>(many.size())}}) {
+        w32n_ndis_request_v req{};
+        req.send = b.send;
+        req.send_count = b.send_count;
+        req.receive = b.receive;
+        req.receive_count = b.receive_count;
+        EXPECT_EQ(W32N_MakeNdisRequestV(h, &req, nullptr), W32N_ERR_ARGUMENT) << b.what;
+    }
+    EXPECT_EQ(W32N_MakeNdisRequestV(h, nullptr, nullptr), W32N_ERR_ARGUMENT);
+    EXPECT_EQ(d.requests(), 0);
+
+    // A short answer is the driver's to give; bytes a reply carries past
+    // what the segments hold never land outside them.
+    auto buf = frame(1);
+    std::vector<std::uint8_t> into;
+    w32n_ndis_request_v req{};
+    for (const std::uint32_t written : {100u, static_cast<std::uint32_t>(wire::kFrameSize)}) {
+        d.set_handler([written](const wire::Request &r) {
+            std::vector<std::uint8_t> out;
+            std::vector<std::uint8_t> data(r.buffer.begin(), r.buffer.end());
+            data.resize(written + 300, 0x77);
+            wire::encode_reply(out, 0, data);
+            wire::put_u32(out.data() + 12, written);
+            return out;
+        });
+        ASSERT_EQ(send_v(h, buf, into, req), 0) << written;
+        EXPECT_EQ(req.bytes_written, written);
+        const auto got = received(into);
+        EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + written, got.begin())) << written;
+    }
+    // The connection serves plain requests on.
+    w32n_ndis_request plain{};
+    EXPECT_EQ(send(h, buf, plain), 0);
     W32N_CloseAdapter(h);
 }

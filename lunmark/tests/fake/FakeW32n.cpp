@@ -122,6 +122,59 @@ int open_handles() {
 
 int max_concurrent_requests() { return state().max_active.load(); }
 
+namespace {
+
+// One request on `handle` over `buffer`: the script's next outcome or the
+// default, the responder on success, the call logged.
+int answer(w32n_handle handle, std::uint32_t oid, std::uint8_t *buffer, std::uint32_t length,
+           std::uint32_t &bytes_written, w32n_overlapped *overlapped) {
+    State &s = state();
+    const int now = ++s.active;
+    int seen = s.max_active.load();
+    while (now > seen && !s.max_active.compare_exchange_weak(seen, now)) {
+    }
+
+    Call call{CallKind::Request, {}, handle, oid, std::vector<std::uint8_t>(buffer, buffer + length),
+              0};
+    Outcome outcome;
+    Responder responder;
+    {
+        std::lock_guard<std::mutex> g(s.mutex);
+        if (auto it = s.handles.find(handle); it == s.handles.end()) {
+            outcome.result = W32N_ERR_HANDLE;
+        } else {
+            call.device = it->second;
+            const Adapter *a = find_adapter(s, call.device);
+            const bool probe = oid == wire::kOidPrivateCommand && length >= wire::kFrameSize &&
+                               wire::get_u32(buffer + kFrameCodeOffset) == 16;
+            if (!s.script.empty()) {
+                outcome = s.script.front();
+                s.script.pop_front();
+            } else if (a == nullptr || (probe && !a->answers_probe)) {
+                outcome.result = W32N_ERR_DRIVER;
+            }
+        }
+        responder = s.responder;
+    }
+    if (outcome.result == 0)
+        responder(call.device, oid, buffer, length);
+    bytes_written = outcome.result != 0 ? 0 : outcome.bytes_written.value_or(length);
+    if (overlapped) {
+        overlapped->status = static_cast<std::uint32_t>(outcome.result);
+        overlapped->bytes_transferred = bytes_written;
+        overlapped->event = 1;
+    }
+    call.result = outcome.result;
+    {
+        std::lock_guard<std::mutex> g(s.mutex);
+        s.calls.push_back(std::move(call));
+    }
+    --s.active;
+    return outcome.result;
+}
+
+} // namespace
+
 } // namespace fake_w32n
 
 using namespace fake_w32n;
@@ -193,53 +246,38 @@ int W32N_CloseAdapter(w32n_handle handle) {
 
 int W32N_MakeNdisRequest(w32n_handle handle, w32n_ndis_request *request,
                          w32n_overlapped *overlapped, int) {
-    State &s = state();
-    const int now = ++s.active;
-    int seen = s.max_active.load();
-    while (now > seen && !s.max_active.compare_exchange_weak(seen, now)) {
-    }
-
-    auto *buffer = static_cast<std::uint8_t *>(request->buffer);
-    const std::uint32_t length = request->buffer_length;
-    Call call{CallKind::Request, {}, handle, request->oid,
-              std::vector<std::uint8_t>(buffer, buffer + length), 0};
-    Outcome outcome;
-    Responder responder;
-    {
-        std::lock_guard<std::mutex> g(s.mutex);
-        if (auto it = s.handles.find(handle); it == s.handles.end()) {
-            outcome.result = W32N_ERR_HANDLE;
-        } else {
-            call.device = it->second;
-            const Adapter *a = find_adapter(s, call.device);
-            const bool probe = request->oid == wire::kOidPrivateCommand &&
-                               length >= wire::kFrameSize &&
-                               wire::get_u32(buffer + kFrameCodeOffset) == 16;
-            if (!s.script.empty()) {
-                outcome = s.script.front();
-                s.script.pop_front();
-            } else if (a == nullptr || (probe && !a->answers_probe)) {
-                outcome.result = W32N_ERR_DRIVER;
-            }
-        }
-        responder = s.responder;
-    }
-    if (outcome.result == 0)
-        responder(call.device, request->oid, buffer, length);
-    request->bytes_written = outcome.result != 0 ? 0 : outcome.bytes_written.value_or(length);
     request->bytes_needed = 0;
-    if (overlapped) {
-        overlapped->status = static_cast<std::uint32_t>(outcome.result);
-        overlapped->bytes_transferred = request->bytes_written;
-        overlapped->event = 1;
+    return answer(handle, request->oid, static_cast<std::uint8_t *>(request->buffer),
+                  request->buffer_length, request->bytes_written, overlapped);
+}
+
+// The buffer is gathered from the send segments, answered like a plain
+// request, and the answer scattered over the receive segments.  Their other
+// bytes, and all of them after a failure, are overwritten with 0xEE: the
+// real library may leave a refused message there, and callers must not
+// count on what they held.
+int W32N_MakeNdisRequestV(w32n_handle handle, w32n_ndis_request_v *request,
+                          w32n_overlapped *overlapped) {
+    std::vector<std::uint8_t> buffer;
+    for (std::uint32_t i = 0; i < request->send_count; ++i) {
+        const auto *base = static_cast<const std::uint8_t *>(request->send[i].base);
+        buffer.insert(buffer.end(), base, base + request->send[i].length);
     }
-    call.result = outcome.result;
-    {
-        std::lock_guard<std::mutex> g(s.mutex);
-        s.calls.push_back(std::move(call));
+    request->bytes_needed = 0;
+    const int result = answer(handle, request->oid, buffer.data(),
+                              static_cast<std::uint32_t>(buffer.size()), request->bytes_written,
+                              overlapped);
+    std::size_t from = 0;
+    const std::size_t written = std::min<std::size_t>(request->bytes_written, buffer.size());
+    for (std::uint32_t i = 0; i < request->receive_count; ++i) {
+        auto *base = static_cast<std::uint8_t *>(request->receive[i].base);
+        const std::size_t length = request->receive[i].length;
+        const std::size_t take = from < written ? std::min(length, written - from) : 0;
+        std::memcpy(base, buffer.data() + from, take);
+        std::memset(base + take, 0xEE, length - take);
+        from += take;
     }
-    --s.active;
-    return outcome.result;
+    return result;
 }
 
 } // extern "C"

@@ -27,7 +27,7 @@ struct Call {
     std::string device;            // Open: the text passed; Request/Close: adapter name
     w32n_handle handle = W32N_INVALID_HANDLE;
     std::uint32_t oid = 0;
-    std::vector<std::uint8_t> bytes; // Request: the buffer as sent
+    std::vector<std::uint8_t> bytes; // Request: the buffer as sent (a scattered one gathered)
     int result = 0;
 };
 

@@ -117,6 +117,57 @@ LUNMARK100_API int W32N_CloseAdapter(w32n_handle handle);
 LUNMARK100_API int W32N_MakeNdisRequest(w32n_handle handle, w32n_ndis_request *request,
                                         w32n_overlapped *overlapped, int wait);
 
+/* ---- Scattered buffers ----------------------------------------------------
+ *
+ * The same request with a buffer that lies in several places: the driver
+ * gets the send segments one after the other as one buffer, and its answer
+ * is received straight into the receive segments, so a caller whose buffer
+ * is its own data with a few words around it copies nothing.  The message
+ * on the socket is the same as W32N_MakeNdisRequest's. */
+
+/* One piece of a buffer. */
+typedef struct w32n_segment {
+    void *base;
+    uint32_t length;
+} w32n_segment;
+
+/* Most segments in either list of one request. */
+#define W32N_MAX_SEGMENTS 8u
+
+typedef struct w32n_ndis_request_v {
+    uint32_t request_type;        /* W32N_REQUEST_QUERY_INFORMATION */
+    uint32_t oid;
+    const w32n_segment *send;     /* the buffer, in order; never written */
+    uint32_t send_count;
+    const w32n_segment *receive;  /* where the answer goes, in order */
+    uint32_t receive_count;
+    uint32_t bytes_written;       /* set by the call: bytes of the driver's answer */
+    uint32_t bytes_needed;        /* set by the call: as reported by the driver */
+} w32n_ndis_request_v;
+
+/* Sends one request whose buffer is the send segments (their lengths add up
+ * to the buffer length) and waits for the driver's answer, like
+ * W32N_MakeNdisRequest: same results, same byte counts, same completion
+ * block, same handling of other requests' answers and of the connection.
+ *
+ * W32N_ERR_ARGUMENT, nothing sent: a null request, more than
+ * W32N_MAX_SEGMENTS segments in a list, a null list with a non-zero count,
+ * a null base with a non-zero length, a buffer longer than the socket
+ * protocol allows (65536 bytes), or receive segments that hold fewer bytes
+ * in all than the buffer (an answer is never longer than the buffer).
+ *
+ * On success the first bytes_written bytes of the receive segments, taken
+ * in order, are the driver's answer.  Every message is received straight
+ * into the receive segments and checked there, so their other bytes, and
+ * on failure any of their bytes, may have been overwritten by a message
+ * that was then refused or dropped (another request's answer, a malformed
+ * one, a refusal that carried bytes).  A caller that must keep its data
+ * on failure receives into a buffer of its own and copies on success.
+ * Receive segments may be the send segments or overlap them: the whole
+ * buffer has gone out before anything is received. */
+LUNMARK100_API int W32N_MakeNdisRequestV(w32n_handle handle, w32n_ndis_request_v *request,
+                                         w32n_overlapped *overlapped);
+
 #ifdef __cplusplus
 }
 #endif

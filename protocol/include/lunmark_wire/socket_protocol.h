@@ -25,6 +25,7 @@
 // them; a malformed message is reported, never trusted.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -171,19 +172,33 @@ inline void encode_reply(std::vector<std::uint8_t> &out, std::uint32_t status,
         std::memcpy(out.data() + kReplyHeaderSize, data.data(), data.size());
 }
 
+// Decodes the header of a reply message of `message_size` bytes whose first
+// bytes (up to kReplyHeaderSize of them) are `head`; the rest of the
+// message may lie elsewhere (a receive scattered over several buffers).
+// nullopt when the message is shorter than a header, the magic is wrong or
+// the message is shorter than its header plus the bytes it claims to carry.
+// `data` stays empty.
+inline std::optional<Reply> decode_reply_header(std::span<const std::uint8_t> head,
+                                                std::size_t message_size) {
+    if (message_size < kReplyHeaderSize || head.size() < kReplyHeaderSize ||
+        get_u32(head.data()) != kReplyMagic)
+        return std::nullopt;
+    Reply r;
+    r.sequence = get_u32(head.data() + kReplySequenceOffset);
+    r.status = get_u32(head.data() + 8);
+    r.bytes_written = get_u32(head.data() + 12);
+    r.bytes_needed = get_u32(head.data() + 16);
+    if (r.bytes_written > message_size - kReplyHeaderSize)
+        return std::nullopt;
+    return r;
+}
+
 // Decodes a reply; nullopt when the magic is wrong or the message is shorter
 // than its header plus the bytes it claims to carry.
 inline std::optional<Reply> decode_reply(std::span<const std::uint8_t> msg) {
-    if (msg.size() < kReplyHeaderSize || get_u32(msg.data()) != kReplyMagic)
-        return std::nullopt;
-    Reply r;
-    r.sequence = get_u32(msg.data() + kReplySequenceOffset);
-    r.status = get_u32(msg.data() + 8);
-    r.bytes_written = get_u32(msg.data() + 12);
-    r.bytes_needed = get_u32(msg.data() + 16);
-    if (r.bytes_written > msg.size() - kReplyHeaderSize)
-        return std::nullopt;
-    r.data = msg.subspan(kReplyHeaderSize, r.bytes_written);
+    auto r = decode_reply_header(msg.first(std::min(msg.size(), kReplyHeaderSize)), msg.size());
+    if (r)
+        r->data = msg.subspan(kReplyHeaderSize, r->bytes_written);
     return r;
 }
 
