@@ -365,6 +365,12 @@ void CViewSite::Refresh()
     }
 }
 
+void CViewSite::ApplyStations(std::vector<CSurveyRow> apRows)
+{
+    (void)apRows;
+    Refresh();
+}
+
 void CViewSite::RefreshHeld()
 {
     ++m_nRefreshes;

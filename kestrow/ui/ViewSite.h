@@ -29,6 +29,7 @@
 
 #include "BusyState.h"
 #include "QtControlParent.h"
+#include "SurveyTable.h"
 
 class QMenu;
 class QTreeWidget;
@@ -89,6 +90,8 @@ public:
     void RefreshHeld();
     void Refresh();
     int RefreshCount() const { return m_nRefreshes; }
+    // The rows of every station, built on a worker under the main lock.
+    void ApplyStations(std::vector<CSurveyRow> apRows);
 
     // Handlers.
     void OnToggleView();

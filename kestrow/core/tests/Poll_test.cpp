@@ -106,6 +106,8 @@ TEST_F(PollTest, RefreshPeriodFollowsThePreferenceAndShortensAfterResetOrScan)
 
 TEST_F(PollTest, ThroughputSurvivesACounterWrap)
 {
+    auto now = std::chrono::steady_clock::now();
+    poll_->SetClock([&now] { return now += std::chrono::seconds(1); });  // a sample a second
     fake_.Answer(0x370, Counters(1000, 0xFFFFF000u));
     Ticks(2);  // tick 0 takes no sample, tick 1 only the first totals
     EXPECT_EQ(app().RxKBps(), 0);

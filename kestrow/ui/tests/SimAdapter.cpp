@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "IMainWindow.h"
 #include "KestrowApp.h"
 #include "ProfileMngr.h"
 #include "StationMngr.h"
@@ -108,6 +109,22 @@ bool CSimAdapter::Control(const QString &command, QString *reply)
         *reply = QString::fromUtf8(ctl.readAllStandardOutput());
     }
     return true;
+}
+
+CStartedApp::CStartedApp(IMainWindow &window, bool ticks)
+{
+    CKestrowApp &app = theApp();
+    if (!ticks) {
+        app.SetPollTiming(std::chrono::hours(1), std::chrono::milliseconds(1000));
+    }
+    (void)app.Startup();
+    app.SetMainWindow(&window);
+}
+
+CStartedApp::~CStartedApp()
+{
+    theApp().SetMainWindow(nullptr);
+    theApp().Shutdown();
 }
 
 } // namespace kestrow::test
