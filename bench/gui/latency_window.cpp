@@ -8,11 +8,9 @@
 // Usage: bench_gui_latency SECONDS
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QMetaObject>
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,12 +19,11 @@
 #include "KestrowApp.h"
 #include "KestrowDlg.h"
 #include "KestrowSession.h"
+#include "RefreshWake.h"
 
 using namespace kestrow;
 
 namespace {
-
-std::atomic<bool> g_wakeQueued{false};
 
 double Percentile(std::vector<double> v, double p)
 {
@@ -49,14 +46,7 @@ int main(int argc, char **argv)
     // The first tick after one second instead of five: the measurement
     // should see the polling thread's refreshes, not wait for them.
     app.SetPollTiming(std::chrono::milliseconds(1000), std::chrono::milliseconds(1000));
-    app.SetWakeCallback([] {
-        if (!g_wakeQueued.exchange(true)) {
-            QMetaObject::invokeMethod(qApp, [] {
-                g_wakeQueued.store(false);
-                theApp().PumpRefresh();
-            }, Qt::QueuedConnection);
-        }
-    });
+    InstallRefreshWake(app);
     CKestrowSession session(app, CKestrowSession::Kind::Window);
     std::vector<double> lateness;
     std::vector<double> switches;

@@ -15,7 +15,6 @@
 #include <QString>
 #include <QTimer>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +29,7 @@
 #include "KestrowDlg.h"
 #include "MessageSink.h"
 #include "QtMessageSink.h"
+#include "RefreshWake.h"
 #include "Screenshots.h"
 #include "SingleInstance.h"
 #include "platform/Registry.h"
@@ -112,8 +112,6 @@ Options ParseOptions(int &argc, char **argv)
     return o;
 }
 
-std::atomic<bool> g_wakeQueued{false};
-
 // How long the window waits for its first page's values before it shows
 // without them.
 constexpr int kFirstValuesWaitMs = 3000;
@@ -193,15 +191,7 @@ int main(int argc, char **argv)
         (void)SetMessageSink(&unattended);
     }
     CKestrowApp &app = theApp();
-    // The polling thread wakes this thread; one wake-up queued at a time.
-    app.SetWakeCallback([] {
-        if (!g_wakeQueued.exchange(true)) {
-            QMetaObject::invokeMethod(qApp, [] {
-                g_wakeQueued.store(false);
-                theApp().PumpRefresh();
-            }, Qt::QueuedConnection);
-        }
-    });
+    InstallRefreshWake(app);
     auto session = std::make_unique<CKestrowSession>(app, CKestrowSession::Kind::Window);
 
     int result = 0;

@@ -68,6 +68,7 @@ bool CSimAdapter::Start(const QString &scenario)
         return false;
     }
     file.close();
+    m_strOutput.clear();  // a restart waits for its own "ready"
     m_Sim.setProcessChannelMode(QProcess::MergedChannels);
     m_Sim.start(QStringLiteral(KESTROW_TEST_ADAPTER_SIM),
                 {QStringLiteral("--exit-with-parent"), QStringLiteral("--dir"), AdapterDir(),
