@@ -285,6 +285,12 @@ CStatusReader &CKestrowApp::StatusReader()
 
 bool CKestrowApp::Startup()
 {
+    CreateWorkers();
+    return StartupParts();
+}
+
+bool CKestrowApp::StartupParts()
+{
     if (m_bStarted)
         return m_pPoll != nullptr;
     m_bStarted = true;
@@ -313,8 +319,8 @@ bool CKestrowApp::Startup()
     // 6.
     auto poll = std::make_unique<CPoll>(*this);
     poll->SetTiming(m_PollStartDelay, m_PollPeriod);
-    // 7.
-    const bool lockCreated = CreateMainLock();
+    // 7. (Made already when start-up runs beside the window.)
+    const bool lockCreated = HasMainLock() || CreateMainLock();
     // 8. Without the main lock the polling thread could not keep off the
     //    managers: the program then runs without it.
     bool pollRunning = false;
@@ -326,7 +332,6 @@ bool CKestrowApp::Startup()
     }
     if (!pollRunning)
         DebugWrite("\nAssertion: the polling thread could not be started");
-    CreateWorkers();
     // 9. The managers are published under the main lock, which the polling
     //    thread holds whenever it uses them.
     std::optional<CSectionLock> lock;
@@ -350,8 +355,12 @@ void CKestrowApp::CreateWorkers()
 void CKestrowApp::StartupAsync(std::function<void(bool)> done)
 {
     CreateWorkers();
+    // The workers and the main lock's gate are made here, on this thread,
+    // and left alone by the start-up that runs on the worker: the window
+    // takes the lock (try form) meanwhile.
+    (void)CreateMainLock();
     (void)m_pRefreshWorker->Post([this, done = std::move(done)] {
-        const bool pollRunning = Startup();
+        const bool pollRunning = StartupParts();
         if (done)
             done(pollRunning);
     });

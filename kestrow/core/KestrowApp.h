@@ -232,6 +232,8 @@ private:
     void NoteAdapter(bool found);
     // The device worker and the refresh worker, made once.
     void CreateWorkers();
+    // Start-up without making the workers.
+    bool StartupParts();
     std::unique_ptr<CProfileMngr> m_pProfileMngr;
     std::unique_ptr<CStationMngr> m_pStationMngr;
     std::atomic<std::int32_t> m_nStatsIndex{0};
