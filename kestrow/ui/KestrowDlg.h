@@ -91,7 +91,8 @@ public:
     CMainAbout &AboutPage() { return m_AboutPage; }
     CMainProfile &ProfilePage() { return m_ProfilePage; }
     bool SiteWasVisible() const { return m_bSiteWasVisible; }
-    // Number of refreshes rendered since set-up, full ones and all.
+    // How many full refreshes, and how many refreshes of any kind, the
+    // window has rendered.
     int FullRefreshCount() const { return m_nFullRefreshes; }
     int RefreshCount() const { return m_nRefreshes; }
 
