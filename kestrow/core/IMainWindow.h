@@ -1,8 +1,16 @@
 // What the application object needs of the main window.  The user interface
 // implements it and hands it to CKestrowApp::SetMainWindow.
+//
+// Threads: VisibleParts and UpdatePages are called on the user-interface
+// thread.  ShowRefresh and SetTrayTip are called on the thread that did the
+// device work (the refresh worker, the polling thread): an implementation
+// must move the values to its own thread (a queued call into its event
+// loop) and never touch a widget there.  Neither waits for anything.
 #pragma once
 
 #include <string>
+
+#include "PageRefresh.h"
 
 namespace kestrow {
 
@@ -10,16 +18,16 @@ class IMainWindow {
 public:
     virtual ~IMainWindow() = default;
 
-    // Refreshes the visible pages; with `full` also the Profiles page and,
-    // when it is the active page, the About page.  User-interface thread.
+    // What the window shows now, for the main timer routine to read.
+    // User-interface thread.
+    virtual CRefreshRequest VisibleParts() const = 0;
+    // Asks for fresh values of the visible pages; with `full` also the
+    // Profiles page and, when it is the active page, the About page.
+    // Returns at once.  User-interface thread.
     virtual void UpdatePages(bool full) = 0;
-    // Whether the Available Networks dialog is shown.  User-interface thread.
-    virtual bool IsSiteListVisible() const = 0;
-    // Refreshes the Available Networks dialog's list.  User-interface thread.
-    virtual void RefreshSiteList() = 0;
-    // Sets the tray icon's tooltip.  Called from the POLLING THREAD: an
-    // implementation must copy the text and hand it to its own thread (for
-    // example a queued call into its event loop), never touch a widget here.
+    // The values of one main timer routine.  REFRESH WORKER THREAD.
+    virtual void ShowRefresh(CPageRefresh refresh) = 0;
+    // Sets the tray icon's tooltip.  POLLING THREAD.
     virtual void SetTrayTip(const std::string &text) = 0;
 };
 

@@ -20,6 +20,7 @@
 #include "StationMngr.h"
 #include "StatusReader.h"
 #include "StringTable.h"
+#include "SurveyTable.h"
 #include "WirelessService.h"
 
 namespace kestrow {
@@ -75,7 +76,38 @@ bool CKestrowApp::ConnectDriver()
         connected = false;
     }
     m_bConnected.store(connected);
+    NoteAdapter(connected);
     return connected;
+}
+
+void CKestrowApp::NoteAdapter(bool found)
+{
+    std::lock_guard<std::mutex> lock(m_AdapterMutex);
+    const kestrow::AdapterState state = m_AdapterState.load();
+    if (found) {
+        if (state == AdapterState::Removed) {
+            m_ReturnedAt = std::chrono::steady_clock::now();
+            m_AdapterState.store(AdapterState::Returned);
+        } else if (state == AdapterState::NotFound) {
+            m_AdapterState.store(AdapterState::Present);
+        }
+    } else if (state == AdapterState::Present || state == AdapterState::Returned) {
+        m_AdapterState.store(AdapterState::Removed);
+    }
+}
+
+void CKestrowApp::CheckAdapter()
+{
+    if (m_bConnected.load())
+        (void)ConnectDriver();
+}
+
+void CKestrowApp::AgeAdapterState()
+{
+    std::lock_guard<std::mutex> lock(m_AdapterMutex);
+    if (m_AdapterState.load() == AdapterState::Returned &&
+        std::chrono::steady_clock::now() - m_ReturnedAt >= kReturnedShownFor)
+        m_AdapterState.store(AdapterState::Present);
 }
 
 void CKestrowApp::DisconnectDriver()
@@ -268,6 +300,12 @@ CStatusReader &CKestrowApp::StatusReader()
 
 bool CKestrowApp::Startup()
 {
+    CreateWorkers();
+    return StartupParts();
+}
+
+bool CKestrowApp::StartupParts()
+{
     if (m_bStarted)
         return m_pPoll != nullptr;
     m_bStarted = true;
@@ -291,13 +329,14 @@ bool CKestrowApp::Startup()
     }
     // 4.
     m_hPollStopped = std::make_unique<std::binary_semaphore>(0);
-    // 5.
-    m_pMainWnd.store(nullptr);
+    // 5. The main window pointer starts null with the object; it is not
+    //    cleared here, since the window may already be set while start-up
+    //    runs beside it on the refresh worker.
     // 6.
     auto poll = std::make_unique<CPoll>(*this);
     poll->SetTiming(m_PollStartDelay, m_PollPeriod);
-    // 7.
-    const bool lockCreated = CreateMainLock();
+    // 7. (Made already when start-up runs beside the window.)
+    const bool lockCreated = HasMainLock() || CreateMainLock();
     // 8. Without the main lock the polling thread could not keep off the
     //    managers: the program then runs without it.
     bool pollRunning = false;
@@ -309,8 +348,6 @@ bool CKestrowApp::Startup()
     }
     if (!pollRunning)
         DebugWrite("\nAssertion: the polling thread could not be started");
-    // The window's commands run on the device worker.
-    m_pWorker = std::make_unique<CDeviceWorker>();
     // 9. The managers are published under the main lock, which the polling
     //    thread holds whenever it uses them.
     std::optional<CSectionLock> lock;
@@ -321,15 +358,41 @@ bool CKestrowApp::Startup()
     return pollRunning;
 }
 
+void CKestrowApp::CreateWorkers()
+{
+    // The window's commands run on the device worker, its refreshes on
+    // their own.
+    if (!m_pWorker)
+        m_pWorker = std::make_unique<CDeviceWorker>();
+    if (!m_pRefreshWorker)
+        m_pRefreshWorker = std::make_unique<CDeviceWorker>();
+}
+
+void CKestrowApp::StartupAsync(std::function<void(bool)> done)
+{
+    CreateWorkers();
+    // The workers and the main lock's gate are made here, on this thread,
+    // and left alone by the start-up that runs on the worker: the window
+    // takes the lock (try form) meanwhile.
+    (void)CreateMainLock();
+    (void)m_pRefreshWorker->Post([this, done = std::move(done)] {
+        const bool pollRunning = StartupParts();
+        if (done)
+            done(pollRunning);
+    });
+}
+
 void CKestrowApp::Shutdown()
 {
+    // A start-up or a main timer routine under way finishes, a command on
+    // the device worker too; those not started are dropped.
+    m_pRefreshWorker.reset();
+    m_pWorker.reset();
+    m_bRefreshQueued.store(false);
+    m_RefreshParts.store(0);
     if (!m_bStarted)
         return;
     m_bStarted = false;
-
-    // A command on the device worker finishes; those not started are
-    // dropped.
-    m_pWorker.reset();
     // 1.-3. With the main lock held no tick can be inside the station list
     //    or the profile store; the thread is stopped and waited for.
     {
@@ -362,28 +425,68 @@ void CKestrowApp::WaitForServiceStop() const
         m_ServiceStop.wait();
 }
 
-void CKestrowApp::OnMainTimer()
+void CKestrowApp::OnMainTimer(CRefreshRequest parts)
 {
     CSectionLock lock(*this, Section::Main);
     if (!lock)
         return;
-    if (IMainWindow *window = m_pMainWnd.load()) {
-        if (m_bFullRefresh.exchange(false)) {
-            if (m_pStationMngr != nullptr && !m_pStationMngr->UpdateFromScan())
-                m_bScanActive.store(false);
-            window->UpdatePages(true);
-            if (window->IsSiteListVisible())
-                window->RefreshSiteList();
-        } else {
-            window->UpdatePages(false);
-        }
+    if (m_pMainWnd.load() == nullptr)
+        return;
+    CPageRefresh out;
+    out.full = m_bFullRefresh.exchange(false);
+    if (out.full && m_pStationMngr != nullptr && !m_pStationMngr->UpdateFromScan())
+        m_bScanActive.store(false);
+    // The requests go out in the pages' order: the active page, then on a
+    // full refresh the About page when it is shown.
+    CStatusReader &reader = StatusReader();
+    if (parts.general) {
+        reader.ReadGeneral(m_Status);
+        out.generalRead = true;
     }
+    if (parts.statistics)
+        out.statisticsRead = reader.ReadStatistics(m_Status);
+    if (parts.about || (out.full && parts.aboutOnFull)) {
+        reader.ReadAbout(m_Status);
+        out.aboutRead = true;
+    }
+    if (out.full && parts.siteList && m_pStationMngr != nullptr)
+        out.siteRows = CSurveyTable::Rows(*m_pStationMngr, /*networkView*/ false, 0, true);
+    out.status = m_Status;
+    lock.Unlock();
+    out.adapter = AdapterState();
+
+    // The window may be going: SetMainWindow waits for this hand-over.
+    std::lock_guard<std::mutex> windowLock(m_TipMutex);
+    if (IMainWindow *window = m_pMainWnd.load())
+        window->ShowRefresh(std::move(out));
 }
 
 void CKestrowApp::PumpRefresh()
 {
-    if (m_bRefreshPending.exchange(false))
-        OnMainTimer();
+    if (!m_bRefreshPending.exchange(false))
+        return;
+    if (IMainWindow *window = m_pMainWnd.load())
+        RequestRefresh(window->VisibleParts());
+}
+
+void CKestrowApp::RequestRefresh(CRefreshRequest parts)
+{
+    m_RefreshParts.fetch_or(parts.Bits());
+    if (m_bRefreshQueued.exchange(true))
+        return;  // the queued routine takes these parts too
+    auto routine = [this] {
+        // Parts first, flag second: a request in between posts another
+        // routine rather than adding to one that has already read its parts.
+        const unsigned bits = m_RefreshParts.exchange(0);
+        m_bRefreshQueued.store(false);
+        OnMainTimer(CRefreshRequest::FromBits(bits));
+    };
+    if (m_pRefreshWorker == nullptr) {
+        routine();
+        return;
+    }
+    if (!m_pRefreshWorker->Post(std::move(routine)))
+        m_bRefreshQueued.store(false);
 }
 
 void CKestrowApp::SetWakeCallback(std::function<void()> wake)

@@ -22,6 +22,8 @@
 #include <thread>
 
 #include "AdapterState.h"
+#include "PageRefresh.h"
+#include "StatusSnapshot.h"
 
 namespace platform {
 class NamedMutex;
@@ -109,16 +111,34 @@ public:
     // creates the profile store and the station list.  False when the
     // polling thread could not be started (the program then runs without it).
     bool Startup();
+    // Start-up on the refresh worker, so that the window builds its pages
+    // meanwhile; the main timer routines asked for after this run after it
+    // (one worker, in order).  `done` runs on the worker once start-up is
+    // over, with Startup's result.  Call on the user-interface thread.
+    void StartupAsync(std::function<void(bool)> done = {});
     // Stops the polling thread (waiting for a tick in progress), deletes the
     // station list and the profile store (which saves every profile), and
-    // disconnects.  Does nothing when not started.
+    // disconnects.  Does nothing when not started.  A start-up still running
+    // on the refresh worker finishes first.
     void Shutdown();
-    // The main timer routine (user-interface thread): refreshes the pages,
-    // and on a full refresh rebuilds the station list first.
-    void OnMainTimer();
-    // Called by the user interface when woken: runs the main timer routine
-    // when the polling thread has ticked since the last one.
+    // The main timer routine, the device part: takes the main lock (try
+    // form: nothing when busy); on a full refresh rebuilds the station list
+    // from the scan; reads what `parts` names through the status reader and,
+    // on a full refresh with the Available Networks dialog shown, builds its
+    // rows; then hands the values to the main window (ShowRefresh).  Runs on
+    // the refresh worker (RequestRefresh) or on the caller's thread (tests,
+    // kestrowctl); never on the user-interface thread of the window.
+    void OnMainTimer(CRefreshRequest parts = {});
+    // User-interface thread, when woken: when the polling thread has ticked
+    // since the last time, asks for a refresh of what the window shows.
     void PumpRefresh();
+    // User-interface thread: queues one main timer routine on the refresh
+    // worker and returns at once.  While one is queued and not started, a
+    // second request only adds its parts to it, so requests never pile up
+    // behind a slow adapter.  Without a worker (no start-up) it runs at once.
+    void RequestRefresh(CRefreshRequest parts);
+    // A refresh is queued and has not started yet.
+    bool RefreshQueued() const { return m_bRefreshQueued.load(); }
     // The function the polling thread calls after each tick to wake the
     // user-interface thread (it must only queue work for that thread).  An
     // empty function removes it; once this returns the old one is not
@@ -170,10 +190,19 @@ public:
     // ---- Shared state ------------------------------------------------------
     bool DriverConnected() const { return m_bConnected.load(); }
     void SetDriverConnected(bool connected) { m_bConnected.store(connected); }
-    // Whether there is an adapter, as the window shows it.  Whoever talks to
-    // the adapter (start-up, the polling thread, the device worker) sets it.
+    // Whether there is an adapter, as the window shows it.  ConnectDriver
+    // keeps it: NotFound until an adapter is first opened (then Present);
+    // Removed when opening it again fails after it was open; Returned when
+    // it opens after that, which AgeAdapterState turns into Present once
+    // kReturnedShownFor has passed (or the next change replaces it).
     kestrow::AdapterState AdapterState() const { return m_AdapterState.load(); }
     void SetAdapterState(kestrow::AdapterState state) { m_AdapterState.store(state); }
+    static constexpr std::chrono::seconds kReturnedShownFor{10};
+    // A request of the open adapter failed: opens it again (the polling
+    // thread), which tells whether it is still there.
+    void CheckAdapter();
+    // Returned becomes Present after kReturnedShownFor.  Polling thread.
+    void AgeAdapterState();
     bool AdHocConnected() const { return m_bAdHocConnected.load(); }
     void SetAdHocConnected(bool adhoc) { m_bAdHocConnected.store(adhoc); }
     // -1 silences every polling tick.
@@ -206,6 +235,11 @@ private:
     std::atomic<bool> m_bAdHocConnected{false};
     std::atomic<bool> m_bConnected{false};
     std::atomic<kestrow::AdapterState> m_AdapterState{kestrow::AdapterState::NotFound};
+    void NoteAdapter(bool found);
+    // The device worker and the refresh worker, made once.
+    void CreateWorkers();
+    // Start-up without making the workers.
+    bool StartupParts();
     std::unique_ptr<CProfileMngr> m_pProfileMngr;
     std::unique_ptr<CStationMngr> m_pStationMngr;
     std::atomic<std::int32_t> m_nStatsIndex{0};
@@ -220,6 +254,15 @@ private:
     std::unique_ptr<CPoll> m_pPoll;
     std::unique_ptr<CStatusReader> m_pStatusReader;
     std::unique_ptr<CDeviceWorker> m_pWorker;
+    // Runs the main timer routines; apart from m_pWorker so that a refresh
+    // behind a slow adapter does not hold back the user's commands.
+    std::unique_ptr<CDeviceWorker> m_pRefreshWorker;
+    std::atomic<unsigned> m_RefreshParts{0};     // CRefreshRequest bits asked for
+    std::atomic<bool> m_bRefreshQueued{false};
+    // The values of the last main timer routine; guarded by the main lock.
+    CStatusSnapshot m_Status;
+    std::mutex m_AdapterMutex;  // orders the adapter state's changes
+    std::chrono::steady_clock::time_point m_ReturnedAt{};  // guarded by m_AdapterMutex
     std::string m_strTip;  // guarded by m_TipMutex; read it with GetTip()
     std::atomic<bool> m_bMainBusy{false};
     // Signalled (auto-reset) when the polling thread has ended.

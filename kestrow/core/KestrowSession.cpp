@@ -10,7 +10,7 @@ namespace kestrow {
 CKestrowSession::CKestrowSession(CKestrowApp &app, Kind kind) : m_App(app), m_Kind(kind)
 {
     if (m_Kind == Kind::Window)
-        m_bPollRunning = m_App.Startup();
+        m_App.StartupAsync([this](bool pollRunning) { m_bPollRunning.store(pollRunning); });
     else if (!m_App.HasMainLock())
         (void)m_App.CreateMainLock();  // the operations take it
 }

@@ -6,9 +6,12 @@
 //
 // Window: start-up connects to the adapter, stops the system's wireless
 // service, starts the polling thread and creates the profile store and the
-// station list.  Command: nothing is started; the command creates what it
+// station list, on the refresh worker while the window builds itself (see
+// CKestrowApp::StartupAsync).  Command: nothing is started; the command creates what it
 // needs through the application object.
 #pragma once
+
+#include <atomic>
 
 namespace kestrow {
 
@@ -24,13 +27,13 @@ public:
     CKestrowSession &operator=(const CKestrowSession &) = delete;
 
     CKestrowApp &App() const { return m_App; }
-    // Window: whether the polling thread runs.
-    bool PollRunning() const { return m_bPollRunning; }
+    // Window: whether the polling thread runs (false until start-up is over).
+    bool PollRunning() const { return m_bPollRunning.load(); }
 
 private:
     CKestrowApp &m_App;
     Kind m_Kind;
-    bool m_bPollRunning = false;
+    std::atomic<bool> m_bPollRunning{false};
 };
 
 } // namespace kestrow

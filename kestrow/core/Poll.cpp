@@ -137,6 +137,7 @@ void CPoll::OnTick()
     if (app.StatsIndex() < 0)
         return;
 
+    app.AgeAdapterState();
     app.SetRefreshPending();
     app.WakeUserInterface();
 
@@ -147,6 +148,8 @@ void CPoll::OnTick()
     if (!app.ScanActive() && m_nTick != 0) {
         const SampleResult sampled = Sample();
         if (sampled == SampleResult::ReadFailed) {
+            // Is the adapter still there?  Opening it again tells.
+            app.CheckAdapter();
             m_nTick = 0;
             return;
         }
@@ -217,6 +220,9 @@ CPoll::SampleResult CPoll::Sample()
     CCommVar *var = batch.Add(VAR_STATISTICS, nullptr, nullptr);
     if (var == nullptr || !batch.Exec(false, false))
         return SampleResult::ReadFailed;
+    // Timed when the answer is in: a slow adapter delays every sample alike,
+    // so the time between two of them is the time the counters counted.
+    const auto at = m_Now();
     const request_record &record = var->m_Records[0];
     // Each total is a sum modulo 2^32, like the counters themselves.
     const std::uint32_t sent = record.u32(20) + record.u32(28) + record.u32(36);
@@ -229,14 +235,18 @@ CPoll::SampleResult CPoll::Sample()
         m_bFirstSample = false;
         m_nLastRx = received;
         m_nLastTx = sent;
+        m_LastSampleAt = at;
     }
-    // Samples are one tick, one second, apart: the byte difference over
-    // 1000 is KB/sec.  The unsigned difference stays right across a wrap of
-    // the counters.
-    const std::int32_t rx = static_cast<std::int32_t>((received - m_nLastRx) / 1000u);
-    m_App.SetThroughput(rx, static_cast<std::int32_t>((sent - m_nLastTx) / 1000u));
+    // Bytes per millisecond are KB/sec.  The unsigned difference stays
+    // right across a wrap of the counters.
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(at - m_LastSampleAt).count();
+    const auto perSecond = [us](std::uint32_t bytes) {
+        return us > 0 ? static_cast<std::int32_t>(static_cast<std::int64_t>(bytes) * 1000 / us) : 0;
+    };
+    m_App.SetThroughput(perSecond(received - m_nLastRx), perSecond(sent - m_nLastTx));
     m_nLastRx = received;
     m_nLastTx = sent;
+    m_LastSampleAt = at;
     return SampleResult::Done;
 }
 

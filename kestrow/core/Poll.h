@@ -16,6 +16,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -72,6 +73,11 @@ public:
 
     std::int32_t GetTick() const { return m_nTick; }
 
+    // The clock that times the throughput samples (tests give their own).
+    // Call before Start.
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    void SetClock(Clock clock) { m_Now = std::move(clock); }
+
 private:
     void Run();
     enum class SampleResult { Done, ReadFailed, LockBusy };
@@ -92,7 +98,9 @@ private:
     // Previous totals: guarded by the statistics lock.
     std::uint32_t m_nLastTx = 0;
     std::uint32_t m_nLastRx = 0;
+    std::chrono::steady_clock::time_point m_LastSampleAt{};
     bool m_bFirstSample = true;
+    Clock m_Now = [] { return std::chrono::steady_clock::now(); };
     // Used by the ticking thread only.
     std::int32_t m_nTick = 0;
 };

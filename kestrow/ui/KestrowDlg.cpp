@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
+#include <memory>
+
 #include "KestrowApp.h"
 #include "SectionLock.h"
 #include "Prefs.h"
@@ -117,10 +119,9 @@ void CKestrowDlg::OnInitDialog()
         return;
     }
     m_bInitDone = true;
-    // The first page is set up as the sheet shows it.
+    // The first page is set up as the sheet shows it, and asks for values.
     OnPageChanged(m_pSheet->currentIndex());
-    UpdatePages(true);
-    m_nFullRefreshes = 0;
+    m_ProfilePage.Refresh();
     m_bSiteWasVisible = false;
     // Loading the icons and reaching the notification area (over the session
     // bus) take time the first paint should not wait for: they follow the
@@ -181,31 +182,91 @@ void CKestrowDlg::SetActivePage(int index)
 
 void CKestrowDlg::OnPageChanged(int index)
 {
+    // The page shows at once what it showed last; its fresh values follow
+    // from the refresh worker.
+    CRefreshRequest parts;
     switch (index) {
-    case PAGE_GENERAL: m_GenPage.OnSetActive(); break;
-    case PAGE_PROFILES: m_ProfilePage.OnSetActive(); break;
-    case PAGE_STATS: m_StatsPage.OnSetActive(); break;
-    case PAGE_ABOUT: m_AboutPage.OnSetActive(); break;
-    default: break;
+    case PAGE_GENERAL:
+        m_GenPage.OnSetActive();
+        parts.general = true;
+        break;
+    case PAGE_PROFILES: m_ProfilePage.OnSetActive(); return;
+    case PAGE_STATS:
+        m_StatsPage.OnSetActive();
+        parts.statistics = true;
+        break;
+    case PAGE_ABOUT:
+        m_AboutPage.OnSetActive();
+        parts.about = true;
+        break;
+    default: return;
     }
+    theApp().RequestRefresh(parts);
+}
+
+CRefreshRequest CKestrowDlg::VisibleParts() const
+{
+    const int active = ActivePage();
+    CRefreshRequest parts;
+    parts.general = active == PAGE_GENERAL;
+    parts.statistics = active == PAGE_STATS;
+    parts.aboutOnFull = active == PAGE_ABOUT;
+    parts.siteList = IsSiteListVisible();
+    return parts;
 }
 
 void CKestrowDlg::UpdatePages(bool full)
 {
-    const int active = ActivePage();
-    if (active == PAGE_GENERAL) {
-        m_GenPage.Refresh();
-    } else if (active == PAGE_STATS) {
-        m_StatsPage.Refresh();
-    }
+    CRefreshRequest parts = VisibleParts();
     if (full) {
         m_ProfilePage.Refresh();
-        if (active == PAGE_ABOUT) {
-            m_AboutPage.Refresh();
-        }
+        parts.about = parts.aboutOnFull;
+    }
+    theApp().RequestRefresh(parts);
+}
+
+void CKestrowDlg::ShowRefresh(CPageRefresh refresh)
+{
+    // The refresh worker calls this; the pages belong to this thread.
+    auto values = std::make_shared<CPageRefresh>(std::move(refresh));
+    QMetaObject::invokeMethod(this, [this, values] { Render(*values); }, Qt::QueuedConnection);
+}
+
+void CKestrowDlg::Render(CPageRefresh &refresh)
+{
+    const CStatusSnapshot &s = refresh.status;
+    if (refresh.generalRead) {
+        m_GenPage.Show(s, refresh.adapter);
+    } else {
+        m_GenPage.ShowAdapter(refresh.adapter);
+    }
+    if (refresh.statisticsRead) {
+        m_StatsPage.Show(s);
+    }
+    if (refresh.aboutRead) {
+        m_AboutPage.Show(s, refresh.adapter);
+    } else {
+        m_AboutPage.ShowAdapter(refresh.adapter);
+    }
+    // The first values follow start-up, which made the profile store.
+    if (refresh.full || m_nRefreshes == 0) {
+        m_ProfilePage.Refresh();
+    }
+    if (refresh.full) {
         ++m_nFullRefreshes;
     }
-    emit PagesUpdated(full);
+    if (refresh.siteRows && m_pViewSite) {
+        m_pViewSite->ApplyStations(std::move(*refresh.siteRows));
+    }
+    ++m_nRefreshes;
+    emit PagesUpdated(refresh.full);
+    for (const auto &[page, read] : {std::pair{PAGE_GENERAL, refresh.generalRead},
+                                     std::pair{PAGE_STATS, refresh.statisticsRead},
+                                     std::pair{PAGE_ABOUT, refresh.aboutRead}}) {
+        if (read) {
+            emit PageValuesShown(page);
+        }
+    }
 }
 
 void CKestrowDlg::changeEvent(QEvent *event)
@@ -254,14 +315,6 @@ void CKestrowDlg::RestoreFromTray()
 bool CKestrowDlg::IsSiteListVisible() const
 {
     return m_pViewSite && m_pViewSite->isVisible();
-}
-
-void CKestrowDlg::RefreshSiteList()
-{
-    // The main timer routine calls this with the main lock held.
-    if (m_pViewSite) {
-        m_pViewSite->RefreshHeld();
-    }
 }
 
 void CKestrowDlg::SetTrayTip(const std::string &text)

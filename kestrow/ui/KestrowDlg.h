@@ -43,12 +43,21 @@ public:
     ~CKestrowDlg() override;
 
     // Set-up before the window is first shown: icons, the first page's own
-    // set-up, a first refresh and the tray icon.
+    // set-up, a request for first values and the tray icon.
     void OnInitDialog();
 
-    // Refreshes the active page (General or Statistics); when `full`, also
-    // the Profiles page's lists and, when it is active, the About page.
+    // What the main timer routine reads for this window: the active page
+    // (the About page on full refreshes only) and the Available Networks
+    // list when it is shown.
+    CRefreshRequest VisibleParts() const override;
+    // Asks the refresh worker for the active page's values; when `full`,
+    // refreshes the Profiles page's lists at once and asks for the About
+    // page's values too when it is active.  Returns at once.
     void UpdatePages(bool full) override;
+    // Refresh worker: hands the values to this window's thread.
+    void ShowRefresh(CPageRefresh refresh) override;
+    // Puts the values of one main timer routine on the pages.
+    void Render(CPageRefresh &refresh);
 
     // Minimise to the notification area: hides this window and, when it is
     // visible, the Available Networks dialog.
@@ -57,9 +66,8 @@ public:
     // was visible at minimising), in front.
     void RestoreFromTray();
 
-    // For the application object: the Available Networks list.
-    bool IsSiteListVisible() const override;
-    void RefreshSiteList() override;
+    // Whether the Available Networks dialog is shown.
+    bool IsSiteListVisible() const;
     // Tooltip of the tray icon; may be called from any thread.
     void SetTrayTip(const std::string &text) override;
 
@@ -83,16 +91,20 @@ public:
     CMainAbout &AboutPage() { return m_AboutPage; }
     CMainProfile &ProfilePage() { return m_ProfilePage; }
     bool SiteWasVisible() const { return m_bSiteWasVisible; }
-    // Number of full refreshes since set-up (the set-up's own not counted).
+    // How many full refreshes, and how many refreshes of any kind, the
+    // window has rendered.
     int FullRefreshCount() const { return m_nFullRefreshes; }
+    int RefreshCount() const { return m_nRefreshes; }
 
     // Resource 128, the program icon, and the tray icon, at every size.
     static QIcon ProgramIcon();
     static QIcon TrayIcon();
 
 signals:
-    // After each UpdatePages.
+    // After the values of a main timer routine were put on the pages.
     void PagesUpdated(bool full);
+    // Fresh values of `page` were put on it (PAGE_GENERAL, _STATS, _ABOUT).
+    void PageValuesShown(int page);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -120,6 +132,7 @@ private:
     bool m_bMinimizePending = false;
     bool m_bAfterPaintPending = false;
     int m_nFullRefreshes = 0;
+    int m_nRefreshes = 0;
 };
 
 } // namespace kestrow

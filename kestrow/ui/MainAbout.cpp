@@ -3,12 +3,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "Conversions.h"
-#include "KestrowApp.h"
-#include "StatusReader.h"
 #include "PageLayout.h"
+#include "PageText.h"
 #include "StringTable.h"
-#include "VarCodes.h"
 
 namespace kestrow {
 
@@ -16,6 +13,7 @@ CMainAbout::CMainAbout(QWidget *parent) : QWidget(parent), m_Controls(this)
 {
     setObjectName(QStringLiteral("About"));
     auto *layout = new QVBoxLayout(this);
+    m_pAdapterLine = AddAdapterStateLine(layout);
 
     QFormLayout *form = nullptr;
     QGroupBox *device = CPageLayout::Group(QStringLiteral("Device"), &form);
@@ -48,25 +46,23 @@ void CMainAbout::OnInitDialog()
         return;
     }
     m_bInitialized = true;
-    Refresh();
     m_Controls.SetItemText(IDC_VERSION, QString::fromLatin1(CStatusSnapshot::kUtilityVersion));
 }
 
 void CMainAbout::OnSetActive()
 {
-    if (!m_bInitialized) {
-        OnInitDialog();
-    }
-    Refresh();
+    OnInitDialog();
 }
 
-void CMainAbout::Refresh()
+void CMainAbout::ShowAdapter(AdapterState adapter)
 {
-    if (!m_bInitialized) {
-        return;
-    }
-    CStatusSnapshot &s = m_Snapshot;
-    theApp().StatusReader().ReadAbout(s);
+    ShowAdapterState(m_pAdapterLine, adapter);
+}
+
+void CMainAbout::Show(const CStatusSnapshot &s, AdapterState adapter)
+{
+    OnInitDialog();
+    ShowAdapter(adapter);
     const std::pair<int, const std::string *> texts[] = {
         {IDC_DRIVER_VERSION, &s.driverVersion}, {IDC_FIRMWARE_VERSION, &s.firmwareVersion},
         {IDC_NVM_VERSION, &s.nvmVersion},       {IDC_MAC, &s.macAddress},
@@ -74,7 +70,7 @@ void CMainAbout::Refresh()
     };
     for (const auto &[id, text] : texts) {
         if (!text->empty()) {
-            m_Controls.SetItemText(id, QStr(*text));
+            SetChangedText(m_Controls, id, QStr(*text));
         }
     }
 }

@@ -5,11 +5,11 @@
 
 #include <QWidget>
 
-#include <memory>
-
-#include "CommVarList.h"
+#include "AdapterState.h"
 #include "QtControlParent.h"
 #include "StatusSnapshot.h"
+
+class QLabel;
 
 namespace kestrow {
 
@@ -31,19 +31,24 @@ public:
     explicit CMainAbout(QWidget *parent = nullptr);
     ~CMainAbout() override;
 
-    // Binds the five device fields (each reads at once), refreshes and shows
-    // the program's version.  Runs once.
+    // Shows the program's version.  Runs once.
     void OnInitDialog();
+    // Page activation: set-up when needed.  The window asks for fresh
+    // values; nothing here reads the device.
     void OnSetActive();
-    // Reads every field again; a field whose read fails keeps its text.
-    void Refresh();
+    // Shows the values of a refresh; a field that was never read keeps its
+    // text.
+    void Show(const CStatusSnapshot &s, AdapterState adapter);
+    // The line about the adapter beside the values.
+    void ShowAdapter(AdapterState adapter);
 
     CQtControlParent &Controls() { return m_Controls; }
+    QLabel *AdapterLine() const { return m_pAdapterLine; }
 
 private:
     CQtControlParent m_Controls;
+    QLabel *m_pAdapterLine = nullptr;
     bool m_bInitialized = false;
-    CStatusSnapshot m_Snapshot;
 };
 
 } // namespace kestrow

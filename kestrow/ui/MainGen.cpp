@@ -3,15 +3,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "Conversions.h"
-#include "KestrowApp.h"
-#include "StatusReader.h"
 #include "PageLayout.h"
-#include "ProfileMngr.h"
-#include "Station.h"
-#include "StationMngr.h"
+#include "PageText.h"
 #include "StringTable.h"
-#include "VarCodes.h"
 
 namespace kestrow {
 
@@ -19,6 +13,7 @@ CMainGen::CMainGen(QWidget *parent) : QWidget(parent), m_Controls(this)
 {
     setObjectName(QStringLiteral("General"));
     auto *layout = new QVBoxLayout(this);
+    m_pAdapterLine = AddAdapterStateLine(layout);
 
     QFormLayout *form = nullptr;
     QGroupBox *connection = CPageLayout::Group(QStringLiteral("Connection"), &form);
@@ -59,23 +54,37 @@ void CMainGen::OnInitDialog()
 void CMainGen::OnSetActive()
 {
     OnInitDialog();
-    Refresh();
+    if (m_bHaveValues) {
+        ShowValues();
+    }
 }
 
 void CMainGen::SetNotConnected()
 {
-    m_Controls.SetItemText(IDC_SSID, QStr(LoadString(IDS_NOT_CONNECTED)));
+    SetChangedText(m_Controls, IDC_SSID, QStr(LoadString(IDS_NOT_CONNECTED)));
     for (int id : {IDC_NET_MODE, IDC_CHANNEL, IDC_MAX_RATE, IDC_SECURITY, IDC_PROFILE, IDC_RECEIVED,
                    IDC_SENT, IDC_LINK_QUALITY, IDC_NET_RATE}) {
-        m_Controls.SetItemText(id, QString());
+        SetChangedText(m_Controls, id, QString());
     }
 }
 
-void CMainGen::Refresh()
+void CMainGen::ShowAdapter(AdapterState adapter)
+{
+    ShowAdapterState(m_pAdapterLine, adapter);
+}
+
+void CMainGen::Show(const CStatusSnapshot &s, AdapterState adapter)
 {
     OnInitDialog();
-    CStatusSnapshot &s = m_Snapshot;
-    theApp().StatusReader().ReadGeneral(s);
+    m_Snapshot = s;
+    m_bHaveValues = true;
+    ShowAdapter(adapter);
+    ShowValues();
+}
+
+void CMainGen::ShowValues()
+{
+    const CStatusSnapshot &s = m_Snapshot;
     if (!s.connected) {
         SetNotConnected();
         return;
@@ -87,7 +96,7 @@ void CMainGen::Refresh()
         {IDC_NET_RATE, &s.netRate},
     };
     for (const auto &[id, text] : texts) {
-        m_Controls.SetItemText(id, QStr(*text));
+        SetChangedText(m_Controls, id, QStr(*text));
     }
 }
 

@@ -6,12 +6,11 @@
 
 #include <QWidget>
 
-#include <memory>
-
+#include "AdapterState.h"
+#include "QtControlParent.h"
 #include "StatusSnapshot.h"
 
-#include "CommVarList.h"
-#include "QtControlParent.h"
+class QLabel;
 
 namespace kestrow {
 
@@ -36,22 +35,29 @@ public:
     explicit CMainGen(QWidget *parent = nullptr);
     ~CMainGen() override;
 
-    // Binds the controls to their variables (each reads at once) and shows
-    // the not-connected state.  Runs once; later calls do nothing.
+    // Shows the not-connected state.  Runs once; later calls do nothing.
     void OnInitDialog();
-    // Page activation: set-up when needed, then Refresh.
+    // Page activation: set-up when needed, then the values last shown.
+    // The window asks for fresh ones; nothing here reads the device.
     void OnSetActive();
-    // Reads the connection state and every bound variable into the controls.
-    void Refresh();
+    // Shows the values of a refresh (the General page's part of `s`).
+    void Show(const CStatusSnapshot &s, AdapterState adapter);
+    // The line about the adapter beside the values.
+    void ShowAdapter(AdapterState adapter);
     // "Not Connected" and the nine other fields empty.
     void SetNotConnected();
 
     CQtControlParent &Controls() { return m_Controls; }
+    QLabel *AdapterLine() const { return m_pAdapterLine; }
 
 private:
+    void ShowValues();
+
     CQtControlParent m_Controls;
+    QLabel *m_pAdapterLine = nullptr;
     bool m_bInitialized = false;
-    CStatusSnapshot m_Snapshot;
+    bool m_bHaveValues = false;
+    CStatusSnapshot m_Snapshot;  // the values last shown
 };
 
 } // namespace kestrow

@@ -4,15 +4,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "Conversions.h"
-#include "KestrowApp.h"
-#include "StatusReader.h"
+#include "CoreTask.h"
 #include "MessageSink.h"
 #include "PageLayout.h"
-#include "Station.h"
-#include "StationMngr.h"
-#include "StringTable.h"
-#include "VarCodes.h"
+#include "PageText.h"
+#include "StatusReader.h"
 
 namespace kestrow {
 
@@ -45,34 +41,40 @@ CMainStats::CMainStats(QWidget *parent) : QWidget(parent), m_Controls(this)
 void CMainStats::OnSetActive()
 {
     OnInitDialog();
-    CStationMngr *stations = theApp().StationMngr();
-    if (m_bInitialised && stations != nullptr && stations->IsConnected()) {
-        Refresh();
+    if (m_bHaveValues && m_Snapshot.connected) {
+        ShowValues();
     }
 }
 
-void CMainStats::Refresh()
+void CMainStats::Show(const CStatusSnapshot &s)
 {
-    CStatusSnapshot &s = m_Snapshot;
-    if (!theApp().StatusReader().ReadStatistics(s)) {
-        return;
-    }
-    m_Controls.SetItemText(IDC_SIGNAL, QStr(s.signal));
-    m_Controls.SetItemText(IDC_MAX_RATE, QStr(s.phyRate));
-    m_Controls.SetItemText(IDC_SNR, QStr(s.snr));
+    m_Snapshot = s;
+    m_bHaveValues = true;
+    ShowValues();
+}
+
+void CMainStats::ShowValues()
+{
+    const CStatusSnapshot &s = m_Snapshot;
+    SetChangedText(m_Controls, IDC_SIGNAL, QStr(s.signal));
+    SetChangedText(m_Controls, IDC_MAX_RATE, QStr(s.phyRate));
+    SetChangedText(m_Controls, IDC_SNR, QStr(s.snr));
     if (s.connected) {
         // Disconnected, the throughput texts keep their last values.
-        m_Controls.SetItemText(IDC_RECEIVING, QStringLiteral("%1 KB/sec").arg(s.rxKBps));
-        m_Controls.SetItemText(IDC_SENDING, QStringLiteral("%1 KB/sec").arg(s.txKBps));
+        SetChangedText(m_Controls, IDC_RECEIVING, QStringLiteral("%1 KB/sec").arg(s.rxKBps));
+        SetChangedText(m_Controls, IDC_SENDING, QStringLiteral("%1 KB/sec").arg(s.txKBps));
     }
 }
 
 void CMainStats::OnReset()
 {
-    const COpResult result = CStatusReader::ResetStatistics();
-    if (!result.Ok()) {
-        ShowMessage(result.messageId, MB_OK);
-    }
+    RunCoreTask<COpResult>(
+        this, [] { return CStatusReader::ResetStatistics(); },
+        [](COpResult result) {
+            if (!result.Ok()) {
+                ShowMessage(result.messageId, MB_OK);
+            }
+        });
 }
 
 } // namespace kestrow

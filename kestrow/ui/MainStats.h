@@ -28,19 +28,25 @@ public:
     explicit CMainStats(QWidget *parent = nullptr);
 
     void OnInitDialog() { m_bInitialised = true; }
-    // Page activation: refreshes when set up and connected.
+    // Page activation: shows the values last shown when they were of a
+    // connection.  The window asks for fresh ones; nothing here reads the
+    // device.
     void OnSetActive();
-    void Refresh();
-    // "&Reset": asks the device to clear its statistics; message 115 when
-    // the request fails.
+    // Shows the values of a refresh (the Statistics page's part of `s`).
+    void Show(const CStatusSnapshot &s);
+    // "&Reset": asks the device, on the device worker, to clear its
+    // statistics; message 115 when the request fails.
     void OnReset();
 
     CQtControlParent &Controls() { return m_Controls; }
 
 private:
+    void ShowValues();
+
     CQtControlParent m_Controls;
     bool m_bInitialised = false;
-    CStatusSnapshot m_Snapshot;
+    bool m_bHaveValues = false;
+    CStatusSnapshot m_Snapshot;  // the values last shown
 };
 
 } // namespace kestrow

@@ -13,6 +13,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <optional>
+
+#include "CoreTask.h"
 #include "KestrowApp.h"
 #include "MessageSink.h"
 #include "ViewSite.h"
@@ -114,9 +117,13 @@ void CPrefs::SetScanMode(bool active)
 void CPrefs::Load()
 {
     PutValues(CPreferences::Read(theApp()));
-    // The country, from the adapter's regulatory domain; the first one when
-    // the adapter cannot be read.
-    m_pCountry->setCurrentIndex(CPreferences::ReadCountry().value_or(0));
+    // The country, from the adapter's regulatory domain (read on the device
+    // worker, shown when it comes); the first one when the adapter cannot be
+    // read.  The field cannot be changed, so nothing waits for it.
+    m_pCountry->setCurrentIndex(0);
+    RunCoreTask<std::optional<int>>(
+        this, [] { return CPreferences::ReadCountry(); },
+        [this](std::optional<int> country) { m_pCountry->setCurrentIndex(country.value_or(0)); });
 }
 
 void CPrefs::PutValues(const CPrefValues &values)

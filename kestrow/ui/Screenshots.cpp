@@ -17,7 +17,10 @@ CScreenshots::CScreenshots(CKestrowDlg &dlg, QString dir, int timeoutMs)
 {
     m_Timeout.setSingleShot(true);
     m_Timeout.setInterval(timeoutMs);
-    connect(&m_Timeout, &QTimer::timeout, this, [this] { Finish(true); });
+    connect(&m_Timeout, &QTimer::timeout, this, [this] { Begin(true); });
+    m_PageTimeout.setSingleShot(true);
+    m_PageTimeout.setInterval(timeoutMs);
+    connect(&m_PageTimeout, &QTimer::timeout, this, &CScreenshots::TakePage);
 }
 
 bool CScreenshots::Start()
@@ -25,33 +28,77 @@ bool CScreenshots::Start()
     if (!QDir().mkpath(m_strDir)) {
         return false;
     }
-    if (!theApp().DriverConnected()) {
-        // The polling thread refreshes nothing without an adapter.
-        std::fputs("kestrow: no adapter found; taking the screenshots without one\n", stderr);
-        QMetaObject::invokeMethod(this, [this] { Finish(false); }, Qt::QueuedConnection);
-        return true;
-    }
     connect(&m_Dlg, &CKestrowDlg::PagesUpdated, this, [this](bool full) {
-        if (full) {
-            // Let the refreshed texts lay themselves out before painting.
-            QMetaObject::invokeMethod(this, [this] { Finish(false); }, Qt::QueuedConnection);
+        if (!m_bStarted && full) {
+            Begin(false);
         }
     });
+    connect(&m_Dlg, &CKestrowDlg::PageValuesShown, this, [this](int page) {
+        if (m_bWaitingForPage && page == m_nPage) {
+            m_bWaitingForPage = false;
+            // Let the refreshed texts lay themselves out before painting.
+            QMetaObject::invokeMethod(this, &CScreenshots::TakePage, Qt::QueuedConnection);
+        }
+    });
+    if (theApp().AdapterState() == AdapterState::NotFound) {
+        // The polling thread refreshes nothing without an adapter.
+        std::fputs("kestrow: no adapter found; taking the screenshots without one\n", stderr);
+        m_bWithAdapter = false;
+        QMetaObject::invokeMethod(this, [this] { Begin(false); }, Qt::QueuedConnection);
+        return true;
+    }
     m_Timeout.start();
     return true;
 }
 
-void CScreenshots::Finish(bool timedOut)
+void CScreenshots::Begin(bool timedOut)
 {
-    if (m_bDone) {
+    if (m_bStarted) {
         return;
     }
-    m_bDone = true;
+    m_bStarted = true;
     m_Timeout.stop();
     if (timedOut) {
         std::fputs("kestrow: no full refresh came; taking the screenshots as they are\n", stderr);
     }
-    emit Finished(TakeAll());
+    m_nPrevious = m_Dlg.ActivePage();
+    m_nPage = 0;
+    NextPage();
+}
+
+void CScreenshots::NextPage()
+{
+    if (m_nPage >= 4) {
+        m_Dlg.SetActivePage(m_nPrevious);
+        m_bOk = TakeSite() && m_bOk;
+        emit Finished(m_bOk);
+        return;
+    }
+    const bool alreadyShown = m_Dlg.ActivePage() == m_nPage;
+    m_Dlg.SetActivePage(m_nPage);  // activates the page, which asks for its values
+    if (!m_bWithAdapter || m_nPage == CKestrowDlg::PAGE_PROFILES) {
+        // Nothing to wait for.
+        QMetaObject::invokeMethod(this, &CScreenshots::TakePage, Qt::QueuedConnection);
+        return;
+    }
+    if (alreadyShown) {
+        m_Dlg.UpdatePages(false);
+    }
+    m_bWaitingForPage = true;
+    m_PageTimeout.start();
+}
+
+void CScreenshots::TakePage()
+{
+    static const char *const kNames[] = {"general.png", "profiles.png", "statistics.png", "about.png"};
+    if (m_nPage >= 4) {
+        return;
+    }
+    m_bWaitingForPage = false;
+    m_PageTimeout.stop();
+    m_bOk = Save(m_Dlg, QString::fromLatin1(kNames[m_nPage])) && m_bOk;
+    ++m_nPage;
+    NextPage();
 }
 
 bool CScreenshots::Save(QWidget &widget, const QString &name)
@@ -66,16 +113,9 @@ bool CScreenshots::Save(QWidget &widget, const QString &name)
     return true;
 }
 
-bool CScreenshots::TakeAll()
+bool CScreenshots::TakeSite()
 {
-    static const char *const kNames[] = {"general.png", "profiles.png", "statistics.png", "about.png"};
     bool ok = true;
-    const int previous = m_Dlg.ActivePage();
-    for (int page = 0; page < 4; ++page) {
-        m_Dlg.SetActivePage(page);  // activates the page, which refreshes it
-        ok = Save(m_Dlg, QString::fromLatin1(kNames[page])) && ok;
-    }
-    m_Dlg.SetActivePage(previous);
     CViewSite &site = m_Dlg.ViewSite();
     const bool wasVisible = site.isVisible();
     m_Dlg.OnViewSite();

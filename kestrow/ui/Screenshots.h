@@ -1,7 +1,8 @@
 // CScreenshots: "--screenshots DIR".  Waits for the main window's first full
-// refresh after its set-up, writes a PNG of each page and of the Available
-// Networks dialog into DIR, then ends the program.  Without an adapter no
-// full refresh comes: the pages are taken as they are, at once.
+// refresh after its set-up, then shows each page in turn, waits for the
+// values its activation asked for, and writes a PNG of it and of the
+// Available Networks dialog into DIR, then ends the program.  Without an
+// adapter no full refresh comes: the pages are taken as they are.
 #pragma once
 
 #include <QObject>
@@ -22,8 +23,6 @@ public:
 
     // Starts waiting.  False when the folder cannot be created.
     bool Start();
-    // Takes the pictures now; true when every file was written.
-    bool TakeAll();
 
     const QStringList &Written() const { return m_Written; }
 
@@ -33,13 +32,25 @@ signals:
 
 private:
     bool Save(QWidget &widget, const QString &name);
-    void Finish(bool timedOut);
+    // The first full refresh came (or none will): the pictures begin.
+    void Begin(bool timedOut);
+    // Shows page `m_nPage` and waits for its values, or takes the Available
+    // Networks pictures and finishes after the last page.
+    void NextPage();
+    void TakePage();
+    bool TakeSite();
 
     CKestrowDlg &m_Dlg;
     QString m_strDir;
     QTimer m_Timeout;
+    QTimer m_PageTimeout;  // a page whose values do not come is taken as it is
     QStringList m_Written;
-    bool m_bDone = false;
+    bool m_bStarted = false;
+    bool m_bWaitingForPage = false;
+    bool m_bOk = true;
+    bool m_bWithAdapter = true;
+    int m_nPage = 0;
+    int m_nPrevious = 0;
 };
 
 } // namespace kestrow

@@ -2,8 +2,10 @@
 //
 // Start-up connects to the adapter, stops the system's own wireless
 // configuration service, starts the polling thread, loads the profiles and
-// the station list, runs the main window until it is closed and shuts down
-// in order.  One copy runs per user and registry: a second start brings the
+// the station list, on a worker of the core while this thread builds the
+// main window; the window shows once the values of its first page have
+// arrived (or after kFirstValuesWaitMs, when the adapter does not answer),
+// runs until it is closed, and the program shuts down in order.  One copy runs per user and registry: a second start brings the
 // running copy's window back and ends.
 #include <QApplication>
 #include <QDir>
@@ -11,8 +13,8 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QString>
+#include <QTimer>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +29,7 @@
 #include "KestrowDlg.h"
 #include "MessageSink.h"
 #include "QtMessageSink.h"
+#include "RefreshWake.h"
 #include "Screenshots.h"
 #include "SingleInstance.h"
 #include "platform/Registry.h"
@@ -109,7 +112,9 @@ Options ParseOptions(int &argc, char **argv)
     return o;
 }
 
-std::atomic<bool> g_wakeQueued{false};
+// How long the window waits for its first page's values before it shows
+// without them.
+constexpr int kFirstValuesWaitMs = 3000;
 
 // Under --screenshots nobody is there to close a message box: its text goes
 // to stderr and it counts as answered with OK.
@@ -186,15 +191,7 @@ int main(int argc, char **argv)
         (void)SetMessageSink(&unattended);
     }
     CKestrowApp &app = theApp();
-    // The polling thread wakes this thread; one wake-up queued at a time.
-    app.SetWakeCallback([] {
-        if (!g_wakeQueued.exchange(true)) {
-            QMetaObject::invokeMethod(qApp, [] {
-                g_wakeQueued.store(false);
-                theApp().PumpRefresh();
-            }, Qt::QueuedConnection);
-        }
-    });
+    InstallRefreshWake(app);
     auto session = std::make_unique<CKestrowSession>(app, CKestrowSession::Kind::Window);
 
     int result = 0;
@@ -222,10 +219,6 @@ int main(int argc, char **argv)
 
         CScreenshots shots(dlg, opt.screenshots);
         if (!opt.screenshots.isEmpty()) {
-            if (!shots.Start()) {
-                std::fprintf(stderr, "kestrow: cannot create %s\n", qPrintable(opt.screenshots));
-                result = 1;
-            }
             QObject::connect(&shots, &CScreenshots::Finished, &dlg, [&](bool ok) {
                 for (const QString &file : shots.Written()) {
                     std::printf("%s\n", qPrintable(file));
@@ -239,10 +232,25 @@ int main(int argc, char **argv)
         if (opt.firstPaint) {
             dlg.installEventFilter(&probe);
         }
-        if (result == 0) {
+        // The first picture is the right one: the window shows when the
+        // values of its page are in, never blocking this thread meanwhile.
+        bool shown = false;
+        const auto showWindow = [&] {
+            if (shown) {
+                return;
+            }
+            shown = true;
+            if (!opt.screenshots.isEmpty() && !shots.Start()) {
+                std::fprintf(stderr, "kestrow: cannot create %s\n", qPrintable(opt.screenshots));
+                result = 1;
+                QApplication::quit();
+                return;
+            }
             dlg.show();
-            QApplication::exec();
-        }
+        };
+        QObject::connect(&dlg, &CKestrowDlg::PageValuesShown, &dlg, showWindow);
+        QTimer::singleShot(kFirstValuesWaitMs, &dlg, showWindow);
+        QApplication::exec();
         app.SetMainWindow(nullptr);
         messages.SetOwner(nullptr);
     }

@@ -2,6 +2,9 @@
 // each test with its own adapter directory and registry file.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #ifdef ADAPTER_SIM_PATH
 
 #include <filesystem>
@@ -48,16 +51,21 @@ drift = 0
 
 class RecordingWindow : public IMainWindow {
 public:
-    void UpdatePages(bool full) override { (full ? fullUpdates : updates)++; }
-    bool IsSiteListVisible() const override { return false; }
-    void RefreshSiteList() override {}
+    CRefreshRequest VisibleParts() const override
+    {
+        CRefreshRequest parts;
+        parts.general = true;
+        return parts;
+    }
+    void UpdatePages(bool) override {}
+    void ShowRefresh(CPageRefresh refresh) override { (refresh.full ? fullUpdates : updates)++; }
     void SetTrayTip(const std::string &text) override
     {
         std::lock_guard<std::mutex> lock(m);
         tip = text;
     }
-    int updates = 0;
-    int fullUpdates = 0;
+    std::atomic<int> updates{0};
+    std::atomic<int> fullUpdates{0};
     std::mutex m;
     std::string tip;
 };
@@ -262,8 +270,13 @@ TEST_F(LifecycleTest, TheThreadRunsTicksBetweenStartupAndShutdown)
         std::unique_lock<std::mutex> lock(m);
         cv.wait(lock, [&] { return wakes >= 5; });
     }
-    for (int i = 0; i < 20; ++i)
-        theApp().PumpRefresh();  // the user-interface side, as the ticks go on
+    // The user-interface side, as the ticks go on: the routines run on the
+    // refresh worker.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (window_.updates + window_.fullUpdates < 1 && std::chrono::steady_clock::now() < deadline) {
+        theApp().PumpRefresh();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     theApp().Shutdown();  // waits for a tick in progress
     theApp().SetWakeCallback({});
     EXPECT_GE(window_.updates + window_.fullUpdates, 1);

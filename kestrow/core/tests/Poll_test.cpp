@@ -104,8 +104,11 @@ TEST_F(PollTest, RefreshPeriodFollowsThePreferenceAndShortensAfterResetOrScan)
     EXPECT_EQ(Ticks(20), (std::vector<int>{20}));
 }
 
-TEST_F(PollTest, ThroughputSurvivesACounterWrap)
+TEST_F(PollTest, ThroughputIsPerSecondOfRealTimeAndSurvivesACounterWrap)
 {
+    auto now = std::chrono::steady_clock::now();
+    auto step = std::chrono::milliseconds(1000);
+    poll_->SetClock([&] { return now += step; });
     fake_.Answer(0x370, Counters(1000, 0xFFFFF000u));
     Ticks(2);  // tick 0 takes no sample, tick 1 only the first totals
     EXPECT_EQ(app().RxKBps(), 0);
@@ -113,6 +116,13 @@ TEST_F(PollTest, ThroughputSurvivesACounterWrap)
     Ticks(1);
     EXPECT_EQ(app().RxKBps(), 8);  // 0x2000 bytes in one second
     EXPECT_EQ(app().TxKBps(), 5);
+
+    // A slow adapter: the next answer comes four seconds later.
+    step = std::chrono::milliseconds(4000);
+    fake_.Answer(0x370, Counters(6000 + 8000, 0x00001000u + 16000));
+    Ticks(1);
+    EXPECT_EQ(app().RxKBps(), 4);
+    EXPECT_EQ(app().TxKBps(), 2);
 }
 
 TEST_F(PollTest, ScanSuspendsSamplingAndAutoSelection)

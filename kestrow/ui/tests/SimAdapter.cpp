@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "IMainWindow.h"
 #include "KestrowApp.h"
 #include "ProfileMngr.h"
 #include "StationMngr.h"
@@ -67,6 +68,7 @@ bool CSimAdapter::Start(const QString &scenario)
         return false;
     }
     file.close();
+    m_strOutput.clear();  // a restart waits for its own "ready"
     m_Sim.setProcessChannelMode(QProcess::MergedChannels);
     m_Sim.start(QStringLiteral(KESTROW_TEST_ADAPTER_SIM),
                 {QStringLiteral("--exit-with-parent"), QStringLiteral("--dir"), AdapterDir(),
@@ -108,6 +110,22 @@ bool CSimAdapter::Control(const QString &command, QString *reply)
         *reply = QString::fromUtf8(ctl.readAllStandardOutput());
     }
     return true;
+}
+
+CStartedApp::CStartedApp(IMainWindow &window, bool ticks)
+{
+    CKestrowApp &app = theApp();
+    if (!ticks) {
+        app.SetPollTiming(std::chrono::hours(1), std::chrono::milliseconds(1000));
+    }
+    (void)app.Startup();
+    app.SetMainWindow(&window);
+}
+
+CStartedApp::~CStartedApp()
+{
+    theApp().SetMainWindow(nullptr);
+    theApp().Shutdown();
 }
 
 } // namespace kestrow::test

@@ -12,6 +12,10 @@
 
 #include "MessageSink.h"
 
+namespace kestrow {
+class IMainWindow;
+}
+
 namespace kestrow::test {
 
 // One adapter "sim0" with the given adapter keys, and two networks in range:
@@ -46,6 +50,18 @@ private:
     QTemporaryDir m_Dir;
     QProcess m_Sim;
     QString m_strOutput;
+};
+
+// The application started as the program starts it, with `window` as its
+// main window; the polling thread's ticks come only when `ticks` (otherwise
+// a test wakes the window itself).  Going, it takes the window away before
+// the window goes (declare it after the window), and shuts down.
+class CStartedApp {
+public:
+    explicit CStartedApp(IMainWindow &window, bool ticks = false);
+    ~CStartedApp();
+    CStartedApp(const CStartedApp &) = delete;
+    CStartedApp &operator=(const CStartedApp &) = delete;
 };
 
 class CRecordingSink : public IMessageSink {

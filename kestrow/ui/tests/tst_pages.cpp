@@ -1,5 +1,6 @@
 // The status pages against a real adapter-sim: General, CurrentStatistics
 // and About, connected, not connected and without any adapter.
+#include <QLabel>
 #include <QtTest>
 
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "SimAdapter.h"
 #include "Station.h"
 #include "StationMngr.h"
+#include "StatusReader.h"
 
 using namespace kestrow;
 using namespace kestrow::test;
@@ -68,9 +70,30 @@ private:
 
     static QString Text(CQtControlParent &c, int id) { return c.ItemText(id); }
 
+    // What a main timer routine puts on each page: the values read through
+    // the core into the snapshot the refreshes share, then rendered.
+    CStatusSnapshot m_Status;
+    void Refresh(CMainGen &page)
+    {
+        theApp().StatusReader().ReadGeneral(m_Status);
+        page.Show(m_Status, theApp().AdapterState());
+    }
+    void Refresh(CMainStats &page)
+    {
+        if (theApp().StatusReader().ReadStatistics(m_Status)) {
+            page.Show(m_Status);
+        }
+    }
+    void Refresh(CMainAbout &page)
+    {
+        theApp().StatusReader().ReadAbout(m_Status);
+        page.Show(m_Status, theApp().AdapterState());
+    }
+
 private slots:
     void init()
     {
+        m_Status = CStatusSnapshot();
         g_refused.clear();
         InstallDeviceOps(nullptr);
         m_pSim = std::make_unique<CSimAdapter>();
@@ -90,20 +113,20 @@ private slots:
         QVERIFY(m_pSim->Start(DefaultScenario()));
         ConnectTo("KestrowNet", 2, 6, -61);
         CMainGen page;
-        page.OnInitDialog();  // the bindings read real values...
+        page.OnSetActive();  // nothing read yet
         CQtControlParent &c = page.Controls();
-        QCOMPARE(Text(c, CMainGen::IDC_SSID), QStringLiteral("Not Connected"));  // ...but show none
+        QCOMPARE(Text(c, CMainGen::IDC_SSID), QStringLiteral("Not Connected"));
         const int others[] = {1064, 1065, 1066, 1067, 1069, 1070, 1071, 1074, 1072};
         for (int id : others) {
             QVERIFY2(Text(c, id).isEmpty(), qPrintable(QString::number(id)));
         }
 
-        page.Refresh();
+        Refresh(page);
         QCOMPARE(Text(c, CMainGen::IDC_SSID), QStringLiteral("KestrowNet"));
 
         // The link drops: the next refresh blanks everything again.
         QVERIFY(m_pSim->Control(QStringLiteral("drop-link")));
-        page.Refresh();
+        Refresh(page);
         QCOMPARE(Text(c, CMainGen::IDC_SSID), QStringLiteral("Not Connected"));
         for (int id : others) {
             QVERIFY2(Text(c, id).isEmpty(), qPrintable(QString::number(id)));
@@ -115,7 +138,7 @@ private slots:
         QVERIFY(m_pSim->Start(DefaultScenario()));
         ConnectTo("KestrowNet", 2, 6, -61);
         CMainGen page;
-        page.OnSetActive();
+        Refresh(page);
         CQtControlParent &c = page.Controls();
         QCOMPARE(Text(c, CMainGen::IDC_SSID), QStringLiteral("KestrowNet"));
         QCOMPARE(Text(c, CMainGen::IDC_NET_MODE), QStringLiteral("Infrastructure"));
@@ -139,7 +162,7 @@ private slots:
         InstallDeviceOps(&kFilteredOps);
         ConnectTo("LegacyB", 1, 11, -75);
         CMainGen page;
-        page.OnSetActive();
+        Refresh(page);
         QCOMPARE(Text(page.Controls(), CMainGen::IDC_SSID), QStringLiteral("LegacyB"));
         QCOMPARE(Text(page.Controls(), CMainGen::IDC_CHANNEL), QStringLiteral("11 / 2.462 GHz - 802.11b"));
         QCOMPARE(Text(page.Controls(), CMainGen::IDC_NET_RATE), QStringLiteral("11 Mbps"));
@@ -151,7 +174,7 @@ private slots:
         ConnectTo("KestrowNet", 2, 6, -61);
         theApp().SetThroughput(12, 3);
         CMainStats page;
-        page.OnSetActive();
+        Refresh(page);
         CQtControlParent &c = page.Controls();
         QCOMPARE(Text(c, CMainStats::IDC_SIGNAL), QStringLiteral("99%"));
         QCOMPARE(Text(c, CMainStats::IDC_MAX_RATE), QStringLiteral("54 Mbps"));
@@ -162,7 +185,7 @@ private slots:
         // Disconnected: "N/A", empty SNR and rate, the throughput kept.
         QVERIFY(m_pSim->Control(QStringLiteral("drop-link")));
         theApp().SetThroughput(0, theApp().TxKBps());
-        page.Refresh();
+        Refresh(page);
         QCOMPARE(Text(c, CMainStats::IDC_SIGNAL), QStringLiteral("N/A"));
         QVERIFY(Text(c, CMainStats::IDC_SNR).isEmpty());
         QVERIFY(Text(c, CMainStats::IDC_MAX_RATE).isEmpty());
@@ -176,7 +199,7 @@ private slots:
         ConnectTo("LegacyB", 1, 11, -75);
         CRecordingSink messages;
         CMainStats page;
-        page.OnSetActive();
+        Refresh(page);
         QCOMPARE(Text(page.Controls(), CMainStats::IDC_MAX_RATE), QStringLiteral("11 Mbps"));
         QCOMPARE(Text(page.Controls(), CMainStats::IDC_SIGNAL), QStringLiteral("53%"));
 
@@ -196,7 +219,7 @@ private slots:
                                                              "driver_version = 2.1.0.17\n"
                                                              "mac = 00:0e:2e:4c:19:7a\n"))));
         CMainAbout page;
-        page.OnSetActive();
+        Refresh(page);
         CQtControlParent &c = page.Controls();
         QCOMPARE(Text(c, CMainAbout::IDC_REG_DOMAIN), QStringLiteral("SPAIN"));
         QCOMPARE(Text(c, CMainAbout::IDC_FIRMWARE_VERSION), QStringLiteral("0002 - 0001 / 0000 - 000A"));
@@ -207,19 +230,25 @@ private slots:
         QCOMPARE(Text(c, CMainAbout::IDC_VERSION), QStringLiteral("2.1.2 / 23 Feb 2004"));
     }
 
+    // The adapter is found, goes away and comes back: the page says so
+    // beside its values.
     void aboutPageUnknownDomainAndNoAdapter()
     {
+        const QString scenario = DefaultScenario(QStringLiteral("reg_domain = 0\n"));
         {
-            QVERIFY(m_pSim->Start(DefaultScenario(QStringLiteral("reg_domain = 0\n"))));
+            QVERIFY(m_pSim->Start(scenario));
             CMainAbout page;
-            page.OnSetActive();
+            Refresh(page);
             QCOMPARE(Text(page.Controls(), CMainAbout::IDC_REG_DOMAIN), QStringLiteral("None"));
+            QVERIFY(page.AdapterLine()->isHidden());
         }
         theApp().DisconnectDriver();
         m_pSim->Stop();
+        m_Status = CStatusSnapshot();
         CRecordingSink messages;
         CMainAbout page;
-        page.OnSetActive();
+        Refresh(page);
+        QCOMPARE(page.AdapterLine()->text(), QStringLiteral("The wireless adapter was removed"));
         CQtControlParent &c = page.Controls();
         QCOMPARE(Text(c, CMainAbout::IDC_DRIVER_VERSION), QStringLiteral("Not Connected"));
         QVERIFY(Text(c, CMainAbout::IDC_FIRMWARE_VERSION).isEmpty());
@@ -227,6 +256,11 @@ private slots:
         QCOMPARE(Text(c, CMainAbout::IDC_DEVICE_NAME), QStringLiteral("802.11g Wireless Adapter"));
         QCOMPARE(Text(c, CMainAbout::IDC_VERSION), QStringLiteral("2.1.2 / 23 Feb 2004"));
         QVERIFY(messages.Messages.empty());
+
+        QVERIFY(m_pSim->Start(scenario));
+        Refresh(page);
+        QCOMPARE(page.AdapterLine()->text(), QStringLiteral("The wireless adapter is back"));
+        QCOMPARE(Text(c, CMainAbout::IDC_REG_DOMAIN), QStringLiteral("None"));
     }
 };
 

@@ -1,5 +1,6 @@
 // The main window: its sheet and buttons, the tray icon and minimising to
 // it, start-up without an adapter, destruction, and the single running copy.
+#include <QLabel>
 #include <QProgressBar>
 #include <QtTest>
 
@@ -17,6 +18,7 @@
 #include "AppIdentity.h"
 #include "KestrowApp.h"
 #include "KestrowDlg.h"
+#include "SectionLock.h"
 #include "SimAdapter.h"
 #include "SingleInstance.h"
 #include "SysTray.h"
@@ -114,16 +116,54 @@ private slots:
     {
         CRecordingSink messages;
         CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
+        CStartedApp app(dlg);
+        QCOMPARE(theApp().AdapterState(), AdapterState::NotFound);
         dlg.OnInitDialog();
         dlg.show();
+        QTRY_COMPARE(dlg.GenPage().AdapterLine()->text(), QStringLiteral("No wireless adapter found"));
         QCOMPARE(dlg.GenPage().Controls().ItemText(CMainGen::IDC_SSID), QStringLiteral("Not Connected"));
         dlg.SetActivePage(CKestrowDlg::PAGE_ABOUT);
+        QTRY_VERIFY(dlg.AboutPage().AdapterLine()->isVisible());
         QCOMPARE(dlg.AboutPage().Controls().ItemText(CMainAbout::IDC_DRIVER_VERSION),
                  QStringLiteral("Not Connected"));
         dlg.SetActivePage(CKestrowDlg::PAGE_STATS);
-        dlg.UpdatePages(true);
-        QCOMPARE(dlg.StatsPage().Controls().ItemText(CMainStats::IDC_SIGNAL), QStringLiteral("N/A"));
+        QTRY_COMPARE(dlg.StatsPage().Controls().ItemText(CMainStats::IDC_SIGNAL), QStringLiteral("N/A"));
         QVERIFY(messages.Messages.empty());
+    }
+
+    // A refresh waits on an adapter that takes a minute per answer: the
+    // window switches pages all the same, showing what it has, and the
+    // switch's own request follows the slow one instead of piling up.
+    void tabSwitchIsHandledWhileARequestHangs()
+    {
+        QVERIFY(m_pSim->Start(DefaultScenario()));
+        CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
+        CStartedApp app(dlg);
+        dlg.OnInitDialog();
+        dlg.show();
+        dlg.SetActivePage(CKestrowDlg::PAGE_ABOUT);
+        QTRY_COMPARE(dlg.AboutPage().Controls().ItemText(CMainAbout::IDC_MAC),
+                     QStringLiteral("00-0E-2E-4C-19-7A"));
+        dlg.SetActivePage(CKestrowDlg::PAGE_GENERAL);
+        QTRY_VERIFY(!theApp().RefreshQueued() && CSectionLock(theApp(), Section::Main).Owns());
+
+        QVERIFY(m_pSim->Control(QStringLiteral("latency 60000")));
+        dlg.UpdatePages(false);
+        // The routine holds the main lock while it waits on the adapter.
+        QTRY_VERIFY(!CSectionLock(theApp(), Section::Main).Owns());
+        QCoreApplication::processEvents();  // what came back before
+        const int rendered = dlg.RefreshCount();
+        dlg.SetActivePage(CKestrowDlg::PAGE_ABOUT);
+        QCOMPARE(dlg.ActivePage(), int(CKestrowDlg::PAGE_ABOUT));
+        QCOMPARE(dlg.AboutPage().Controls().ItemText(CMainAbout::IDC_MAC), QStringLiteral("00-0E-2E-4C-19-7A"));
+        dlg.SetActivePage(CKestrowDlg::PAGE_STATS);
+        dlg.SetActivePage(CKestrowDlg::PAGE_ABOUT);
+        QVERIFY(theApp().RefreshQueued());
+        QCOMPARE(dlg.RefreshCount(), rendered);  // the request has not come back
+
+        m_pSim->Stop();  // every request fails at once from here on
+        QTRY_VERIFY_WITH_TIMEOUT(dlg.RefreshCount() >= rendered + 2, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!theApp().RefreshQueued(), 30000);
     }
 
     void tooltipIsCutAt127()
