@@ -56,7 +56,7 @@ protected:
         air = std::make_unique<RadioEnvironment>(m_sc.networks, m_sc.seed);
         adapter = std::make_unique<Adapter>(m_sc.adapters.at(0), *air, clock, stats);
         std::string error;
-        ASSERT_TRUE(adapter->open_eeprom(dir.path(), error)) << error;
+        ASSERT_TRUE(adapter->open_eeprom(dir.Path(), error)) << error;
     }
 
     TempDir dir;

@@ -1,7 +1,8 @@
 // The real adapter-sim program driven through liblunmark: probe search,
 // a connect batch of raw records, read-back, a scan, a dropped link, and
 // firmware trace lines named by the shipped INI and XML files.
-#include "SimProcess.h"
+#include "AdapterSim.h"
+#include "ScenarioBuilder.h"
 #include "SimTestUtil.h"
 
 #include "ControlClient.h"
@@ -52,18 +53,20 @@ void on_line(lunmark_bstr *line) {
 } // namespace
 
 TEST(LunmarkProcessTest, ConnectReadBackScanDropAndTrace) {
-    TempDir dir;
-    const std::string adir = dir.path() + "/adapters";
-    const std::string scenario = dir.path() + "/t.scn";
-    std::ofstream(scenario) << "[adapter aaa-foreign]\nanswers_probe = no\n"
-                               "[adapter sim1]\nscan_time = 400\n"
-                               "[network]\nssid = Home\nbssid = 00:1A:70:3C:21:08\nchannel = 6\n"
-                               "security = wep\nwep_key = 2 0123456789ABCDEF0123456789\n"
-                               "[network]\nssid = Other\nbssid = 00:1A:70:3C:21:09\nchannel = 11\n";
-    ::setenv("LUNMARK_ADAPTER_DIR", adir.c_str(), 1);
+    ktest::AdapterSim sim;
+    const std::string adir = sim.AdapterDir();
+    sim.ExportEnvironment();
     ::setenv("LUNMARK_DATA_DIR", LUNMARK_DATA_BUILD_DIR, 1);
-    SimProcess sim;
-    ASSERT_TRUE(sim.start({"--dir", adir, "--scenario", scenario}));
+    ASSERT_TRUE(sim.Start(ktest::ScenarioBuilder()
+                              .Adapter("aaa-foreign")
+                              .Set("answers_probe", "no")
+                              .Adapter("sim1")
+                              .Set("scan_time", 400)
+                              .Network("Home", "00:1A:70:3C:21:08", 6)
+                              .Set("security", "wep")
+                              .Set("wep_key", "2 0123456789ABCDEF0123456789")
+                              .Network("Other", "00:1A:70:3C:21:09", 11)
+                              .Text()));
 
     // The search skips the adapter that does not answer the probe.
     ASSERT_EQ(ecom_connect("SEARCH"), LUNMARK_OK);

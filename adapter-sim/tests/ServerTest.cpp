@@ -21,7 +21,7 @@ TEST(ServerTest, ServesConcurrentClientsAndSurvivesVanish) {
     RadioEnvironment air({}, 1);
     Adapter adapter(sc.scenario->adapters[0], air, clock, stats);
     bool quit = false;
-    AdapterServer server(adapter, air, stats, dir.path(), [&] { quit = true; });
+    AdapterServer server(adapter, air, stats, dir.Path(), [&] { quit = true; });
     std::string error;
     ASSERT_TRUE(server.start(error)) << error;
 

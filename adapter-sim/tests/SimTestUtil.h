@@ -1,9 +1,11 @@
 // Helpers of the adapter-sim tests: building request messages and command
-// frames, and calling an in-process Adapter.
+// frames, and calling an in-process Adapter.  Temporary folders come from
+// the shared test support.
 #pragma once
 
 #include "Adapter.h"
 #include "CommandCodes.h"
+#include "TempDir.h"
 
 #include <lunmark_wire/command_frame.h>
 #include <lunmark_wire/socket_protocol.h>
@@ -11,7 +13,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@
 #include <unistd.h>
 
 namespace sim_test {
+
+using ktest::TempDir;
 
 namespace w = lunmark_wire;
 inline constexpr std::uint32_t cmd_probe = adapter_sim::cmd::kVersion;
@@ -164,25 +167,5 @@ inline Bytes round_trip(int fd, const Bytes &msg) {
 inline std::uint32_t probe_status(int fd) {
     return decode_answer(round_trip(fd, make_request(w::kOidPrivateCommand, make_frame(cmd_probe)))).status;
 }
-
-// A private temporary directory, removed with its contents.
-class TempDir {
-public:
-    TempDir() {
-        std::string t = "/tmp/adapter-sim-test-XXXXXX";
-        if (::mkdtemp(t.data()))
-            m_path = t;
-    }
-    ~TempDir() {
-        if (!m_path.empty()) {
-            std::error_code ec;
-            std::filesystem::remove_all(m_path, ec);
-        }
-    }
-    const std::string &path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 } // namespace sim_test

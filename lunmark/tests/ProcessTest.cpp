@@ -14,8 +14,9 @@
 #include <memory>
 #include <thread>
 
-using lunmark_test::ChildProcess;
-using lunmark_test::TempDir;
+#include <sys/wait.h>
+
+using ktest::TempDir;
 using lunmark_test::TestDriver;
 
 namespace {
@@ -25,9 +26,9 @@ protected:
     void SetUp() override {
         // The lock file lives in the private adapter directory, so the
         // children share the lock with each other and nobody else.
-        ::setenv("LUNMARK_ADAPTER_DIR", dir.path().c_str(), 1);
+        ::setenv("LUNMARK_ADAPTER_DIR", dir.Path().c_str(), 1);
         ::unsetenv("LUNMARK_REQUEST_TIMEOUT_MS");
-        driver = std::make_unique<TestDriver>(dir.path(), "wlan0");
+        driver = std::make_unique<TestDriver>(dir.Path(), "wlan0");
     }
     TempDir dir;
     std::unique_ptr<TestDriver> driver;
@@ -38,12 +39,14 @@ protected:
 TEST_F(ProcessTest, TwoProcessesNeverOverlapAtTheDriver) {
     driver->set_hold_yields(50);
     constexpr int kRounds = 300; // each round: a command, a poke and a peek
-    ChildProcess a(LUNMARK_STRESS_CLIENT, {"wlan0", std::to_string(kRounds)});
-    ChildProcess b(LUNMARK_STRESS_CLIENT, {"wlan0", std::to_string(kRounds)});
-    const auto ra = a.wait();
-    const auto rb = b.wait();
-    EXPECT_EQ(ra.exit_code, 0) << ra.err;
-    EXPECT_EQ(rb.exit_code, 0) << rb.err;
+    ktest::ChildProcess a, b;
+    std::string error;
+    for (ktest::ChildProcess *client : {&a, &b})
+        ASSERT_TRUE(client->Start({LUNMARK_STRESS_CLIENT, "wlan0", std::to_string(kRounds)}, &error)) << error;
+    for (ktest::ChildProcess *client : {&a, &b}) {
+        const int status = client->Wait(std::chrono::seconds(120));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
     EXPECT_EQ(driver->connections(), 2);
     EXPECT_EQ(driver->requests(), 2 * 3 * kRounds);
     EXPECT_EQ(driver->overlaps(), 0);
@@ -72,7 +75,7 @@ TEST_F(ProcessTest, SearchFindsTheRealAdapterAndSurvivesItsRestart) {
     // The driver goes away and comes back: the next request fails once on
     // the dead connection, reopens by name and is carried out.
     driver.reset();
-    driver = std::make_unique<TestDriver>(dir.path(), "wlan0");
+    driver = std::make_unique<TestDriver>(dir.Path(), "wlan0");
     std::vector<std::uint8_t> data(64, 0x5A), back(64);
     EXPECT_EQ(ecom_write_eeprom(data.data(), 128, 64), LUNMARK_OK);
     EXPECT_EQ(ecom_read_eeprom(back.data(), 128, 64), LUNMARK_OK);

@@ -14,7 +14,7 @@
 #include <vector>
 
 namespace wire = lunmark_wire;
-using lunmark_test::TempDir;
+using ktest::TempDir;
 using lunmark_test::TestDriver;
 
 namespace {
@@ -22,7 +22,7 @@ namespace {
 class Lunmark100 : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("LUNMARK_ADAPTER_DIR", dir.path().c_str(), 1);
+        ::setenv("LUNMARK_ADAPTER_DIR", dir.Path().c_str(), 1);
         ::unsetenv("LUNMARK_REQUEST_TIMEOUT_MS");
     }
 
@@ -74,11 +74,11 @@ std::vector<w32n_adapter_record> enumerate_all() {
 } // namespace
 
 TEST_F(Lunmark100, EnumeratesSocketsInByteOrderWithDescriptions) {
-    TestDriver b(dir.path(), "b"), a(dir.path(), "a"), upper(dir.path(), "B");
-    dir.write_file("a.desc", "Adapter A\r\nsecond line\n");
-    dir.write_file("zz", "a plain file is no adapter");
-    dir.write_file("long.desc", std::string(600, 'x'));
-    TestDriver lng(dir.path(), "long");
+    TestDriver b(dir.Path(), "b"), a(dir.Path(), "a"), upper(dir.Path(), "B");
+    dir.Write("a.desc", "Adapter A\r\nsecond line\n");
+    dir.Write("zz", "a plain file is no adapter");
+    dir.Write("long.desc", std::string(600, 'x'));
+    TestDriver lng(dir.Path(), "long");
 
     const auto list = enumerate_all();
     ASSERT_EQ(list.size(), 4u);
@@ -89,7 +89,7 @@ TEST_F(Lunmark100, EnumeratesSocketsInByteOrderWithDescriptions) {
     EXPECT_STREQ(list[1].description, "Adapter A");
     EXPECT_STREQ(list[0].description, "B");
     EXPECT_EQ(std::string(list[3].description), std::string(259, 'x'));
-    EXPECT_EQ(std::string(list[2].location), dir.path() + "/b");
+    EXPECT_EQ(std::string(list[2].location), dir.Path() + "/b");
 
     // Past the end nothing is delivered and the record stays as it was.
     w32n_adapter_record r{};
@@ -101,13 +101,13 @@ TEST_F(Lunmark100, EnumeratesSocketsInByteOrderWithDescriptions) {
 TEST_F(Lunmark100, EmptyOrMissingDirectoryHasNoAdapters) {
     w32n_adapter_record r{};
     EXPECT_NE(W32N_GetFirstAdapterRegistryInfo(&r), 0);
-    ::setenv("LUNMARK_ADAPTER_DIR", (dir.path() + "/missing").c_str(), 1);
+    ::setenv("LUNMARK_ADAPTER_DIR", (dir.Path() + "/missing").c_str(), 1);
     EXPECT_NE(W32N_GetFirstAdapterRegistryInfo(&r), 0);
     EXPECT_NE(W32N_GetFirstAdapterRegistryInfo(nullptr), 0);
 }
 
 TEST_F(Lunmark100, OpensByDeviceNameAndRefusesOthers) {
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     const w32n_handle h1 = W32N_OpenAdapterA("\\Device\\wlan0");
     const w32n_handle h2 = W32N_OpenAdapterA("wlan0");
     EXPECT_GE(h1, 0);
@@ -126,7 +126,7 @@ TEST_F(Lunmark100, OpensByDeviceNameAndRefusesOthers) {
 }
 
 TEST_F(Lunmark100, RequestCarriesTheBufferBothWays) {
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
     ASSERT_GE(h, 0);
     auto buf = frame(0x30);
@@ -145,7 +145,7 @@ TEST_F(Lunmark100, RequestCarriesTheBufferBothWays) {
 }
 
 TEST_F(Lunmark100, BadArgumentsAndUnknownHandlesFail) {
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     auto buf = frame(1);
     w32n_ndis_request req{};
     EXPECT_EQ(send(12345, buf, req), W32N_ERR_HANDLE);
@@ -163,7 +163,7 @@ TEST_F(Lunmark100, BadArgumentsAndUnknownHandlesFail) {
 
 TEST_F(Lunmark100, SilentDriverTimesOutAndTheConnectionIsDropped) {
     ::setenv("LUNMARK_REQUEST_TIMEOUT_MS", "50", 1);
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     d.set_handler([](const wire::Request &) { return std::vector<std::uint8_t>{}; });
     const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
     ASSERT_GE(h, 0);
@@ -180,7 +180,7 @@ TEST_F(Lunmark100, SilentDriverTimesOutAndTheConnectionIsDropped) {
 }
 
 TEST_F(Lunmark100, MalformedAnswersFailAndDropTheConnection) {
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     struct Case {
         const char *what;
         std::vector<std::uint8_t> reply;
@@ -212,7 +212,7 @@ TEST_F(Lunmark100, MalformedAnswersFailAndDropTheConnection) {
 }
 
 TEST_F(Lunmark100, DriverStatusIsAFailureButKeepsTheConnection) {
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     d.set_handler([](const wire::Request &) {
         std::vector<std::uint8_t> out;
         wire::encode_reply(out, wire::kStatusInvalidLength, {}, 20000);
@@ -230,7 +230,7 @@ TEST_F(Lunmark100, DriverStatusIsAFailureButKeepsTheConnection) {
 }
 
 TEST_F(Lunmark100, VanishedDriverFailsTheRequest) {
-    auto d = std::make_unique<TestDriver>(dir.path(), "wlan0");
+    auto d = std::make_unique<TestDriver>(dir.Path(), "wlan0");
     const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
     ASSERT_GE(h, 0);
     d.reset();
@@ -242,7 +242,7 @@ TEST_F(Lunmark100, VanishedDriverFailsTheRequest) {
 }
 
 TEST_F(Lunmark100, CloseWakesARequestWaitingOnAnotherThread) {
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     d.set_handler([](const wire::Request &) { return std::vector<std::uint8_t>{}; });
     const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
     ASSERT_GE(h, 0);
@@ -260,7 +260,7 @@ TEST_F(Lunmark100, CloseWakesARequestWaitingOnAnotherThread) {
 }
 
 TEST_F(Lunmark100, ARepeatedAnswerIsNeverTakenForTheNextRequest) {
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     d.set_answer_twice(true);
     const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
     ASSERT_GE(h, 0);

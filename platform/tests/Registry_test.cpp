@@ -11,13 +11,14 @@
 #include <thread>
 
 #include "HiveFile.h"
-#include "TestSupport.h"
+#include "ChildProcess.h"
+#include "TempDir.h"
 #include "platform/Win32Error.h"
 
 namespace {
 
 using namespace platform;
-using platform_test::TempDir;
+using ktest::TempDir;
 
 const std::string kApp = "Software\\Dovrel\\Configuration Utility";
 
@@ -77,7 +78,7 @@ protected:
     }
 
     TempDir dir_;
-    std::string db_ = dir_.file("config/kestrow/registry.sqlite3");
+    std::string db_ = dir_.File("config/kestrow/registry.sqlite3");
     std::unique_ptr<Registry> reg_;
 };
 
@@ -164,10 +165,10 @@ TEST_F(RegistryTest, TransactionsCommitTogetherOrNotAtAll)
 TEST_F(RegistryTest, ForeignOrDamagedDatabaseIsRefused)
 {
     std::uint32_t error = 0;
-    const std::string text = dir_.file("text.sqlite3");
+    const std::string text = dir_.File("text.sqlite3");
     write_file(text, std::string(8192, 'x'));
     // Some other program's SQLite database.
-    const std::string other = dir_.file("other.sqlite3");
+    const std::string other = dir_.File("other.sqlite3");
     {
         sqlite3 *db = nullptr;
         ASSERT_EQ(sqlite3_open(other.c_str(), &db), SQLITE_OK);
@@ -175,9 +176,9 @@ TEST_F(RegistryTest, ForeignOrDamagedDatabaseIsRefused)
         sqlite3_close(db);
     }
     const std::string other_bytes = read_file(other);
-    const std::string folder = dir_.file("folder.sqlite3");
+    const std::string folder = dir_.File("folder.sqlite3");
     ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
-    const std::string locked = dir_.file("locked.sqlite3");
+    const std::string locked = dir_.File("locked.sqlite3");
     write_file(locked, "");
     ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
 
@@ -223,7 +224,7 @@ TEST_F(RegistryTest, FilesAreReadableByTheOwnerOnly)
         struct stat st {};
         return ::stat(file.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
     };
-    EXPECT_EQ(mode(dir_.file("config/kestrow")), 0700u);
+    EXPECT_EQ(mode(dir_.File("config/kestrow")), 0700u);
     EXPECT_EQ(mode(db_), 0600u);
     reg_.reset();
     ASSERT_EQ(::chmod(db_.c_str(), 0644), 0);
@@ -238,26 +239,26 @@ TEST_F(RegistryTest, DefaultPathFollowsTheEnvironment)
     ::setenv("KESTROW_REGISTRY", "/some/where.sqlite3", 1);
     EXPECT_EQ(Registry::default_path(), "/some/where.sqlite3");
     ::unsetenv("KESTROW_REGISTRY");
-    ::setenv("XDG_CONFIG_HOME", dir_.path().c_str(), 1);
-    EXPECT_EQ(Registry::default_path(), dir_.file("kestrow/registry.sqlite3"));
+    ::setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
+    EXPECT_EQ(Registry::default_path(), dir_.File("kestrow/registry.sqlite3"));
 
     // The process-wide registry opens there, creating the folder.
     ASSERT_EQ(Registry::set_current_user_path(Registry::default_path()), 0u);
     ASSERT_NE(Registry::current_user(), nullptr);
     EXPECT_EQ(Registry::current_user()->set_dword(kApp, "dBm-Percent", 1), 0u);
-    EXPECT_TRUE(std::filesystem::exists(dir_.file("kestrow/registry.sqlite3")));
+    EXPECT_TRUE(std::filesystem::exists(dir_.File("kestrow/registry.sqlite3")));
     ::unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(Registry::set_current_user_path(dir_.file("x/y/z.sqlite3")), 0u);
+    EXPECT_EQ(Registry::set_current_user_path(dir_.File("x/y/z.sqlite3")), 0u);
 }
 
 TEST_F(RegistryTest, SaveAndRestoreRoundTripAKeyTree)
 {
     fill_profiles(kApp);
     const std::string before = dump(*reg_, kApp);
-    const std::string file = dir_.file("all.reg");
+    const std::string file = dir_.File("all.reg");
     ASSERT_EQ(reg_->save_key(kApp, file), 0u);
     EXPECT_EQ(reg_->save_key(kApp, file), kErrorAlreadyExists);
-    EXPECT_EQ(reg_->save_key(kApp + "\\Nope", dir_.file("nope.reg")), kErrorFileNotFound);
+    EXPECT_EQ(reg_->save_key(kApp + "\\Nope", dir_.File("nope.reg")), kErrorFileNotFound);
 
     // Restoring replaces what the key held.
     ASSERT_EQ(reg_->set_dword(kApp + "\\Import\\Stale", "Old", 1), 0u);
@@ -268,8 +269,8 @@ TEST_F(RegistryTest, SaveAndRestoreRoundTripAKeyTree)
 
     // Bytes that are not UTF-8 are kept as Latin-1 characters.
     ASSERT_EQ(reg_->set_string("Latin", "Name\xE9", "caf\xE9"), 0u);
-    ASSERT_EQ(reg_->save_key("Latin", dir_.file("latin.reg")), 0u);
-    ASSERT_EQ(reg_->restore_key("Latin2", dir_.file("latin.reg")), 0u);
+    ASSERT_EQ(reg_->save_key("Latin", dir_.File("latin.reg")), 0u);
+    ASSERT_EQ(reg_->restore_key("Latin2", dir_.File("latin.reg")), 0u);
     std::string s;
     EXPECT_EQ(reg_->query_string("Latin2", "Name\xC3\xA9", &s), 0u);
     EXPECT_EQ(s, "caf\xC3\xA9");
@@ -277,23 +278,24 @@ TEST_F(RegistryTest, SaveAndRestoreRoundTripAKeyTree)
 
 TEST_F(RegistryTest, SavedHiveIsReadByHivexTools)
 {
-    const std::string hivexget = platform_test::find_program("hivexget");
-    const std::string hivexsh = platform_test::find_program("hivexsh");
-    if (hivexget.empty() || hivexsh.empty())
+    const auto run = [](const std::vector<std::string> &argv, const std::string &input = {}) {
+        return ktest::Run(argv, std::chrono::seconds(60), {}, input);
+    };
+    if (run({"hivexget", "--help"}).exitCode == -1 || run({"hivexsh", "--help"}).exitCode == -1)
         GTEST_SKIP() << "hivexget/hivexsh (libhivex-bin) are not installed";
     fill_profiles(kApp);
-    const std::string file = dir_.file("profiles.reg");
+    const std::string file = dir_.File("profiles.reg");
     ASSERT_EQ(reg_->save_key(kApp, file), 0u);
 
-    auto r = platform_test::run({hivexget, file, "\\Profile 0", "ProfName"});
-    EXPECT_EQ(r.status, 0);
+    auto r = run({"hivexget", file, "\\Profile 0", "ProfName"});
+    EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "Café Ünïcode 日本語 🚀\n");
-    r = platform_test::run({hivexget, file, "\\Profile 0", "Channel"});
+    r = run({"hivexget", file, "\\Profile 0", "Channel"});
     EXPECT_EQ(r.out, "-1\n");  // hivexget prints DWORDs as signed numbers
-    r = platform_test::run({hivexget, file, "\\", "NumOfProfiles"});
+    r = run({"hivexget", file, "\\", "NumOfProfiles"});
     EXPECT_EQ(r.out, "2\n");
-    r = platform_test::run({hivexsh, file}, "cd Profile 1\\Deeper\nlsval\ncd \\\nls\n");
-    EXPECT_EQ(r.status, 0);
+    r = run({"hivexsh", file}, "cd Profile 1\\Deeper\nlsval\ncd \\\nls\n");
+    EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "\"Ключ\"=\"значение\"\nProfile 0\nProfile 1\n");
 }
 
@@ -301,7 +303,7 @@ TEST_F(RegistryTest, SavedHiveIsReadByHivexTools)
 TEST_F(RegistryTest, DamagedHivesAreRefusedWithNothingChanged)
 {
     fill_profiles(kApp);
-    const std::string good = dir_.file("good.reg");
+    const std::string good = dir_.File("good.reg");
     ASSERT_EQ(reg_->save_key(kApp, good), 0u);
     const std::string hive = read_file(good);
     ASSERT_GT(hive.size(), 8192u);
@@ -331,15 +333,15 @@ TEST_F(RegistryTest, DamagedHivesAreRefusedWithNothingChanged)
     cases.push_back({"damaged bin header", bin, kErrorRegistryCorrupt});
 
     for (const Case &c : cases) {
-        const std::string file = dir_.file("bad.reg");
+        const std::string file = dir_.File("bad.reg");
         write_file(file, c.bytes);
         EXPECT_EQ(reg_->restore_key(kApp + "\\Import", file), c.expected) << c.what;
         EXPECT_EQ(dump(*reg_, ""), before) << c.what;
     }
-    EXPECT_EQ(reg_->restore_key(kApp + "\\Import", dir_.file("missing.reg")), kErrorFileNotFound);
+    EXPECT_EQ(reg_->restore_key(kApp + "\\Import", dir_.File("missing.reg")), kErrorFileNotFound);
 
     // A value type this registry cannot keep (REG_BINARY).
-    const std::string binary = dir_.file("binary.reg");
+    const std::string binary = dir_.File("binary.reg");
     write_file(binary, HiveFile::empty_hive());
     {
         hive_h *h = hivex_open(binary.c_str(), HIVEX_OPEN_WRITE);
@@ -393,16 +395,20 @@ TEST_F(RegistryTest, ThreadsShareOneRegistry)
 TEST_F(RegistryTest, TwoProcessesWriteAtOnce)
 {
     constexpr int kCount = 100;
-    platform_test::Child a({PLATFORM_TEST_HELPER, "registry", db_, "A", std::to_string(kCount)});
-    platform_test::Child b({PLATFORM_TEST_HELPER, "registry", db_, "B", std::to_string(kCount)});
-    ASSERT_EQ(a.read_line(), "ready");
-    ASSERT_EQ(b.read_line(), "ready");
-    a.send("go\n");
-    b.send("go\n");
-    EXPECT_EQ(a.read_line(), "done");
-    EXPECT_EQ(b.read_line(), "done");
-    EXPECT_EQ(a.wait(), 0);
-    EXPECT_EQ(b.wait(), 0);
+    ktest::ChildProcess a, b;
+    std::string error, line;
+    for (auto [child, key] : {std::pair{&a, "A"}, std::pair{&b, "B"}}) {
+        ASSERT_TRUE(child->Start({PLATFORM_TEST_HELPER, "registry", db_, key, std::to_string(kCount)}, &error,
+                                 {}, false, true))
+            << error;
+        ASSERT_TRUE(child->ReadLine(&line, std::chrono::seconds(60)) && line == "ready") << line;
+    }
+    a.Send("go\n");
+    b.Send("go\n");
+    for (ktest::ChildProcess *child : {&a, &b}) {
+        EXPECT_TRUE(child->ReadLine(&line, std::chrono::seconds(120)) && line == "done") << line;
+        EXPECT_EQ(child->Wait(std::chrono::seconds(60)), 0);
+    }
 
     std::uint32_t n = 0;
     EXPECT_EQ(reg_->query_dword("Shared", "Counter", &n), 0u);

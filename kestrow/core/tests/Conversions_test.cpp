@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "RecordingMessageSink.h"
 #include "CommVar.h"
 #include "Conversions.h"
 #include "KestrowApp.h"
@@ -268,7 +269,7 @@ TEST(StringTable, ByIdAndShownThroughTheMessageSink)
     EXPECT_EQ(LoadString(121), "");
 
     EXPECT_EQ(ShowMessage(IDS_DRIVER_ERROR, MB_OK), 0);  // no sink yet
-    test::RecordingMessageSink sink;
+    ktest::RecordingMessageSink sink;
     EXPECT_EQ(ShowMessage(IDS_DRIVER_ERROR, MB_OK | MB_ICONERROR), IDOK);
     EXPECT_EQ(ShowMessage(121, MB_OK), 0);  // no such string: no box
     ASSERT_EQ(sink.shown.size(), 1u);

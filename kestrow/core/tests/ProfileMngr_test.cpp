@@ -8,6 +8,8 @@
 #include <platform/Privilege.h>
 #include <platform/Registry.h>
 
+#include "RegistryDump.h"
+#include "RecordingMessageSink.h"
 #include "KestrowApp.h"
 #include "ProfileMngr.h"
 #include "Station.h"
@@ -22,7 +24,7 @@ protected:
     void SetUp() override
     {
         ResetTheApp();
-        test::ClearAppKey();
+        ktest::DeleteRegistryTree(CKestrowApp::AppKeyPath());
         dir_ = std::filesystem::temp_directory_path() /
                ("kestrow-profiles-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -143,7 +145,7 @@ TEST_F(ProfileMngrTest, NewRecordsNeverShareASection)
 
 TEST_F(ProfileMngrTest, ImportOfOneProfileAndOfAWholeStore)
 {
-    test::RecordingMessageSink messages;
+    ktest::RecordingMessageSink messages;
     Store(0, "Alpha", true, 0);
     Store(1, "Beta", true, 1);
     SetCount(2);
@@ -180,17 +182,17 @@ TEST_F(ProfileMngrTest, ADamagedFileShowsTheSystemTextAndChangesNothing)
     Store(0, "Alpha", true, 0);
     SetCount(1);
     CProfileMngr store;
-    const std::string before = test::DumpRegistryTree(CKestrowApp::AppKeyPath());
+    const std::string before = ktest::DumpRegistryTree(CKestrowApp::AppKeyPath());
     {
         std::ofstream bad(File("bad.reg"), std::ios::binary);
         bad << "regf but not really a hive file";
     }
-    test::RecordingMessageSink messages;
+    ktest::RecordingMessageSink messages;
     EXPECT_FALSE(store.RegOp(CProfileMngr::RegImport, File("bad.reg"), nullptr));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_FALSE(messages.shown[0].first.empty());
     EXPECT_EQ(store.GetCount(), 1u);
-    EXPECT_EQ(test::DumpRegistryTree(CKestrowApp::AppKeyPath()), before);
+    EXPECT_EQ(ktest::DumpRegistryTree(CKestrowApp::AppKeyPath()), before);
 
     // Exporting onto an existing file fails the same way.
     messages.shown.clear();

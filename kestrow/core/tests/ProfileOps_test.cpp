@@ -9,6 +9,8 @@
 
 #include <platform/Registry.h>
 
+#include "RegistryDump.h"
+#include "RecordingMessageSink.h"
 #include "KestrowApp.h"
 #include "ProfileListing.h"
 #include "ProfileMngr.h"
@@ -26,7 +28,7 @@ protected:
     void SetUp() override
     {
         ResetTheApp();
-        test::ClearAppKey();
+        ktest::DeleteRegistryTree(CKestrowApp::AppKeyPath());
         ASSERT_TRUE(theApp().CreateMainLock());
         theApp().SetProfileMngr(std::make_unique<CProfileMngr>());
         dir_ = std::filesystem::temp_directory_path() /
@@ -137,7 +139,7 @@ TEST_F(ProfileOpsTest, EditorFlowsAllocateSaveOrRemove)
 TEST_F(ProfileOpsTest, AnUnexpectedRegistryFailureIsReportedAndLeavesTheLockFree)
 {
     AddFour();
-    test::RecordingMessageSink messages;
+    ktest::RecordingMessageSink messages;
     const std::string registry = platform::Registry::default_path();
     ASSERT_EQ(setenv("KESTROW_REGISTRY", "/proc/kestrow-no-registry/registry.sqlite3", 1), 0);
     (void)platform::Registry::set_current_user_path(platform::Registry::default_path());
@@ -178,7 +180,7 @@ TEST_F(ProfileOpsTest, TheListingShowsEveryRecordOnceInOrder)
 TEST_F(ProfileOpsTest, ExportReplacesOnlyAConfirmedFile)
 {
     AddFour();
-    test::RecordingMessageSink messages;
+    ktest::RecordingMessageSink messages;
     CProfileOpResult r = Ops().ExportOne("B", File("one"), true);
     ASSERT_TRUE(r.Ok());
     EXPECT_EQ(r.name, File("one.reg"));

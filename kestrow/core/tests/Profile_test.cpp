@@ -4,6 +4,7 @@
 
 #include <platform/Registry.h>
 
+#include "RegistryDump.h"
 #include "KestrowApp.h"
 #include "Profile.h"
 #include "Station.h"
@@ -22,7 +23,7 @@ protected:
     void SetUp() override
     {
         ResetTheApp();
-        test::ClearAppKey();
+        ktest::DeleteRegistryTree(CKestrowApp::AppKeyPath());
     }
 };
 

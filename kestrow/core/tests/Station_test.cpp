@@ -2,10 +2,12 @@
 // tracking of a lost connection.
 #include <gtest/gtest.h>
 
+#include "RegistryDump.h"
 #include "KestrowApp.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
 #include "StationMngr.h"
+#include "SurveyTable.h"
 #include "support/FakeDevice.h"
 #include "support/ProfileFixtures.h"
 
@@ -31,7 +33,7 @@ protected:
     void SetUp() override
     {
         ResetTheApp();
-        test::ClearAppKey();
+        ktest::DeleteRegistryTree(CKestrowApp::AppKeyPath());
         ASSERT_TRUE(theApp().CreateMainLock());
         ASSERT_TRUE(theApp().CreateStatsLock());
         fake_.Answer(0x590, {0});  // not connected
@@ -187,3 +189,33 @@ TEST_F(StationTest, DestructorWritesTheConnectedKey)
 
 } // namespace
 } // namespace kestrow
+
+// The site survey's rows: byte-wise order of the sort column's text (bytes
+// above 0x7F after ASCII, "11" before "6"), one row per name in the network
+// view, descending as the exact reverse.
+using SurveyTable = StationTest;
+
+TEST_F(SurveyTable, RowsSortByBytesAndTheNetworkViewHasOneRowPerName)
+{
+    CProfileMngr store(CProfileMngr::Mode::ReadOnly);
+    CStationMngr stations(theApp(), store);
+    test::ScanBlockBuilder block;
+    block.Infra(Net("\xC3\x89" "cole", 6, 1))
+        .Infra(Net("Zed", 1, 2))
+        .Infra(Net("cafe", 1, 3))
+        .Infra(Net("cafe", 11, 4));
+    fake_.Answer(0x190, block.Bytes());
+    stations.UpdateFromScan();
+
+    const auto keys = [&](bool networkView, int column, bool ascending) {
+        std::vector<std::string> out;
+        for (const CSurveyRow &row : CSurveyTable::Rows(stations, networkView, column, ascending))
+            out.push_back(row.rowKey);
+        return out;
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(keys(false, 1, true), (V{"Zed;1", "cafe;1", "cafe;11", "\xC3\x89" "cole;6"}));
+    EXPECT_EQ(keys(false, 1, false), (V{"\xC3\x89" "cole;6", "cafe;11", "cafe;1", "Zed;1"}));
+    EXPECT_EQ(keys(false, 4, true), (V{"Zed;1", "cafe;1", "cafe;11", "\xC3\x89" "cole;6"}));
+    EXPECT_EQ(keys(true, 1, true), (V{"Zed", "cafe", "\xC3\x89" "cole"}));
+}

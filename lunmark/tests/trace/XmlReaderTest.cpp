@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "TempDir.h"
 #include "TraceTestUtil.h"
 #include "trace/ModuleNameTable.h"
 #include "trace/XmlElement.h"
@@ -96,10 +97,10 @@ TEST(XmlReader, FirstDepthFirstMatchWins)
 
 TEST(XmlReader, IncludeFilesAndMissingOnes)
 {
-    test::TempDir dir;
-    dir.file("mods.xml", "<ModulesList name=\"Elements\">\n<Module name=\"INC\" tag=\"5\"/>\n</ModulesList>\n"
+    ktest::TempDir dir;
+    dir.Write("mods.xml", "<ModulesList name=\"Elements\">\n<Module name=\"INC\" tag=\"5\"/>\n</ModulesList>\n"
                          "<ignored/>\n");
-    const std::string main = dir.file(
+    const std::string main = dir.Write(
         "main.xml", "<Config>\n<Include Name=\"nothere.xml\"/>\n<Include Name=\"mods.xml\"/>\n"
                     "<Include Name=\"main.xml\"/>\n<Module name=\"after\"/>\n</Config>\n");
     std::vector<std::string> reports;
@@ -118,7 +119,7 @@ TEST(XmlReader, IncludeFilesAndMissingOnes)
     EXPECT_EQ(config->children()[0]->name(), "ModulesList");
     EXPECT_EQ(config->children().back()->attribute("name"), "after");
 
-    EXPECT_FALSE(table.load(dir.path() + "/absent.xml"));
+    EXPECT_FALSE(table.load(dir.Path() + "/absent.xml"));
     EXPECT_EQ(table.size(), 0u);
 }
 
@@ -136,25 +137,25 @@ TEST(XmlReader, HostileInputStaysBounded)
 
     // Include fan-out: a file that includes itself six times, and files
     // each including the next six times; then one with too many lines.
-    test::TempDir dir;
+    ktest::TempDir dir;
     const auto includes = [](const std::string& name) {
         std::string text = "<Config>\n";
         for (int i = 0; i < 6; ++i)
             text += "<Include Name=\"" + name + "\"/>\n";
         return text + "</Config>\n";
     };
-    dir.file("self.xml", includes("self.xml"));
-    dir.file("f0.xml", includes("f1.xml"));
-    dir.file("f1.xml", includes("f2.xml"));
-    dir.file("f2.xml", "<Config>\n</Config>\n");
+    dir.Write("self.xml", includes("self.xml"));
+    dir.Write("f0.xml", includes("f1.xml"));
+    dir.Write("f1.xml", includes("f2.xml"));
+    dir.Write("f2.xml", "<Config>\n</Config>\n");
     std::string many = "<Config>\n";
     for (std::size_t i = 0; i < xml_main::kMaxNodes; ++i)
         many += "<M/>\n";
-    dir.file("many.xml", many + "</Config>\n");
+    dir.Write("many.xml", many + "</Config>\n");
     const auto parse = [&](const std::string& name, std::size_t* nodes = nullptr) {
         xml_main parsed;
         std::vector<std::string> said;
-        EXPECT_TRUE(parsed.parse_file(dir.path() + "/" + name, [&](const std::string& t) { said.push_back(t); }));
+        EXPECT_TRUE(parsed.parse_file(dir.Path() + "/" + name, [&](const std::string& t) { said.push_back(t); }));
         if (nodes != nullptr)
             *nodes = parsed.node_count();
         return said;
