@@ -52,40 +52,6 @@ TEST_F(ProcessTest, TwoProcessesNeverOverlapAtTheDriver) {
     EXPECT_EQ(driver->overlaps(), 0);
 }
 
-TEST_F(ProcessTest, AThreadHoldingTheLockMaySendAgain) {
-    lunmark::LibraryLock held;
-    ASSERT_EQ(ecom_connect("wlan0"), LUNMARK_OK);
-    std::vector<std::uint8_t> record(LUNMARK_RECORD_SIZE);
-    lunmark_wire::put_u32(record.data(), 0x30);
-    EXPECT_EQ(ecom_exec_oid(record.data()), LUNMARK_OK);
-    EXPECT_EQ(lunmark_wire::get_u32(record.data() + 4), 2u);
-    // The register exports hold the lock and call ecom_exec_oid inside it.
-    EXPECT_EQ(ecom_modem_poke9(0x10, 0xBEEF), LUNMARK_OK);
-    std::uint32_t value = 0;
-    EXPECT_EQ(ecom_modem_peek9(0x10, &value), LUNMARK_OK);
-    EXPECT_EQ(value, 0xBEEFu);
-    EXPECT_EQ(driver->register_value(9, 0x10), 0xBEEFu);
-    EXPECT_EQ(ecom_disconnect(), LUNMARK_OK);
-}
-
-TEST_F(ProcessTest, SearchFindsTheRealAdapterAndSurvivesItsRestart) {
-    ASSERT_EQ(ecom_connect("SEARCH"), LUNMARK_OK);
-    ASSERT_STREQ(ecom_get_connection(0), "wlan0");
-    EXPECT_EQ(ecom_get_connection(1), nullptr);
-    // The driver goes away and comes back: the next request fails once on
-    // the dead connection, reopens by name and is carried out.
-    driver.reset();
-    driver = std::make_unique<TestDriver>(dir.Path(), "wlan0");
-    std::vector<std::uint8_t> data(64, 0x5A), back(64);
-    EXPECT_EQ(ecom_write_eeprom(data.data(), 128, 64), LUNMARK_OK);
-    EXPECT_EQ(ecom_read_eeprom(back.data(), 128, 64), LUNMARK_OK);
-    EXPECT_EQ(back, data);
-    // Without a driver every request fails instead of hanging.
-    driver.reset();
-    EXPECT_EQ(ecom_modem_poke7(1, 1), LUNMARK_ERR_REQUEST);
-    ecom_disconnect();
-}
-
 TEST_F(ProcessTest, AWriteThatTimedOutIsCarriedOutOnce) {
     ::setenv("LUNMARK_REQUEST_TIMEOUT_MS", "50", 1);
     ASSERT_EQ(ecom_connect("wlan0"), LUNMARK_OK);

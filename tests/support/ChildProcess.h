@@ -21,11 +21,16 @@ public:
 
     // Starts argv[0] (a path, or a name looked up in PATH) with the caller's
     // environment changed by `env`: "NAME=value" sets NAME, "NAME" removes
-    // it, "PREFIX*" removes every variable whose name starts with PREFIX.  Standard error is
-    // collected when `captureStderr`, else it stays the caller's.  False
-    // with *error set when it cannot start.
+    // it, "PREFIX*" removes every variable whose name starts with PREFIX.
+    // Standard error is collected when `captureStderr`, else it stays the
+    // caller's; standard input is a pipe for Send() when `pipeStdin`, else
+    // the caller's.  False with *error set when it cannot start.
     bool Start(const std::vector<std::string> &argv, std::string *error,
-               const std::vector<std::string> &env = {}, bool captureStderr = false);
+               const std::vector<std::string> &env = {}, bool captureStderr = false,
+               bool pipeStdin = false);
+    // Writes to standard input; false when it is closed or the write fails.
+    bool Send(const std::string &text);
+    void CloseInput();
     bool Running() const { return m_pid > 0; }
     pid_t Pid() const { return m_pid; }
 

@@ -99,18 +99,6 @@ TEST_F(CommVarTest, LibraryExceptionIsCaughtAsARefusal)
     EXPECT_NE(log.text.find("DriverSend Exception Occured"), std::string::npos);
 }
 
-TEST_F(CommVarTest, CallersStringSurvivesTheVariable)
-{
-    fake.Answer(VAR_NET_MODE.read, Le32(2));
-    auto text = std::make_unique<std::string>("old");
-    {
-        CCommVarList list;
-        list.Add(VAR_NET_MODE, ConvNetMode, text.get());
-        EXPECT_TRUE(list.Exec(false, false));
-    }
-    EXPECT_EQ(*text, "Ad-Hoc");
-}
-
 TEST_F(CommVarTest, WriteStoresCodeBeforeConverting)
 {
     std::string key = "1 10 0102030405";
@@ -150,22 +138,6 @@ TEST_F(CommVarTest, ListExecEmptyAndStopsAtFirstFailure)
     fake.Refuse(VAR_SSID.write);
     EXPECT_FALSE(list.Exec(true, false));
     EXPECT_EQ(fake.ExecCodes(), (std::vector<std::uint32_t>{VAR_NET_MODE.write, VAR_SSID.write}));
-}
-
-TEST_F(CommVarTest, KeysStartAgainAfterRemoveAll)
-{
-    CCommVarList list;
-    list.Add(VAR_MAC, nullptr, nullptr);
-    list.Add(VAR_BSSID, nullptr, nullptr);
-    ASSERT_NE(list.GetVar(1), nullptr);
-    EXPECT_EQ(list.GetVar(2), nullptr);
-    list.RemoveAll();
-    EXPECT_EQ(list.GetVar(0), nullptr);
-    CCommVar *added = list.Add(VAR_CONNECTED, nullptr, nullptr);
-    EXPECT_EQ(list.GetVar(0), added);
-    EXPECT_EQ(added->m_Oids[0].read, VAR_CONNECTED.read);
-    EXPECT_TRUE(list.Exec(false, false));
-    EXPECT_EQ(fake.ExecCodes(), std::vector<std::uint32_t>{VAR_CONNECTED.read});
 }
 
 TEST_F(CommVarTest, BoundControlShowsItsValueBeforeAddReturns)

@@ -19,6 +19,7 @@
 #include "Station.h"
 #include "support/ProfileFixtures.h"
 #include "support/Recorders.h"
+#include "TempDir.h"
 
 namespace kestrow {
 namespace {
@@ -31,16 +32,8 @@ protected:
         ktest::DeleteRegistryTree(CKestrowApp::AppKeyPath());
         ASSERT_TRUE(theApp().CreateMainLock());
         theApp().SetProfileMngr(std::make_unique<CProfileMngr>());
-        dir_ = std::filesystem::temp_directory_path() /
-               ("kestrow-ops-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
     }
-    void TearDown() override
-    {
-        theApp().SetProfileMngr(nullptr);
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { theApp().SetProfileMngr(nullptr); }
 
     static CProfileMngr &Store() { return *theApp().ProfileMngr(); }
     static int Priority(const char *name) { return Store().Get(name)->Priority; }
@@ -62,10 +55,10 @@ protected:
         for (const char *n : {"A", "B", "C", "D"})
             ASSERT_TRUE(Ops().New(Named(n, std::string("Net") + n, n[0] != 'D')).Ok());
     }
-    std::string File(const char *name) const { return (dir_ / name).string(); }
+    std::string File(const char *name) const { return dir_.File(name); }
 
     static CProfileOps Ops() { return CProfileOps(theApp()); }
-    std::filesystem::path dir_;
+    ktest::TempDir dir_;
 };
 
 TEST_F(ProfileOpsTest, OrderStaysDenseThroughMovesAndMembershipChangesAndBusyChangesNothing)
@@ -192,7 +185,7 @@ TEST_F(ProfileOpsTest, ExportReplacesOnlyAConfirmedFile)
     Store().Get("B")->NetName = "NetB2";
     ASSERT_TRUE(Store().SaveAll());
     ASSERT_TRUE(Ops().ExportOne("B", File("one.reg"), true).Ok());
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);  // no scratch file left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}), 1);  // no scratch file left
     r = Ops().Import(File("one.reg"));
     ASSERT_EQ(r.imported, std::vector<std::string>{"Profile 4"});
     EXPECT_EQ(theApp().GetProfileString("Profile 4", "NetName", ""), "NetB2");  // kept at once

@@ -177,18 +177,6 @@ TEST_F(StationTest, ConnectionLossIsHandledOnceAndOwnAdHocIsNoLoss)
     EXPECT_TRUE(stations.WasConnected);
 }
 
-TEST_F(StationTest, DestructorWritesTheConnectedKey)
-{
-    {
-        CProfileMngr store(CProfileMngr::Mode::ReadOnly);
-        CStationMngr stations(theApp(), store);
-        stations.ConnectedKey = "home;6";
-    }
-    EXPECT_EQ(theApp().GetProfileString("", "ConnectedStation", "?"), "home;6");
-}
-
-} // namespace
-} // namespace kestrow
 
 // The site survey's rows: byte-wise order of the sort column's text (bytes
 // above 0x7F after ASCII, "11" before "6"), one row per name in the network
@@ -219,3 +207,6 @@ TEST_F(SurveyTable, RowsSortByBytesAndTheNetworkViewHasOneRowPerName)
     EXPECT_EQ(keys(false, 4, true), (V{"Zed;1", "cafe;1", "cafe;11", "\xC3\x89" "cole;6"}));
     EXPECT_EQ(keys(true, 1, true), (V{"Zed", "cafe", "\xC3\x89" "cole"}));
 }
+
+} // namespace
+} // namespace kestrow

@@ -47,18 +47,6 @@ TEST(XmlReader, SixLineExample)
     EXPECT_FALSE(doc.end_of_file());
 }
 
-TEST(XmlReader, CommentFirstLineGivesNothing)
-{
-    EXPECT_TRUE(table_of("<!-- modules -->\n<ModulesList name=\"Elements\">\n"
-                         "<Module name=\"MAC\" tag=\"3\"/>\n</ModulesList>\n")
-                    .empty());
-    // Only the first element of a file is read.
-    EXPECT_EQ(table_of("<ModulesList name=\"Elements\">\n<Module name=\"A\" tag=\"1\"/>\n"
-                       "<Module name=\"B\" tag=\"2\"/>\n</ModulesList>\n<ModulesList name=\"Elements\">\n"
-                       "<Module name=\"C\" tag=\"3\"/>\n</ModulesList>\n"),
-              (Pairs{{1, "A"}, {2, "B"}}));
-}
-
 TEST(XmlReader, AttributesAndBlanks)
 {
     EXPECT_EQ(table_of("<ModulesList name=\"Elements\">\n"
@@ -81,18 +69,6 @@ TEST(XmlReader, AttributesAndBlanks)
     EXPECT_EQ(doc2.first_child()->attribute("name"), "c");
     EXPECT_EQ(doc2.first_child()->attribute("missing"), "");
     EXPECT_EQ(doc2.first_child()->attribute_name(0), "");
-}
-
-TEST(XmlReader, FirstDepthFirstMatchWins)
-{
-    EXPECT_EQ(table_of("<Config>\n"
-                       " <Group>\n"
-                       "  <ModulesList name=\"Other\">\n   <Module name=\"O\" tag=\"9\"/>\n  </ModulesList>\n"
-                       "  <ModulesList name=\"Elements\">\n   <Module name=\"Deep\" tag=\"1\"/>\n  </ModulesList>\n"
-                       " </Group>\n"
-                       " <ModulesList name=\"Elements\">\n  <Module name=\"Late\" tag=\"2\"/>\n </ModulesList>\n"
-                       "</Config>\n"),
-              (Pairs{{1, "Deep"}}));
 }
 
 TEST(XmlReader, IncludeFilesAndMissingOnes)
