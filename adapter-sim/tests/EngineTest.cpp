@@ -57,8 +57,6 @@ protected:
     std::unique_ptr<Adapter> adapter;
 };
 
-Bytes bssid_of(const Answer &a) { return Bytes(a.data(), a.data() + 6); }
-
 } // namespace
 
 TEST_F(EngineTest, MalformedFramesAndMessagesFailWithoutBytes) {
@@ -111,64 +109,6 @@ TEST_F(EngineTest, MalformedFramesAndMessagesFailWithoutBytes) {
     adapter->handle_message(make_request(w::kOidPrivateTrace, Bytes(8191)), reply);
     EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusInvalidLength);
     EXPECT_EQ(w::decode_reply(reply)->bytes_needed, 8192u);
-}
-
-TEST_F(EngineTest, JoinsTheStrongestMatchingBssAndAnswersLikeARealAdapter) {
-    EXPECT_FALSE(is_connected(*adapter));
-    EXPECT_EQ(exec(*adapter, cmd::kBssid).status, status::kNotAssociated);
-    ASSERT_TRUE(connect_batch(*adapter, infra("Campus")));
-    ASSERT_TRUE(is_connected(*adapter));
-
-    EXPECT_EQ(bssid_of(exec(*adapter, cmd::kBssid)), Bytes({0, 0, 0, 0, 1, 6}));
-    const Answer ssid = exec(*adapter, cmd::kSsidRead);
-    EXPECT_EQ(ssid.data()[0], 6);
-    EXPECT_EQ(std::string(reinterpret_cast<const char *>(ssid.data() + 1), 6), "Campus");
-    const Answer ch = exec(*adapter, cmd::kChannelRead);
-    EXPECT_EQ(ch.u32(0), 12u);
-    EXPECT_EQ(ch.data()[8], 6);
-    EXPECT_EQ(ch.u32(12), 0u);
-    EXPECT_EQ(exec(*adapter, cmd::kPhyRead).u32(0), 2u);
-    EXPECT_EQ(exec(*adapter, cmd::kNetModeRead).u32(0), 1u);
-    EXPECT_EQ(exec(*adapter, cmd::kSecurityRead).u32(0), 0u);
-    EXPECT_EQ(exec(*adapter, cmd::kConnectModeRead).u32(0), 2u);
-    // -58 dBm: 54 Mbit/s and 37 dB over the -95 dBm noise floor.
-    EXPECT_EQ(exec(*adapter, cmd::kNetRate).u32(0), 54000000u);
-    EXPECT_EQ(static_cast<std::int32_t>(exec(*adapter, cmd::kSnr).u32(0)), 37);
-
-    // Only the write codes and the key record count as writes in the log.
-    const std::string log = adapter->log().text();
-    EXPECT_NE(log.find("cmd 0x0080 SSID write 2 \"Campus\""), std::string::npos) << log;
-    EXPECT_NE(log.find("cmd 0x0050 BSSID read 4"), std::string::npos) << log;
-}
-
-TEST_F(EngineTest, UnknownHiddenForeignChannelAndAdHoc) {
-    ASSERT_TRUE(connect_batch(*adapter, infra("Nowhere")));
-    EXPECT_FALSE(is_connected(*adapter));
-    // A hidden network is joined by its name.
-    ASSERT_TRUE(connect_batch(*adapter, infra("Secret")));
-    EXPECT_TRUE(is_connected(*adapter));
-    // Channel 13 is not heard in the FCC domain.
-    ASSERT_TRUE(connect_batch(*adapter, infra("Euro")));
-    EXPECT_FALSE(is_connected(*adapter));
-
-    // An ad hoc network that runs is joined on its channel...
-    ASSERT_TRUE(connect_batch(*adapter, adhoc("Party", 10)));
-    EXPECT_TRUE(is_connected(*adapter));
-    EXPECT_EQ(exec(*adapter, cmd::kChannelRead).data()[8], 3);
-    EXPECT_EQ(bssid_of(exec(*adapter, cmd::kBssid)), Bytes({0, 0, 0, 0, 5, 1}));
-    // ...one nobody runs is started on the channel asked for.
-    ASSERT_TRUE(connect_batch(*adapter, adhoc("Solo", 4)));
-    EXPECT_TRUE(is_connected(*adapter));
-    EXPECT_EQ(exec(*adapter, cmd::kChannelRead).data()[8], 4);
-    EXPECT_EQ(exec(*adapter, cmd::kBssid).data()[0] & 0x02, 0x02); // locally administered
-    // ...but not on a channel the domain forbids.
-    ASSERT_TRUE(connect_batch(*adapter, adhoc("Solo", 14)));
-    EXPECT_FALSE(is_connected(*adapter));
-    // Writes with impossible values are refused.
-    EXPECT_EQ(exec(*adapter, cmd::kNetModeWrite, [](std::uint8_t *d) { w::put_u32(d, 5); }).status,
-              status::kRejected);
-    EXPECT_EQ(exec(*adapter, cmd::kSsidWrite, [](std::uint8_t *d) { d[0] = 33; }).status,
-              status::kRejected);
 }
 
 TEST_F(EngineTest, ScanTakesTwoSecondsAndFillsTheResultBlock) {

@@ -137,6 +137,15 @@ TEST_F(ProfileTest, ConnectInfrastructureLeavesTheChannelOutAdHocSendsIt)
     EXPECT_EQ(calls[3].command, 0x430u);
     EXPECT_EQ(DataU32(calls[3], 0), 0u);  // no security; ActiveSecKey -1: no key variable
 
+    // A security type outside 0..3 (a damaged profile) is sent as none.
+    fake.ClearCalls();
+    CStation odd(OpenNetwork("odd", true), nullptr, 0);
+    odd.SecType = 9;
+    ASSERT_TRUE(odd.Apply(CStation::Connect));
+    calls = Execs(fake);
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(DataU32(calls[3], 0), 0u);
+
     fake.ClearCalls();
     CStation adhoc(OpenNetwork("party", false), nullptr, 0);
     adhoc.ShortPreamble = true;

@@ -190,8 +190,8 @@ TEST_F(SurveyTable, RowsSortByBytesAndTheNetworkViewHasOneRowPerName)
     test::ScanBlockBuilder block;
     block.Infra(Net("\xC3\x89" "cole", 6, 1))
         .Infra(Net("Zed", 1, 2))
-        .Infra(Net("cafe", 1, 3))
-        .Infra(Net("cafe", 11, 4));
+        .Infra(Net("cafe", 1, 3, -50))
+        .Infra(Net("cafe", 11, 4, -80));
     fake_.Answer(0x190, block.Bytes());
     stations.UpdateFromScan();
 
@@ -206,6 +206,12 @@ TEST_F(SurveyTable, RowsSortByBytesAndTheNetworkViewHasOneRowPerName)
     EXPECT_EQ(keys(false, 1, false), (V{"\xC3\x89" "cole;6", "cafe;11", "cafe;1", "Zed;1"}));
     EXPECT_EQ(keys(false, 4, true), (V{"Zed;1", "cafe;1", "cafe;11", "\xC3\x89" "cole;6"}));
     EXPECT_EQ(keys(true, 1, true), (V{"Zed", "cafe", "\xC3\x89" "cole"}));
+    // Sorted by a column whose texts differ between the stations of a name:
+    // still one row, that of the first station in key order.
+    const auto bySignal = CSurveyTable::Rows(stations, true, 0, true);
+    ASSERT_EQ(bySignal.size(), 3u);
+    for (const CSurveyRow &row : bySignal)
+        EXPECT_NE(row.stationKey, "cafe;11");
 }
 
 } // namespace
