@@ -18,6 +18,7 @@
 #include <vector>
 
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -83,9 +84,12 @@ inline void put_ssid(std::uint8_t *d, const std::string &s) {
     std::memcpy(d + 1, s.data(), s.size());
 }
 
-// Connects to an adapter socket; -1 when nobody listens there.
+// Connects to an adapter socket; -1 when nobody listens there.  A reply
+// that does not come within 20 s counts as none.
 inline int connect_adapter(const std::string &path) {
     const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    const timeval limit{20, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
