@@ -230,6 +230,12 @@ TEST_F(ConnectionExports, AnAnswerThatChangedTheFrameFailsAndTheNextFrameIsWhole
         ASSERT_EQ(ecom_exec_oid(r.data()), LUNMARK_OK) << written;
         expect_frame_around(fake_w32n::calls(CallKind::Request).back().bytes, before);
     }
+    // Only the trailer word changed.
+    auto r = record(0x30);
+    fake_w32n::set_responder([](const std::string &, std::uint32_t, std::uint8_t *buf, std::uint32_t) {
+        buf[wire::kFrameTrailerOffset] ^= 1;
+    });
+    EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_ERR_REQUEST);
 }
 
 TEST_F(ConnectionExports, TheLockSerialisesThreadsAndIsReentrant) {

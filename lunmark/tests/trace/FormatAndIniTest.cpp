@@ -42,6 +42,8 @@ TEST(SafeFormatter, HostileTextsNeverReadMemory)
     EXPECT_EQ(wide.size(), 511u);
     EXPECT_EQ(wide.back(), '1');
     EXPECT_EQ(fmt("%.99999999999999999999d", {1}).size(), 511u);
+    // A conversion that runs past the limit is cut there.
+    EXPECT_EQ(fmt(std::string(500, 'x') + "%20d", {1}), std::string(500, 'x') + std::string(11, ' '));
     EXPECT_EQ(fmt("100%"), "100%");
     EXPECT_EQ(fmt("%-"), "%-");
 
