@@ -355,6 +355,17 @@ TEST_F(ConnectionExports, AnUnusableLockFileFailsTheRequestsButNotTheLocalExport
     ::setenv("LUNMARK_ADAPTER_DIR", dir.c_str(), 1);
     auto r = record(1);
     EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_OK);
+    // A file of the right size whose header is not this library's.
+    const std::string other = dir + "/other";
+    ASSERT_EQ(::mkdir(other.c_str(), 0700), 0);
+    std::ofstream(other + "/OIFC_MAIN.lock") << std::string(std::filesystem::file_size(lock_file), 'x');
+    ::setenv("LUNMARK_ADAPTER_DIR", other.c_str(), 1);
+    expect_refused("a foreign header");
+    // This library's header with bytes after it.
+    std::filesystem::copy_file(lock_file, other + "/OIFC_MAIN.lock",
+                               std::filesystem::copy_options::overwrite_existing);
+    std::ofstream(other + "/OIFC_MAIN.lock", std::ios::app) << "x";
+    expect_refused("a longer file");
     EXPECT_EQ(ecom_disconnect(), LUNMARK_OK);
     ::unsetenv("LUNMARK_ADAPTER_DIR");
     std::filesystem::remove_all(dir);

@@ -170,6 +170,18 @@ TEST_F(ProfileMngrTest, ImportOfOneProfileAndOfAWholeStore)
     EXPECT_NE(platform::Registry::current_user()->open_key(CKestrowApp::SectionKeyPath(kImportSection)), 0u);
 }
 
+// A record without a section would name the application key itself.
+TEST_F(ProfileMngrTest, ARecordWithoutASectionIsNeitherExportedNorDeleted)
+{
+    Store(0, "Alpha", true, 0);
+    SetCount(1);
+    CProfileMngr store;
+    store.Get("Alpha")->Section.clear();
+    EXPECT_FALSE(store.RegOp(CProfileMngr::RegExportOne, File("a.reg"), "Alpha"));
+    store.Remove("Alpha", true, true);
+    EXPECT_EQ(platform::Registry::current_user()->open_key(CKestrowApp::SectionKeyPath("Profile 0")), 0u);
+}
+
 // (Damaged imports are the fault tests' business.)
 TEST_F(ProfileMngrTest, ExportWithoutThePrivilegeFailsSilently)
 {
