@@ -355,16 +355,16 @@ TEST_F(ConnectionExports, AnUnusableLockFileFailsTheRequestsButNotTheLocalExport
     ::setenv("LUNMARK_ADAPTER_DIR", dir.c_str(), 1);
     auto r = record(1);
     EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_OK);
-    // A file of the right size whose header is not this library's.
+    // This library's lock file with another magic word, then with bytes after it.
     const std::string other = dir + "/other";
+    const std::string copied = other + "/OIFC_MAIN.lock";
     ASSERT_EQ(::mkdir(other.c_str(), 0700), 0);
-    std::ofstream(other + "/OIFC_MAIN.lock") << std::string(std::filesystem::file_size(lock_file), 'x');
+    std::filesystem::copy_file(lock_file, copied);
+    std::fstream(copied, std::ios::in | std::ios::out | std::ios::binary).put('X');
     ::setenv("LUNMARK_ADAPTER_DIR", other.c_str(), 1);
-    expect_refused("a foreign header");
-    // This library's header with bytes after it.
-    std::filesystem::copy_file(lock_file, other + "/OIFC_MAIN.lock",
-                               std::filesystem::copy_options::overwrite_existing);
-    std::ofstream(other + "/OIFC_MAIN.lock", std::ios::app) << "x";
+    expect_refused("a foreign magic word");
+    std::filesystem::copy_file(lock_file, copied, std::filesystem::copy_options::overwrite_existing);
+    std::ofstream(copied, std::ios::app) << "x";
     expect_refused("a longer file");
     EXPECT_EQ(ecom_disconnect(), LUNMARK_OK);
     ::unsetenv("LUNMARK_ADAPTER_DIR");
