@@ -78,6 +78,17 @@ TEST_F(AdapterChannelTest, Windows95FamilyPausesAndRenewsItsHandle) {
     EXPECT_EQ(ch.handle(), W32N_INVALID_HANDLE);
 }
 
+TEST_F(AdapterChannelTest, OtherSystemsNeverPause) {
+    RecordingChannel ch;
+    ASSERT_TRUE(ch.open("a"));
+    EXPECT_EQ(fake_w32n::calls(CallKind::Open).back().device, "\\Device\\a");
+    fake_w32n::script({Outcome{W32N_ERR_IO, {}}, Outcome{0, 0}});
+    EXPECT_FALSE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+    for (int i = 0; i < 120; ++i)
+        ASSERT_TRUE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+    EXPECT_TRUE(ch.pauses.empty());
+}
+
 TEST_F(AdapterChannelTest, OpenClosesAStillOpenHandle) {
     RecordingChannel ch;
     ASSERT_TRUE(ch.open("a"));
@@ -87,4 +98,17 @@ TEST_F(AdapterChannelTest, OpenClosesAStillOpenHandle) {
     EXPECT_EQ(fake_w32n::open_handles(), 1);
     EXPECT_EQ(fake_w32n::calls(CallKind::Close).front().handle, first);
     EXPECT_EQ(ch.device_name(), "a");
+}
+
+TEST_F(AdapterChannelTest, SendRequestReportsTheByteCount) {
+    RecordingChannel ch;
+    ASSERT_TRUE(ch.open("a"));
+    std::vector<std::uint8_t> block(8192);
+    std::uint32_t bytes = 77;
+    fake_w32n::script({Outcome{0, 8192}, Outcome{0, 100}});
+    EXPECT_TRUE(ch.send_request(block.data(), 8192, &bytes, wire::kOidPrivateTrace));
+    EXPECT_EQ(bytes, 8192u);
+    EXPECT_EQ(fake_w32n::calls(CallKind::Request).back().oid, wire::kOidPrivateTrace);
+    EXPECT_FALSE(ch.send_request(block.data(), 8192, &bytes, wire::kOidPrivateTrace));
+    EXPECT_EQ(bytes, 0u);
 }

@@ -189,6 +189,59 @@ TEST_F(ConnectionExports, FailedReopenEmptiesTheNameAndTheNextRequestSearches) {
     EXPECT_EQ(logged_code(requests[2]), 0x31u);
 }
 
+TEST_F(ConnectionExports, SearchWithoutAnAnsweringAdapterFails) {
+    fake_w32n::set_adapters({{"closed", "", false, true}, {"mute", "", true, false}});
+    EXPECT_EQ(ecom_connect("SEARCH"), LUNMARK_ERR_CONNECT);
+    EXPECT_EQ(device_name(), "");
+    EXPECT_EQ(handle(), W32N_INVALID_HANDLE);
+    EXPECT_EQ(fake_w32n::open_handles(), 0);
+}
+
+TEST_F(ConnectionExports, OnlyTheExactUpperCaseWordSearches) {
+    fake_w32n::set_adapters({{"first", "", true, true}, {"search", "", true, false}});
+    ASSERT_EQ(ecom_connect("search"), LUNMARK_OK);
+    EXPECT_EQ(device_name(), "search");
+    EXPECT_TRUE(fake_w32n::calls(CallKind::Request).empty());
+    EXPECT_EQ(ecom_connect(nullptr), LUNMARK_OK); // a null text searches too
+    EXPECT_EQ(device_name(), "first");
+}
+
+TEST_F(ConnectionExports, GetConnectionListsTheEnumeratedNames) {
+    EXPECT_EQ(ecom_get_connection(0), nullptr);
+    EXPECT_EQ(ecom_get_connection(1), nullptr);
+    fake_w32n::set_adapters({{"wlan0", "first", true, true}, {"wlan1", "second", true, true}});
+    ASSERT_NE(ecom_get_connection(0), nullptr);
+    EXPECT_STREQ(ecom_get_connection(0), "wlan0");
+    EXPECT_STREQ(ecom_get_connection(1), "wlan1");
+    EXPECT_EQ(ecom_get_connection(2), nullptr);
+    EXPECT_EQ(ecom_get_connection(UINT32_MAX), nullptr);
+    EXPECT_TRUE(fake_w32n::calls(CallKind::Open).empty());
+}
+
+TEST_F(ConnectionExports, DisconnectWithNothingOpenIsHarmless) {
+    EXPECT_EQ(ecom_disconnect(), LUNMARK_OK);
+    const auto closes = fake_w32n::calls(CallKind::Close);
+    ASSERT_EQ(closes.size(), 1u);
+    EXPECT_EQ(closes[0].handle, W32N_INVALID_HANDLE);
+    EXPECT_EQ(ecom_exec_oid(nullptr), LUNMARK_ERR_REQUEST);
+}
+
+TEST_F(ConnectionExports, RegistrationsStoreTheCallbacks) {
+    auto on_connect = +[] {};
+    auto on_disconnect = +[](std::uint32_t) {};
+    EXPECT_EQ(ecom_register_notify_connect_cb(on_connect), LUNMARK_OK);
+    EXPECT_EQ(ecom_register_notify_disconnect_cb(on_disconnect), LUNMARK_OK);
+    {
+        lunmark::LibraryLock lock;
+        EXPECT_EQ(lunmark::context().connect_cb, on_connect);
+        EXPECT_EQ(lunmark::context().disconnect_cb, on_disconnect);
+    }
+    ecom_register_notify_connect_cb(nullptr);
+    ecom_register_notify_disconnect_cb(nullptr);
+    lunmark::LibraryLock lock;
+    EXPECT_EQ(lunmark::context().connect_cb, nullptr);
+}
+
 TEST_F(ConnectionExports, CommandFrameBytes) {
     fake_w32n::set_adapters({{"a", "", true, true}});
     ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);

@@ -1,6 +1,5 @@
-// The register, message and EEPROM exports: what they hand back and what
-// they refuse to send.  (The records on the wire are checked end to end by
-// lunmark-tool's tests.)
+// The register, message and EEPROM exports: the exact records they send and
+// what they hand back.
 #include "LunmarkFixture.h"
 
 #include <numeric>
@@ -36,7 +35,82 @@ protected:
     }
 };
 
+// Answers a register read with `value` at offset 16 of the record.
+void answer_register(std::uint32_t value) {
+    fake_w32n::set_responder([value](const std::string &, std::uint32_t, std::uint8_t *buf,
+                                     std::uint32_t) {
+        wire::put_u32(buf + wire::kFrameRecordOffset + 4, 2);
+        wire::put_u32(buf + wire::kFrameRecordOffset + 16, value);
+    });
+}
+
 } // namespace
+
+TEST_F(ModemExports, RegisterReadsCarrySelectorAndAddress) {
+    for (std::uint8_t selector : {7, 9}) {
+        fake_w32n::clear_calls();
+        answer_register(0xCAFEF00Du + selector);
+        std::uint32_t value = 0;
+        const int rc = selector == 7 ? ecom_modem_peek7(0x00012345u, &value)
+                                     : ecom_modem_peek9(0x00012345u, &value);
+        ASSERT_EQ(rc, LUNMARK_OK);
+        EXPECT_EQ(value, 0xCAFEF00Du + selector);
+        const auto r = sent_record();
+        ASSERT_EQ(r.size(), LUNMARK_RECORD_SIZE);
+        EXPECT_EQ(wire::get_u32(r.data()), 2416u);
+        EXPECT_EQ(r[8], selector);
+        EXPECT_TRUE(zero(r, 9, 12));
+        EXPECT_EQ(wire::get_u32(r.data() + 12), 0x00012345u);
+        EXPECT_TRUE(zero(r, 16, r.size()));
+    }
+}
+
+TEST_F(ModemExports, RegisterWritesCarrySelectorAddressAndValue) {
+    for (std::uint8_t selector : {7, 9}) {
+        fake_w32n::clear_calls();
+        const int rc = selector == 7 ? ecom_modem_poke7(0xA0u, 0x89ABCDEFu)
+                                     : ecom_modem_poke9(0xA0u, 0x89ABCDEFu);
+        ASSERT_EQ(rc, LUNMARK_OK);
+        const auto r = sent_record();
+        ASSERT_EQ(r.size(), LUNMARK_RECORD_SIZE);
+        EXPECT_EQ(wire::get_u32(r.data()), 2417u);
+        EXPECT_EQ(r[8], selector);
+        EXPECT_EQ(wire::get_u32(r.data() + 12), 0xA0u);
+        EXPECT_EQ(wire::get_u32(r.data() + 16), 0x89ABCDEFu);
+        EXPECT_TRUE(zero(r, 20, r.size()));
+    }
+}
+
+TEST_F(ModemExports, MiscMessageFillsItsAreaAndLength) {
+    std::vector<std::uint8_t> msg(512);
+    std::iota(msg.begin(), msg.end(), std::uint8_t{1});
+    ASSERT_EQ(ecom_modem_misc_msg(msg.data(), 512), LUNMARK_OK);
+    const auto r = sent_record();
+    ASSERT_EQ(r.size(), LUNMARK_RECORD_SIZE);
+    EXPECT_EQ(wire::get_u32(r.data()), 2420u);
+    EXPECT_TRUE(std::equal(msg.begin(), msg.end(), r.begin() + 8));
+    EXPECT_EQ(wire::get_u32(r.data() + 520), 512u);
+    EXPECT_TRUE(zero(r, 524, r.size()));
+}
+
+TEST_F(ModemExports, EepromWriteCarriesDataOffsetAndLength) {
+    ASSERT_EQ(ecom_write_eeprom(nullptr, 0x40, 0), LUNMARK_OK);
+    auto r = sent_record();
+    ASSERT_EQ(r.size(), LUNMARK_RECORD_SIZE);
+    EXPECT_EQ(wire::get_u32(r.data()), 2419u);
+    EXPECT_TRUE(zero(r, 8, 10248));
+    EXPECT_EQ(wire::get_u32(r.data() + 10248), 0x40u);
+    EXPECT_EQ(wire::get_u32(r.data() + 10252), 0u);
+
+    fake_w32n::clear_calls();
+    std::vector<std::uint8_t> data(10240, 0xAB);
+    ASSERT_EQ(ecom_write_eeprom(data.data(), 0x1000, 10240), LUNMARK_OK);
+    r = sent_record();
+    ASSERT_EQ(r.size(), LUNMARK_RECORD_SIZE);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), r.begin() + 8));
+    EXPECT_EQ(wire::get_u32(r.data() + 10248), 0x1000u);
+    EXPECT_EQ(wire::get_u32(r.data() + 10252), 10240u);
+}
 
 TEST_F(ModemExports, EepromReadFillsTheWholeDataArea) {
     fake_w32n::set_responder([](const std::string &, std::uint32_t, std::uint8_t *buf,

@@ -98,6 +98,31 @@ TEST_F(Lunmark100, EnumeratesSocketsInByteOrderWithDescriptions) {
     EXPECT_STREQ(r.device_name, "kept");
 }
 
+TEST_F(Lunmark100, EmptyOrMissingDirectoryHasNoAdapters) {
+    w32n_adapter_record r{};
+    EXPECT_NE(W32N_GetFirstAdapterRegistryInfo(&r), 0);
+    ::setenv("LUNMARK_ADAPTER_DIR", (dir.Path() + "/missing").c_str(), 1);
+    EXPECT_NE(W32N_GetFirstAdapterRegistryInfo(&r), 0);
+    EXPECT_NE(W32N_GetFirstAdapterRegistryInfo(nullptr), 0);
+}
+
+TEST_F(Lunmark100, BadArgumentsAndUnknownHandlesFail) {
+    TestDriver d(dir.Path(), "wlan0");
+    auto buf = frame(1);
+    w32n_ndis_request req{};
+    EXPECT_EQ(send(12345, buf, req), W32N_ERR_HANDLE);
+    EXPECT_EQ(W32N_MakeNdisRequest(0, nullptr, nullptr, 1), W32N_ERR_ARGUMENT);
+    const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
+    std::vector<std::uint8_t> huge(wire::kMaxBuffer + 1);
+    EXPECT_EQ(send(h, huge, req), W32N_ERR_ARGUMENT);
+    req = {};
+    req.buffer_length = 4; // no buffer
+    EXPECT_EQ(W32N_MakeNdisRequest(h, &req, nullptr, 1), W32N_ERR_ARGUMENT);
+    // The connection is still good after refused arguments.
+    EXPECT_EQ(send(h, buf, req), 0);
+    W32N_CloseAdapter(h);
+}
+
 TEST_F(Lunmark100, OpensByDeviceNameAndRefusesOthers) {
     TestDriver d(dir.Path(), "wlan0");
     const w32n_handle h1 = W32N_OpenAdapterA("\\Device\\wlan0");

@@ -140,6 +140,22 @@ TEST_F(CommVarTest, ListExecEmptyAndStopsAtFirstFailure)
     EXPECT_EQ(fake.ExecCodes(), (std::vector<std::uint32_t>{VAR_NET_MODE.write, VAR_SSID.write}));
 }
 
+TEST_F(CommVarTest, KeysStartAgainAfterRemoveAll)
+{
+    CCommVarList list;
+    list.Add(VAR_MAC, nullptr, nullptr);
+    list.Add(VAR_BSSID, nullptr, nullptr);
+    ASSERT_NE(list.GetVar(1), nullptr);
+    EXPECT_EQ(list.GetVar(2), nullptr);
+    list.RemoveAll();
+    EXPECT_EQ(list.GetVar(0), nullptr);
+    CCommVar *added = list.Add(VAR_CONNECTED, nullptr, nullptr);
+    EXPECT_EQ(list.GetVar(0), added);
+    EXPECT_EQ(added->m_Oids[0].read, VAR_CONNECTED.read);
+    EXPECT_TRUE(list.Exec(false, false));
+    EXPECT_EQ(fake.ExecCodes(), std::vector<std::uint32_t>{VAR_CONNECTED.read});
+}
+
 TEST_F(CommVarTest, BoundControlShowsItsValueBeforeAddReturns)
 {
     fake.Answer(VAR_REG_DOMAIN.read, Le32(0x31));
