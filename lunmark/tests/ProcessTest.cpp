@@ -39,6 +39,11 @@ protected:
 TEST_F(ProcessTest, TwoProcessesNeverOverlapAtTheDriver) {
     driver->set_hold_yields(50);
     constexpr int kRounds = 300; // each round: a command, a poke and a peek
+    // The lock file exists before the two start: two processes that make it
+    // at the same moment can find the other's file while it still has its
+    // temporary second name, and refuse it (a fault of the lock file's
+    // creation, left for its own fix; this test is about overlaps).
+    { const lunmark::LibraryLock made; }
     ktest::ChildProcess a, b;
     std::string error;
     for (ktest::ChildProcess *client : {&a, &b})
