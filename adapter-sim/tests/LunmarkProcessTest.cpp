@@ -1,7 +1,8 @@
 // The real adapter-sim program driven through liblunmark: probe search,
-// a connect batch of raw records, read-back, a scan, a dropped link, and
-// firmware trace lines named by the shipped INI and XML files.
-#include "SimProcess.h"
+// a connect batch of raw records, read-back, a scan and a dropped link.
+// (Trace lines through the same path: lunmark-tool's trace test.)
+#include "AdapterSim.h"
+#include "ScenarioBuilder.h"
 #include "SimTestUtil.h"
 
 #include "ControlClient.h"
@@ -11,9 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <fstream>
-#include <mutex>
 
 using namespace adapter_sim;
 using namespace sim_test;
@@ -35,35 +33,22 @@ int run(Record &r, std::uint32_t code) {
     return ecom_exec_oid(r.bytes);
 }
 
-std::mutex g_mutex;
-std::condition_variable g_cv;
-std::vector<std::string> g_lines;
-
-void on_line(lunmark_bstr *line) {
-    std::string s;
-    const std::uint32_t n = lunmark_bstr_len(*line);
-    for (std::uint32_t i = 0; i < n; ++i)
-        s += (*line)[i] < 0x80 ? static_cast<char>((*line)[i]) : '?';
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_lines.push_back(s);
-    g_cv.notify_all();
-}
-
 } // namespace
 
-TEST(LunmarkProcessTest, ConnectReadBackScanDropAndTrace) {
-    TempDir dir;
-    const std::string adir = dir.path() + "/adapters";
-    const std::string scenario = dir.path() + "/t.scn";
-    std::ofstream(scenario) << "[adapter aaa-foreign]\nanswers_probe = no\n"
-                               "[adapter sim1]\nscan_time = 400\n"
-                               "[network]\nssid = Home\nbssid = 00:1A:70:3C:21:08\nchannel = 6\n"
-                               "security = wep\nwep_key = 2 0123456789ABCDEF0123456789\n"
-                               "[network]\nssid = Other\nbssid = 00:1A:70:3C:21:09\nchannel = 11\n";
-    ::setenv("LUNMARK_ADAPTER_DIR", adir.c_str(), 1);
-    ::setenv("LUNMARK_DATA_DIR", LUNMARK_DATA_BUILD_DIR, 1);
-    SimProcess sim;
-    ASSERT_TRUE(sim.start({"--dir", adir, "--scenario", scenario}));
+TEST(LunmarkProcessTest, ConnectReadBackScanAndDrop) {
+    ktest::AdapterSim sim;
+    const std::string adir = sim.AdapterDir();
+    sim.ExportEnvironment();
+    ASSERT_TRUE(sim.Start(ktest::ScenarioBuilder()
+                              .Adapter("aaa-foreign")
+                              .Set("answers_probe", "no")
+                              .Adapter("sim1")
+                              .Set("scan_time", 400)
+                              .Network("Home", "00:1A:70:3C:21:08", 6)
+                              .Set("security", "wep")
+                              .Set("wep_key", "2 0123456789ABCDEF0123456789")
+                              .Network("Other", "00:1A:70:3C:21:09", 11)
+                              .Text()));
 
     // The search skips the adapter that does not answer the probe.
     ASSERT_EQ(ecom_connect("SEARCH"), LUNMARK_OK);
@@ -117,26 +102,6 @@ TEST(LunmarkProcessTest, ConnectReadBackScanDropAndTrace) {
     ASSERT_EQ(res.data()[0], 0);
     EXPECT_EQ(res.data()[1], 2);
 
-    // Firmware trace lines, rendered with the shipped message and module names.
-    ASSERT_EQ(ecom_trace_register_firmware_str_debug_cb(on_line), 0);
-    static std::uint32_t output[LUNMARK_TRACE_MAX_BLOCK_WORDS];
-    ASSERT_EQ(ecom_trace_start(output, 20), 0);
-    {
-        std::unique_lock<std::mutex> lock(g_mutex);
-        const bool seen = g_cv.wait_for(lock, std::chrono::seconds(20), [] {
-            for (const auto &l : g_lines)
-                if (l.find("[SCAN] \"Scan complete: 2 networks in 400 ms\"") != std::string::npos)
-                    return true;
-            return false;
-        });
-        EXPECT_TRUE(seen);
-        bool associated = false;
-        for (const auto &l : g_lines)
-            associated |= l.rfind("[MLME] \"Associated on channel 6, signal", 0) == 0;
-        EXPECT_TRUE(associated);
-    }
-    ASSERT_EQ(ecom_trace_stop(), 0);
-    ecom_trace_register_firmware_str_debug_cb(nullptr);
 
     // After a dropped link the association query reports not connected.
     ASSERT_TRUE(ControlClient::send(ControlClient::resolve("sim1", adir), "drop-link", reply, error)) << error;

@@ -1,13 +1,17 @@
 // The real adapter-sim program on a temporary adapter directory, talked to
 // over its socket with the protocol header directly.
-#include "SimProcess.h"
 #include "SimTestUtil.h"
+
+#include "AdapterSim.h"
+#include "ScenarioBuilder.h"
+#include "TempDir.h"
 
 #include "ControlClient.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <chrono>
 #include <random>
 
 #include <sys/stat.h>
@@ -31,23 +35,30 @@ bool exists(const std::string &p) {
     return ::lstat(p.c_str(), &st) == 0;
 }
 
+const std::string kScenario = ktest::ScenarioBuilder()
+                                  .Adapter("sim0")
+                                  .Set("description", "Test adapter")
+                                  .Network("Open", "00:00:00:00:00:01", 1)
+                                  .Text();
+
 class ProcessTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        scenario = dir.path() + "/test.scn";
-        std::ofstream(scenario) << "[adapter sim0]\ndescription = Test adapter\n"
-                                   "[network]\nssid = Open\nbssid = 00:00:00:00:00:01\nchannel = 1\n";
-        adir = dir.path() + "/adapters";
+    void SetUp() override { ASSERT_TRUE(ktest::WriteFile(scenario, kScenario)); }
+    // The simulator run to its end on the test's directory.
+    ktest::RunResult RunToEnd() const {
+        return ktest::Run({ktest::AdapterSim::Program(), "--dir", adir, "--scenario", scenario},
+                          std::chrono::seconds(60));
     }
-    TempDir dir;
-    std::string scenario, adir;
+    ktest::TempDir dir;
+    ktest::AdapterSim sim{dir.Subdir("adapters")};
+    std::string scenario = dir.File("test.scn");
+    std::string adir = sim.AdapterDir();
 };
 
 } // namespace
 
 TEST_F(ProcessTest, AnswersProbeSurvivesGarbageAndCountsIt) {
-    SimProcess sim;
-    ASSERT_TRUE(sim.start({"--dir", adir, "--scenario", scenario}));
+    ASSERT_TRUE(sim.Start(kScenario));
     EXPECT_TRUE(exists(adir + "/sim0"));
     std::ifstream desc(adir + "/sim0.desc");
     std::string line;
@@ -91,23 +102,21 @@ TEST_F(ProcessTest, AnswersProbeSurvivesGarbageAndCountsIt) {
     EXPECT_EQ(ctl(adir, "bogus").rfind("error: unknown command", 0), 0u);
 
     EXPECT_EQ(ctl(adir, "quit"), "ok\n");
-    EXPECT_EQ(sim.wait_exit(), 0);
+    for (int i = 0; i < 2000 && exists(adir + "/sim0"); ++i)
+        ::usleep(10000);
     EXPECT_FALSE(exists(adir + "/sim0"));
     EXPECT_FALSE(exists(adir + "/sim0.desc"));
 }
 
 TEST_F(ProcessTest, RefusesALiveNameAndReplacesAStaleOne) {
-    SimProcess first;
-    ASSERT_TRUE(first.start({"--dir", adir, "--scenario", scenario}));
-    SimProcess second;
-    EXPECT_FALSE(second.start({"--dir", adir, "--scenario", scenario}));
-    EXPECT_EQ(second.wait_exit(), 1);
-    EXPECT_NE(second.stderr_text().find("is in use by a running simulator"), std::string::npos);
+    ASSERT_TRUE(sim.Start(kScenario));
+    const ktest::RunResult second = RunToEnd();
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_NE(second.err.find("is in use by a running simulator"), std::string::npos) << second.err;
 
-    first.kill_hard(); // leaves its socket files behind
+    sim.KillHard(); // leaves its socket files behind
     ASSERT_TRUE(exists(adir + "/sim0"));
-    SimProcess third;
-    ASSERT_TRUE(third.start({"--dir", adir, "--scenario", scenario}));
+    ASSERT_TRUE(sim.Restart());
     const int fd = connect_adapter(adir + "/sim0");
     ASSERT_GE(fd, 0);
     EXPECT_EQ(probe_status(fd), 2u);
@@ -115,16 +124,14 @@ TEST_F(ProcessTest, RefusesALiveNameAndReplacesAStaleOne) {
 }
 
 TEST_F(ProcessTest, BadScenarioExitsWithTwoAndNamesTheLine) {
-    std::ofstream(scenario) << "[adapter sim0]\n\nchannel = 7\n";
-    SimProcess sim;
-    EXPECT_FALSE(sim.start({"--dir", adir, "--scenario", scenario}));
-    EXPECT_EQ(sim.wait_exit(), 2);
-    EXPECT_EQ(sim.stderr_text(), scenario + ":3: unknown adapter key 'channel'\n");
+    ASSERT_TRUE(ktest::WriteFile(scenario, "[adapter sim0]\n\nchannel = 7\n"));
+    const ktest::RunResult run = RunToEnd();
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, scenario + ":3: unknown adapter key 'channel'\n");
 }
 
 TEST_F(ProcessTest, VanishClosesConnectionsAndAppearReopens) {
-    SimProcess sim;
-    ASSERT_TRUE(sim.start({"--dir", adir, "--scenario", scenario}));
+    ASSERT_TRUE(sim.Start(kScenario));
     const int fd = connect_adapter(adir + "/sim0");
     ASSERT_GE(fd, 0);
     EXPECT_EQ(ctl(adir, "vanish"), "ok\n");
@@ -151,8 +158,8 @@ TEST_F(ProcessTest, EndsWithItsParentWhenAsked) {
     const pid_t parent = ::fork();
     ASSERT_GE(parent, 0);
     if (parent == 0) {
-        SimProcess sim;
-        if (sim.start({"--exit-with-parent", "--dir", adir, "--scenario", scenario}))
+        ktest::AdapterSim child(adir);
+        if (child.Start(kScenario))
             ::pause();
         ::_exit(1);
     }

@@ -1,9 +1,11 @@
 // Helpers of the adapter-sim tests: building request messages and command
-// frames, and calling an in-process Adapter.
+// frames, and calling an in-process Adapter.  Temporary folders come from
+// the shared test support.
 #pragma once
 
 #include "Adapter.h"
 #include "CommandCodes.h"
+#include "TempDir.h"
 
 #include <lunmark_wire/command_frame.h>
 #include <lunmark_wire/socket_protocol.h>
@@ -11,16 +13,18 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 namespace sim_test {
+
+using ktest::TempDir;
 
 namespace w = lunmark_wire;
 inline constexpr std::uint32_t cmd_probe = adapter_sim::cmd::kVersion;
@@ -80,67 +84,12 @@ inline void put_ssid(std::uint8_t *d, const std::string &s) {
     std::memcpy(d + 1, s.data(), s.size());
 }
 
-// The connect batch the configuration program writes: network mode,
-// connect mode 2, SSID, channel (ad hoc only), security, WEP key record.
-struct Connect {
-    std::string ssid;
-    bool adhoc = false;
-    int channel = 0;
-    std::uint32_t security = 0;
-    int key_index = -1;
-    Bytes key;
-};
-
-inline Connect infra(const std::string &ssid) {
-    Connect c;
-    c.ssid = ssid;
-    return c;
-}
-inline Connect adhoc(const std::string &ssid, int channel) {
-    Connect c;
-    c.ssid = ssid;
-    c.adhoc = true;
-    c.channel = channel;
-    return c;
-}
-inline Connect wep(const std::string &ssid, int key_index, const Bytes &key) {
-    Connect c;
-    c.ssid = ssid;
-    c.security = 1;
-    c.key_index = key_index;
-    c.key = key;
-    return c;
-}
-
-inline bool connect_batch(adapter_sim::Adapter &ad, const Connect &c) {
-    using namespace adapter_sim::cmd;
-    bool ok = true;
-    ok &= exec(ad, kNetModeWrite, [&](std::uint8_t *d) { w::put_u32(d, c.adhoc ? 2 : 1); }).status == 2;
-    ok &= exec(ad, kConnectModeWrite, [&](std::uint8_t *d) { w::put_u32(d, 2); }).status == 2;
-    ok &= exec(ad, kSsidWrite, [&](std::uint8_t *d) { put_ssid(d, c.ssid); }).status == 2;
-    if (c.adhoc)
-        ok &= exec(ad, kChannelWrite, [&](std::uint8_t *d) {
-                  w::put_u32(d, 12);
-                  d[8] = static_cast<std::uint8_t>(c.channel);
-              }).status == 2;
-    ok &= exec(ad, kSecurityWrite, [&](std::uint8_t *d) { w::put_u32(d, c.security); }).status == 2;
-    if (c.security != 0 && c.key_index >= 0)
-        ok &= exec(ad, kWepKey, [&](std::uint8_t *d) {
-                  d[0] = static_cast<std::uint8_t>(c.key_index);
-                  d[1] = static_cast<std::uint8_t>(c.key.size());
-                  w::put_u32(d + 4, c.key.size() == 5 ? 1 : 2);
-                  std::memcpy(d + 8, c.key.data(), c.key.size());
-              }).status == 2;
-    return ok;
-}
-
-inline bool is_connected(adapter_sim::Adapter &ad) {
-    return exec(ad, adapter_sim::cmd::kConnected).data()[0] != 0;
-}
-
-// Connects to an adapter socket; -1 when nobody listens there.
+// Connects to an adapter socket; -1 when nobody listens there.  A reply
+// that does not come within 20 s counts as none.
 inline int connect_adapter(const std::string &path) {
     const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    const timeval limit{20, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
@@ -164,25 +113,5 @@ inline Bytes round_trip(int fd, const Bytes &msg) {
 inline std::uint32_t probe_status(int fd) {
     return decode_answer(round_trip(fd, make_request(w::kOidPrivateCommand, make_frame(cmd_probe)))).status;
 }
-
-// A private temporary directory, removed with its contents.
-class TempDir {
-public:
-    TempDir() {
-        std::string t = "/tmp/adapter-sim-test-XXXXXX";
-        if (::mkdtemp(t.data()))
-            m_path = t;
-    }
-    ~TempDir() {
-        if (!m_path.empty()) {
-            std::error_code ec;
-            std::filesystem::remove_all(m_path, ec);
-        }
-    }
-    const std::string &path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 } // namespace sim_test

@@ -82,14 +82,6 @@ TEST_F(ConnectionExports, SearchOpensTheFirstAdapterThatAnswersTheProbe) {
     }
 }
 
-TEST_F(ConnectionExports, SearchWithoutAnAnsweringAdapterFails) {
-    fake_w32n::set_adapters({{"closed", "", false, true}, {"mute", "", true, false}});
-    EXPECT_EQ(ecom_connect("SEARCH"), LUNMARK_ERR_CONNECT);
-    EXPECT_EQ(device_name(), "");
-    EXPECT_EQ(handle(), W32N_INVALID_HANDLE);
-    EXPECT_EQ(fake_w32n::open_handles(), 0);
-}
-
 TEST_F(ConnectionExports, NamedOpenSendsNoProbeAndFailureEmptiesTheName) {
     fake_w32n::set_adapters({{"a", "", true, false}, {"locked", "", false, true}});
     ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
@@ -105,15 +97,6 @@ TEST_F(ConnectionExports, NamedOpenSendsNoProbeAndFailureEmptiesTheName) {
     EXPECT_EQ(opens[1].device, "\\Device\\locked");
     // The reopen closed the handle of "a" first instead of leaking it.
     EXPECT_EQ(fake_w32n::open_handles(), 0);
-}
-
-TEST_F(ConnectionExports, OnlyTheExactUpperCaseWordSearches) {
-    fake_w32n::set_adapters({{"first", "", true, true}, {"search", "", true, false}});
-    ASSERT_EQ(ecom_connect("search"), LUNMARK_OK);
-    EXPECT_EQ(device_name(), "search");
-    EXPECT_TRUE(fake_w32n::calls(CallKind::Request).empty());
-    EXPECT_EQ(ecom_connect(nullptr), LUNMARK_OK); // a null text searches too
-    EXPECT_EQ(device_name(), "first");
 }
 
 TEST_F(ConnectionExports, ShortOrEmptyAnswerFailsAndClosesTheAdapter) {
@@ -211,6 +194,23 @@ TEST_F(ConnectionExports, FailedReopenEmptiesTheNameAndTheNextRequestSearches) {
     EXPECT_EQ(logged_code(requests[2]), 0x31u);
 }
 
+TEST_F(ConnectionExports, SearchWithoutAnAnsweringAdapterFails) {
+    fake_w32n::set_adapters({{"closed", "", false, true}, {"mute", "", true, false}});
+    EXPECT_EQ(ecom_connect("SEARCH"), LUNMARK_ERR_CONNECT);
+    EXPECT_EQ(device_name(), "");
+    EXPECT_EQ(handle(), W32N_INVALID_HANDLE);
+    EXPECT_EQ(fake_w32n::open_handles(), 0);
+}
+
+TEST_F(ConnectionExports, OnlyTheExactUpperCaseWordSearches) {
+    fake_w32n::set_adapters({{"first", "", true, true}, {"search", "", true, false}});
+    ASSERT_EQ(ecom_connect("search"), LUNMARK_OK);
+    EXPECT_EQ(device_name(), "search");
+    EXPECT_TRUE(fake_w32n::calls(CallKind::Request).empty());
+    EXPECT_EQ(ecom_connect(nullptr), LUNMARK_OK); // a null text searches too
+    EXPECT_EQ(device_name(), "first");
+}
+
 TEST_F(ConnectionExports, GetConnectionListsTheEnumeratedNames) {
     EXPECT_EQ(ecom_get_connection(0), nullptr);
     EXPECT_EQ(ecom_get_connection(1), nullptr);
@@ -229,6 +229,22 @@ TEST_F(ConnectionExports, DisconnectWithNothingOpenIsHarmless) {
     ASSERT_EQ(closes.size(), 1u);
     EXPECT_EQ(closes[0].handle, W32N_INVALID_HANDLE);
     EXPECT_EQ(ecom_exec_oid(nullptr), LUNMARK_ERR_REQUEST);
+}
+
+TEST_F(ConnectionExports, RegistrationsStoreTheCallbacks) {
+    auto on_connect = +[] {};
+    auto on_disconnect = +[](std::uint32_t) {};
+    EXPECT_EQ(ecom_register_notify_connect_cb(on_connect), LUNMARK_OK);
+    EXPECT_EQ(ecom_register_notify_disconnect_cb(on_disconnect), LUNMARK_OK);
+    {
+        lunmark::LibraryLock lock;
+        EXPECT_EQ(lunmark::context().connect_cb, on_connect);
+        EXPECT_EQ(lunmark::context().disconnect_cb, on_disconnect);
+    }
+    ecom_register_notify_connect_cb(nullptr);
+    ecom_register_notify_disconnect_cb(nullptr);
+    lunmark::LibraryLock lock;
+    EXPECT_EQ(lunmark::context().connect_cb, nullptr);
 }
 
 TEST_F(ConnectionExports, CommandFrameBytes) {
@@ -272,22 +288,12 @@ TEST_F(ConnectionExports, AnAnswerThatChangedTheFrameFailsAndTheNextFrameIsWhole
         ASSERT_EQ(ecom_exec_oid(r.data()), LUNMARK_OK) << written;
         expect_frame_around(fake_w32n::calls(CallKind::Request).back().bytes, before);
     }
-}
-
-TEST_F(ConnectionExports, RegistrationsStoreTheCallbacks) {
-    auto on_connect = +[] {};
-    auto on_disconnect = +[](std::uint32_t) {};
-    EXPECT_EQ(ecom_register_notify_connect_cb(on_connect), LUNMARK_OK);
-    EXPECT_EQ(ecom_register_notify_disconnect_cb(on_disconnect), LUNMARK_OK);
-    {
-        lunmark::LibraryLock lock;
-        EXPECT_EQ(lunmark::context().connect_cb, on_connect);
-        EXPECT_EQ(lunmark::context().disconnect_cb, on_disconnect);
-    }
-    ecom_register_notify_connect_cb(nullptr);
-    ecom_register_notify_disconnect_cb(nullptr);
-    lunmark::LibraryLock lock;
-    EXPECT_EQ(lunmark::context().connect_cb, nullptr);
+    // Only the trailer word changed.
+    auto r = record(0x30);
+    fake_w32n::set_responder([](const std::string &, std::uint32_t, std::uint8_t *buf, std::uint32_t) {
+        buf[wire::kFrameTrailerOffset] ^= 1;
+    });
+    EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_ERR_REQUEST);
 }
 
 TEST_F(ConnectionExports, TheLockSerialisesThreadsAndIsReentrant) {
@@ -407,6 +413,17 @@ TEST_F(ConnectionExports, AnUnusableLockFileFailsTheRequestsButNotTheLocalExport
     ::setenv("LUNMARK_ADAPTER_DIR", dir.c_str(), 1);
     auto r = record(1);
     EXPECT_EQ(ecom_exec_oid(r.data()), LUNMARK_OK);
+    // This library's lock file with another magic word, then with bytes after it.
+    const std::string other = dir + "/other";
+    const std::string copied = other + "/OIFC_MAIN.lock";
+    ASSERT_EQ(::mkdir(other.c_str(), 0700), 0);
+    std::filesystem::copy_file(lock_file, copied);
+    std::fstream(copied, std::ios::in | std::ios::out | std::ios::binary).put('X');
+    ::setenv("LUNMARK_ADAPTER_DIR", other.c_str(), 1);
+    expect_refused("a foreign magic word");
+    std::filesystem::copy_file(lock_file, copied, std::filesystem::copy_options::overwrite_existing);
+    std::ofstream(copied, std::ios::app) << "x";
+    expect_refused("a longer file");
     EXPECT_EQ(ecom_disconnect(), LUNMARK_OK);
     ::unsetenv("LUNMARK_ADAPTER_DIR");
     std::filesystem::remove_all(dir);

@@ -15,7 +15,7 @@
 #include <vector>
 
 namespace wire = lunmark_wire;
-using lunmark_test::TempDir;
+using ktest::TempDir;
 using lunmark_test::TestDriver;
 
 namespace {
@@ -23,7 +23,7 @@ namespace {
 class Lunmark100 : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("LUNMARK_ADAPTER_DIR", dir.path().c_str(), 1);
+        ::setenv("LUNMARK_ADAPTER_DIR", dir.Path().c_str(), 1);
         ::unsetenv("LUNMARK_REQUEST_TIMEOUT_MS");
     }
 
@@ -117,11 +117,11 @@ std::vector<w32n_adapter_record> enumerate_all() {
 } // namespace
 
 TEST_F(Lunmark100, EnumeratesSocketsInByteOrderWithDescriptions) {
-    TestDriver b(dir.path(), "b"), a(dir.path(), "a"), upper(dir.path(), "B");
-    dir.write_file("a.desc", "Adapter A\r\nsecond line\n");
-    dir.write_file("zz", "a plain file is no adapter");
-    dir.write_file("long.desc", std::string(600, 'x'));
-    TestDriver lng(dir.path(), "long");
+    TestDriver b(dir.Path(), "b"), a(dir.Path(), "a"), upper(dir.Path(), "B");
+    dir.Write("a.desc", "Adapter A\r\nsecond line\n");
+    dir.Write("zz", "a plain file is no adapter");
+    dir.Write("long.desc", std::string(600, 'x'));
+    TestDriver lng(dir.Path(), "long");
 
     const auto list = enumerate_all();
     ASSERT_EQ(list.size(), 4u);
@@ -132,7 +132,7 @@ TEST_F(Lunmark100, EnumeratesSocketsInByteOrderWithDescriptions) {
     EXPECT_STREQ(list[1].description, "Adapter A");
     EXPECT_STREQ(list[0].description, "B");
     EXPECT_EQ(std::string(list[3].description), std::string(259, 'x'));
-    EXPECT_EQ(std::string(list[2].location), dir.path() + "/b");
+    EXPECT_EQ(std::string(list[2].location), dir.Path() + "/b");
 
     // Past the end nothing is delivered and the record stays as it was.
     w32n_adapter_record r{};
@@ -144,13 +144,30 @@ TEST_F(Lunmark100, EnumeratesSocketsInByteOrderWithDescriptions) {
 TEST_F(Lunmark100, EmptyOrMissingDirectoryHasNoAdapters) {
     w32n_adapter_record r{};
     EXPECT_NE(W32N_GetFirstAdapterRegistryInfo(&r), 0);
-    ::setenv("LUNMARK_ADAPTER_DIR", (dir.path() + "/missing").c_str(), 1);
+    ::setenv("LUNMARK_ADAPTER_DIR", (dir.Path() + "/missing").c_str(), 1);
     EXPECT_NE(W32N_GetFirstAdapterRegistryInfo(&r), 0);
     EXPECT_NE(W32N_GetFirstAdapterRegistryInfo(nullptr), 0);
 }
 
+TEST_F(Lunmark100, BadArgumentsAndUnknownHandlesFail) {
+    TestDriver d(dir.Path(), "wlan0");
+    auto buf = frame(1);
+    w32n_ndis_request req{};
+    EXPECT_EQ(send(12345, buf, req), W32N_ERR_HANDLE);
+    EXPECT_EQ(W32N_MakeNdisRequest(0, nullptr, nullptr, 1), W32N_ERR_ARGUMENT);
+    const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
+    std::vector<std::uint8_t> huge(wire::kMaxBuffer + 1);
+    EXPECT_EQ(send(h, huge, req), W32N_ERR_ARGUMENT);
+    req = {};
+    req.buffer_length = 4; // no buffer
+    EXPECT_EQ(W32N_MakeNdisRequest(h, &req, nullptr, 1), W32N_ERR_ARGUMENT);
+    // The connection is still good after refused arguments.
+    EXPECT_EQ(send(h, buf, req), 0);
+    W32N_CloseAdapter(h);
+}
+
 TEST_F(Lunmark100, OpensByDeviceNameAndRefusesOthers) {
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     const w32n_handle h1 = W32N_OpenAdapterA("\\Device\\wlan0");
     const w32n_handle h2 = W32N_OpenAdapterA("wlan0");
     EXPECT_GE(h1, 0);
@@ -169,7 +186,7 @@ TEST_F(Lunmark100, OpensByDeviceNameAndRefusesOthers) {
 }
 
 TEST_F(Lunmark100, RequestCarriesTheBufferBothWays) {
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
     ASSERT_GE(h, 0);
     auto buf = frame(0x30);
@@ -201,26 +218,9 @@ TEST_F(Lunmark100, RequestCarriesTheBufferBothWays) {
     W32N_CloseAdapter(h);
 }
 
-TEST_F(Lunmark100, BadArgumentsAndUnknownHandlesFail) {
-    TestDriver d(dir.path(), "wlan0");
-    auto buf = frame(1);
-    w32n_ndis_request req{};
-    EXPECT_EQ(send(12345, buf, req), W32N_ERR_HANDLE);
-    EXPECT_EQ(W32N_MakeNdisRequest(0, nullptr, nullptr, 1), W32N_ERR_ARGUMENT);
-    const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
-    std::vector<std::uint8_t> huge(wire::kMaxBuffer + 1);
-    EXPECT_EQ(send(h, huge, req), W32N_ERR_ARGUMENT);
-    req = {};
-    req.buffer_length = 4; // no buffer
-    EXPECT_EQ(W32N_MakeNdisRequest(h, &req, nullptr, 1), W32N_ERR_ARGUMENT);
-    // The connection is still good after refused arguments.
-    EXPECT_EQ(send(h, buf, req), 0);
-    W32N_CloseAdapter(h);
-}
-
 TEST_F(Lunmark100, SilentDriverTimesOutAndTheConnectionIsDropped) {
     ::setenv("LUNMARK_REQUEST_TIMEOUT_MS", "50", 1);
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     d.set_handler([](const wire::Request &) { return std::vector<std::uint8_t>{}; });
     const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
     ASSERT_GE(h, 0);
@@ -237,7 +237,7 @@ TEST_F(Lunmark100, SilentDriverTimesOutAndTheConnectionIsDropped) {
 }
 
 TEST_F(Lunmark100, MalformedAnswersFailAndDropTheConnection) {
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     struct Case {
         const char *what;
         std::vector<std::uint8_t> reply;
@@ -278,7 +278,7 @@ TEST_F(Lunmark100, MalformedAnswersFailAndDropTheConnection) {
 }
 
 TEST_F(Lunmark100, DriverStatusIsAFailureButKeepsTheConnection) {
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     d.set_handler([](const wire::Request &) {
         std::vector<std::uint8_t> out;
         wire::encode_reply(out, wire::kStatusInvalidLength, {}, 20000);
@@ -296,7 +296,7 @@ TEST_F(Lunmark100, DriverStatusIsAFailureButKeepsTheConnection) {
 }
 
 TEST_F(Lunmark100, VanishedDriverFailsTheRequest) {
-    auto d = std::make_unique<TestDriver>(dir.path(), "wlan0");
+    auto d = std::make_unique<TestDriver>(dir.Path(), "wlan0");
     const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
     ASSERT_GE(h, 0);
     d.reset();
@@ -308,7 +308,7 @@ TEST_F(Lunmark100, VanishedDriverFailsTheRequest) {
 }
 
 TEST_F(Lunmark100, CloseWakesARequestWaitingOnAnotherThread) {
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     d.set_handler([](const wire::Request &) { return std::vector<std::uint8_t>{}; });
     const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
     ASSERT_GE(h, 0);
@@ -326,7 +326,7 @@ TEST_F(Lunmark100, CloseWakesARequestWaitingOnAnotherThread) {
 }
 
 TEST_F(Lunmark100, ARepeatedAnswerIsNeverTakenForTheNextRequest) {
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     d.set_answer_twice(true);
     const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
     ASSERT_GE(h, 0);

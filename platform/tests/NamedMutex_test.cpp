@@ -3,27 +3,41 @@
 #include <atomic>
 #include <thread>
 
-#include "TestSupport.h"
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "ChildProcess.h"
+#include "TempDir.h"
 
 namespace {
 
 using platform::NamedMutex;
 using platform::WaitResult;
-using platform_test::Child;
 
 // Every test gets its own runtime directory, which the helper processes
 // inherit through the environment.
 class NamedMutexTest : public ::testing::Test {
 protected:
-    void SetUp() override { ::setenv("XDG_RUNTIME_DIR", dir_.path().c_str(), 1); }
+    void SetUp() override { ::setenv("XDG_RUNTIME_DIR", dir_.Path().c_str(), 1); }
     void TearDown() override { ::unsetenv("XDG_RUNTIME_DIR"); }
 
-    Child holder(const std::string &name)
+    // The helper holding (or trying) the mutex `name`, talked to by lines.
+    void Hold(ktest::ChildProcess &child, const std::string &name)
     {
-        return Child({PLATFORM_TEST_HELPER, "mutex", name});
+        std::string error;
+        ASSERT_TRUE(child.Start({PLATFORM_TEST_HELPER, "mutex", name}, &error, {}, false, true)) << error;
+    }
+    static std::string Line(ktest::ChildProcess &child)
+    {
+        std::string line;
+        return child.ReadLine(&line, std::chrono::seconds(60)) ? line : "(nothing)";
     }
 
-    platform_test::TempDir dir_;
+    ktest::TempDir dir_;
 };
 
 TEST_F(NamedMutexTest, TestReleaseAndReentryWithinAProcess)
@@ -87,45 +101,36 @@ TEST_F(NamedMutexTest, WaiterGetsTheGateWhenTheHolderReleases)
     EXPECT_EQ(result.load(), static_cast<int>(WaitResult::Signaled));
 }
 
-TEST_F(NamedMutexTest, ThreadEndingWhileHoldingFreesTheGate)
-{
-    std::thread([] {
-        NamedMutex c("left-behind");
-        EXPECT_EQ(c.wait(0), WaitResult::Signaled);
-    }).join();
-    NamedMutex a("left-behind");
-    EXPECT_EQ(a.wait(0), WaitResult::Signaled);
-    EXPECT_TRUE(a.release());
-}
-
 TEST_F(NamedMutexTest, NamesReachAcrossProcesses)
 {
-    Child child = holder("OIFC_MAIN");
-    ASSERT_EQ(child.read_line(), "locked");
+    ktest::ChildProcess child;
+    Hold(child, "OIFC_MAIN");
+    ASSERT_EQ(Line(child), "locked");
 
     NamedMutex mine("OIFC_MAIN");
     EXPECT_EQ(mine.wait(0), WaitResult::Timeout);
     EXPECT_EQ(mine.wait(20), WaitResult::Timeout);  // a short wait that runs out
 
-    child.send("release\n");
-    ASSERT_EQ(child.read_line(), "released");
+    child.Send("release\n");
+    ASSERT_EQ(Line(child), "released");
     EXPECT_EQ(mine.wait(0), WaitResult::Signaled);
 
     // Now the other process finds it taken.
-    Child second = holder("OIFC_MAIN");
-    EXPECT_EQ(second.read_line(), "busy");
+    ktest::ChildProcess second;
+    Hold(second, "OIFC_MAIN");
+    EXPECT_EQ(Line(second), "busy");
     EXPECT_TRUE(mine.release());
 }
 
 TEST_F(NamedMutexTest, KilledHolderNeverBlocks)
 {
-    Child child = holder("MutexToProtectm_Section");
-    ASSERT_EQ(child.read_line(), "locked");
+    ktest::ChildProcess child;
+    Hold(child, "MutexToProtectm_Section");
+    ASSERT_EQ(Line(child), "locked");
     NamedMutex mine("MutexToProtectm_Section");
     EXPECT_EQ(mine.wait(0), WaitResult::Timeout);
 
-    child.kill_hard();
-    const int status = child.wait();
+    const int status = child.Kill(SIGKILL);
     EXPECT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(mine.wait(0), WaitResult::Signaled);
     EXPECT_TRUE(mine.release());
@@ -133,13 +138,13 @@ TEST_F(NamedMutexTest, KilledHolderNeverBlocks)
 
 TEST_F(NamedMutexTest, WaitingForeverOnAnotherProcessEndsWhenItDies)
 {
-    Child child = holder("forever");
-    ASSERT_EQ(child.read_line(), "locked");
+    ktest::ChildProcess child;
+    Hold(child, "forever");
+    ASSERT_EQ(Line(child), "locked");
     NamedMutex mine("forever");
     std::atomic<int> result{-1};
     std::thread waiter([&] { result = static_cast<int>(mine.wait(0xFFFFFFFFu)); });
-    child.kill_hard();
-    child.wait();
+    child.Kill(SIGKILL);
     waiter.join();
     EXPECT_EQ(result.load(), static_cast<int>(WaitResult::Signaled));
 }
@@ -150,13 +155,13 @@ TEST_F(NamedMutexTest, AnyNameIsUsableAndStaysInsideTheRuntimeDirectory)
     ASSERT_TRUE(odd.valid());
     EXPECT_EQ(odd.wait(0), WaitResult::Signaled);
     EXPECT_TRUE(odd.release());
-    for (const auto &entry : std::filesystem::directory_iterator(dir_.path() + "/kestrow"))
-        EXPECT_EQ(entry.path().parent_path(), std::filesystem::path(dir_.path() + "/kestrow"));
+    for (const auto &entry : std::filesystem::directory_iterator(dir_.Path() + "/kestrow"))
+        EXPECT_EQ(entry.path().parent_path(), std::filesystem::path(dir_.Path() + "/kestrow"));
 
     // A runtime directory that others may write to is not used.
-    ::setenv("XDG_RUNTIME_DIR", (dir_.path() + "/open").c_str(), 1);
-    std::filesystem::create_directories(dir_.path() + "/open/kestrow");
-    std::filesystem::permissions(dir_.path() + "/open/kestrow", std::filesystem::perms::all);
+    ::setenv("XDG_RUNTIME_DIR", (dir_.Path() + "/open").c_str(), 1);
+    std::filesystem::create_directories(dir_.Path() + "/open/kestrow");
+    std::filesystem::permissions(dir_.Path() + "/open/kestrow", std::filesystem::perms::all);
     NamedMutex unsafe("elsewhere");
     EXPECT_FALSE(unsafe.valid());
     EXPECT_EQ(unsafe.wait(0), WaitResult::Failed);

@@ -92,13 +92,4 @@ TEST(SimulatedServiceManagerTest, StopTakesItsTimeOnTheClock)
     EXPECT_EQ(ServiceControlManager::last_error(), kErrorServiceNotActive);
 }
 
-TEST(SimulatedServiceManagerTest, LastErrorBelongsToTheThread)
-{
-    ServiceControlManager::set_last_error(kErrorAccessDenied);
-    std::uint32_t seen = 0xFFFF;
-    std::thread([&] { seen = ServiceControlManager::last_error(); }).join();
-    EXPECT_EQ(seen, 0u);
-    EXPECT_EQ(ServiceControlManager::last_error(), kErrorAccessDenied);
-}
-
 } // namespace

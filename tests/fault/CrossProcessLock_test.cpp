@@ -14,8 +14,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "AdapterSim.h"
 #include "ChildProcess.h"
-#include "FaultSim.h"
+#include "ScenarioBuilder.h"
 #include "TempDir.h"
 
 namespace {
@@ -34,41 +35,30 @@ long LockSeconds()
 
 TEST(CrossProcessLock, TwoProcessesOfFourThreadsNeverOverlap)
 {
-    fault::TempDir dir;
-    ASSERT_FALSE(dir.Path().empty());
-    const std::string adapters = dir.File("adapters");
-    ASSERT_EQ(::mkdir(adapters.c_str(), 0700), 0);
-    ASSERT_EQ(::setenv("LUNMARK_ADAPTER_DIR", adapters.c_str(), 1), 0);
-    ASSERT_TRUE(fault::WriteFile(dir.File("test.scn"), fault::OpenNetworkScenario()));
-    fault::FaultSim sim(FAULT_ADAPTER_SIM, adapters, dir.File("test.scn"));
+    ktest::AdapterSim sim;
     std::string error;
-    ASSERT_TRUE(sim.Start(&error)) << error;
+    ASSERT_TRUE(sim.Start(ktest::ScenarioBuilder::OneOpenNetwork(), &error)) << error;
     std::uint64_t before = 0;
     ASSERT_TRUE(sim.Stat("requests", &before));
 
     const long seconds = LockSeconds();
     const std::string ms = std::to_string(seconds * 1000);
-    fault::ChildProcess first;
-    fault::ChildProcess second;
     // As a service and a desktop program would: one adapter directory, two
     // runtime directories.
-    for (const char *run : {"run1", "run2"})
-        ASSERT_EQ(::mkdir(dir.File(run).c_str(), 0700), 0);
-    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string ownRuntime = runtime ? runtime : "";
-    ASSERT_EQ(::setenv("XDG_RUNTIME_DIR", dir.File("run1").c_str(), 1), 0);
-    ASSERT_TRUE(first.Start({FAULT_LOCKHAMMER, ms, "4"}, &error)) << error;
-    ASSERT_EQ(::setenv("XDG_RUNTIME_DIR", dir.File("run2").c_str(), 1), 0);
-    ASSERT_TRUE(second.Start({FAULT_LOCKHAMMER, ms, "4"}, &error)) << error;
-    if (ownRuntime.empty())
-        ::unsetenv("XDG_RUNTIME_DIR");
-    else
-        ::setenv("XDG_RUNTIME_DIR", ownRuntime.c_str(), 1);
+    ktest::TempDir dir;
+    ktest::ChildProcess first;
+    ktest::ChildProcess second;
+    ASSERT_TRUE(first.Start({FAULT_LOCKHAMMER, ms, "4"}, &error,
+                            {sim.EnvEntry(), "XDG_RUNTIME_DIR=" + dir.Subdir("run1")}))
+        << error;
+    ASSERT_TRUE(second.Start({FAULT_LOCKHAMMER, ms, "4"}, &error,
+                             {sim.EnvEntry(), "XDG_RUNTIME_DIR=" + dir.Subdir("run2")}))
+        << error;
     ASSERT_TRUE(first.WaitForLine("connected", std::chrono::seconds(60)));
     ASSERT_TRUE(second.WaitForLine("connected", std::chrono::seconds(60)));
 
     std::uint64_t sent = 0;
-    for (fault::ChildProcess *p : {&first, &second}) {
+    for (ktest::ChildProcess *p : {&first, &second}) {
         std::string done;
         ASSERT_TRUE(p->WaitForLine("done", std::chrono::seconds(seconds + 120), &done));
         const int status = p->Wait(std::chrono::seconds(60));
@@ -95,11 +85,11 @@ TEST(CrossProcessLock, TwoProcessesOfFourThreadsNeverOverlap)
                 static_cast<unsigned long long>(sent), seconds, static_cast<unsigned long long>(overlaps));
 
     // A holder killed with the lock held: the next process gets it.
-    fault::ChildProcess holder;
-    ASSERT_TRUE(holder.Start({FAULT_LOCKHAMMER, "hold"}, &error)) << error;
+    ktest::ChildProcess holder;
+    ASSERT_TRUE(holder.Start({FAULT_LOCKHAMMER, "hold"}, &error, {sim.EnvEntry()})) << error;
     ASSERT_TRUE(holder.WaitForLine("holding", std::chrono::seconds(60)));
     holder.Kill(SIGKILL);
-    std::string output;
-    EXPECT_EQ(fault::RunToEnd({FAULT_LOCKHAMMER, "200", "2"}, std::chrono::seconds(120), &output), 0)
-        << output;
+    const ktest::RunResult run =
+        ktest::Run({FAULT_LOCKHAMMER, "200", "2"}, std::chrono::seconds(120), {sim.EnvEntry()});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
 }

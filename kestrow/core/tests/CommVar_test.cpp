@@ -99,18 +99,6 @@ TEST_F(CommVarTest, LibraryExceptionIsCaughtAsARefusal)
     EXPECT_NE(log.text.find("DriverSend Exception Occured"), std::string::npos);
 }
 
-TEST_F(CommVarTest, CallersStringSurvivesTheVariable)
-{
-    fake.Answer(VAR_NET_MODE.read, Le32(2));
-    auto text = std::make_unique<std::string>("old");
-    {
-        CCommVarList list;
-        list.Add(VAR_NET_MODE, ConvNetMode, text.get());
-        EXPECT_TRUE(list.Exec(false, false));
-    }
-    EXPECT_EQ(*text, "Ad-Hoc");
-}
-
 TEST_F(CommVarTest, WriteStoresCodeBeforeConverting)
 {
     std::string key = "1 10 0102030405";

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "RecordingMessageSink.h"
 #include "CommVar.h"
 #include "Conversions.h"
 #include "KestrowApp.h"
@@ -62,39 +63,6 @@ TEST_F(Conv, SsidWritesAtMost32Characters)
     EXPECT_EQ(r.u8(40), 0x5A);
     Write(ConvSsid, "");
     EXPECT_EQ(r.u8(0), 0);
-}
-
-TEST_F(Conv, NetModeBothWays)
-{
-    r.set_u32(0, 1);
-    EXPECT_EQ(Read(ConvNetMode), "Infrastructure");
-    r.set_u32(0, 7);
-    EXPECT_EQ(Read(ConvNetMode), "N/A");
-    Write(ConvNetMode, "Ad-Hoc");
-    EXPECT_EQ(r.u32(0), 2u);
-    Write(ConvNetMode, "other");
-    EXPECT_EQ(r.u32(0), 5u);
-}
-
-TEST_F(Conv, ChannelTextAndRecord)
-{
-    r.set_u8(8, 11);
-    r.set_u32(12, 1);
-    EXPECT_EQ(Read(ConvChannel), "11 1");
-    r.set_u32(12, 3);
-    EXPECT_EQ(Read(ConvChannel), "11 0");
-
-    Write(ConvChannel, "149 1");
-    EXPECT_EQ(r.u32(0), 12u);
-    EXPECT_EQ(r.u8(8), 149);
-    Write(ConvChannel, "");  // no fields: channel 0
-    EXPECT_EQ(r.u8(8), 0);
-
-    r.set_u32(0, 0);
-    text = "unchanged";
-    ConvChannel(recs.data(), &text, CONVERT_BEFORE_READ);
-    EXPECT_EQ(r.u32(0), 12u);
-    EXPECT_EQ(text, "unchanged");
 }
 
 TEST_F(Conv, ChannelFrequencyAndPhyLetter)
@@ -156,14 +124,6 @@ TEST_F(Conv, WepKeyWriteParsesUpperAndLowerCase)
     EXPECT_EQ(r.u8(8 + 12), 0xCC);
 }
 
-TEST_F(Conv, WepKeyNoActiveKey)
-{
-    Write(ConvWepKey, "-1 -1");
-    EXPECT_EQ(r.u8(0), 255);
-    EXPECT_EQ(r.u8(1), 0);
-    EXPECT_EQ(r.u32(4), 2u);
-}
-
 TEST_F(Conv, WepKeyWriteStaysInsideTheKeyArea)
 {
     r.set_u8(44, 0x77);  // first byte after the 44-byte record
@@ -213,26 +173,6 @@ TEST_F(Conv, NumberByCommandCode)
     EXPECT_EQ(r.u32(0), 44u);  // only the byte
 }
 
-TEST_F(Conv, CountryMacAndRate)
-{
-    r.set_u32(0, 0x31);
-    EXPECT_EQ(Read(ConvCountry), "SPAIN");
-    r.set_u32(0, 0);
-    EXPECT_EQ(Read(ConvCountry), "None");
-
-    const std::uint8_t mac[] = {0x00, 0x0A, 0xFF, 0x10, 0x9b, 0x01};
-    for (int i = 0; i < 6; ++i)
-        r.set_u8(static_cast<std::size_t>(i), mac[i]);
-    EXPECT_EQ(Read(ConvMac), "00-0A-FF-10-9B-01");
-
-    const std::pair<std::uint32_t, const char *> rates[] = {
-        {5500000, "5.5 Mbps"}, {54000000, "54 Mbps"}, {1000000, "1 Mbps"}};
-    for (const auto &[rate, expected] : rates) {
-        r.set_u32(0, rate);
-        EXPECT_EQ(Read(ConvNetRate), expected);
-    }
-}
-
 TEST(FormatSignal, PercentAndDbm)
 {
     std::string text;
@@ -252,15 +192,6 @@ TEST(FormatSignal, PercentAndDbm)
     EXPECT_EQ(text, "00%");
 }
 
-TEST(Hex, DigitsAndValues)
-{
-    EXPECT_EQ(HexValue('a'), 10);
-    EXPECT_EQ(HexValue('F'), 15);
-    EXPECT_EQ(HexValue('7'), 7);
-    EXPECT_EQ(HexDigit(9), '9');
-    EXPECT_EQ(HexDigit(11), 'B');
-}
-
 TEST(StringTable, ByIdAndShownThroughTheMessageSink)
 {
     EXPECT_EQ(LoadString(IDS_NOT_CONNECTED), "Not Connected");
@@ -268,7 +199,7 @@ TEST(StringTable, ByIdAndShownThroughTheMessageSink)
     EXPECT_EQ(LoadString(121), "");
 
     EXPECT_EQ(ShowMessage(IDS_DRIVER_ERROR, MB_OK), 0);  // no sink yet
-    test::RecordingMessageSink sink;
+    ktest::RecordingMessageSink sink;
     EXPECT_EQ(ShowMessage(IDS_DRIVER_ERROR, MB_OK | MB_ICONERROR), IDOK);
     EXPECT_EQ(ShowMessage(121, MB_OK), 0);  // no such string: no box
     ASSERT_EQ(sink.shown.size(), 1u);

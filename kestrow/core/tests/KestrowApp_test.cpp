@@ -28,26 +28,6 @@ protected:
     static CKestrowApp &app() { return theApp(); }
 };
 
-TEST_F(AppTest, ConnectAndDisconnectDriver)
-{
-    FakeDevice fake;
-    EXPECT_TRUE(app().ConnectDriver());
-    EXPECT_TRUE(app().DriverConnected());
-    app().DisconnectDriver();
-    EXPECT_FALSE(app().DriverConnected());
-    app().DisconnectDriver();  // not connected: the library is not called
-    ASSERT_EQ(fake.Calls().size(), 2u);
-    EXPECT_EQ(fake.Calls()[0].name, "SEARCH");
-    EXPECT_EQ(fake.Calls()[1].kind, FakeCall::Disconnect);
-
-    fake.connect_result = 50;
-    EXPECT_FALSE(app().ConnectDriver());
-    fake.connect_result = 0;
-    fake.connect_throws = true;
-    EXPECT_FALSE(app().ConnectDriver());
-    EXPECT_FALSE(app().DriverConnected());
-}
-
 TEST_F(AppTest, MainLockIsATryLockEvenForItsHolder)
 {
     test::DebugCapture log;
@@ -97,30 +77,6 @@ TEST_F(AppTest, LocksWithoutGateOrHolderFailSafely)
     ResetTheApp();  // no gates created yet
     EXPECT_FALSE(app().EnterSection(Section::Main));
     EXPECT_FALSE(app().EnterSection(Section::Stats));
-}
-
-TEST_F(AppTest, ProfileValuesBySection)
-{
-    EXPECT_EQ(app().GetProfileInt("", "Polling Interval", 20000), 20000);
-    EXPECT_EQ(app().GetProfileString("Profile 0", "ProfName", "none"), "none");
-
-    ASSERT_TRUE(app().WriteProfileInt("", "Polling Interval", 5000));
-    ASSERT_TRUE(app().WriteProfileString("Profile 0", "ProfName", "Büro"));
-    EXPECT_EQ(app().GetProfileInt("", "Polling Interval", 20000), 5000);
-    EXPECT_EQ(app().GetProfileString("Profile 0", "ProfName", ""), "Büro");
-    // A value of the other type reads as the default.
-    EXPECT_EQ(app().GetProfileInt("Profile 0", "ProfName", -1), -1);
-
-    // Where the values live.
-    platform::Registry *registry = platform::Registry::current_user();
-    ASSERT_NE(registry, nullptr);
-    std::uint32_t dword = 0;
-    EXPECT_EQ(registry->query_dword("Software\\Dovrel\\Configuration Utility", "Polling Interval", &dword), 0u);
-    EXPECT_EQ(dword, 5000u);
-    std::string name;
-    EXPECT_EQ(registry->query_string("Software\\Dovrel\\Configuration Utility\\Profile 0", "ProfName", &name),
-              0u);
-    EXPECT_EQ(name, "Büro");
 }
 
 } // namespace

@@ -22,32 +22,30 @@
 #include "StringTable.h"
 #include "WirelessService.h"
 #include "support/ProfileFixtures.h"
-#include "support/SimProcess.h"
+#include "AdapterSim.h"
+#include "ScenarioBuilder.h"
+#include "TempDir.h"
 
 namespace kestrow {
 namespace {
 
 // Networks close to the default neighbourhood; the scan is short so that a
 // test never waits long for it to end.
-constexpr const char *kScenario = R"(seed = 7
-[adapter sim0]
-reg_domain = 0x10
-scan_time = 20
-[network]
-ssid = "CoffeeCorner"
-bssid = 00:0F:66:21:A0:01
-channel = 1
-phy = g
-signal = -50
-drift = 0
-[network]
-ssid = "Campus"
-bssid = 00:13:10:55:01:06
-channel = 6
-phy = g
-signal = -58
-drift = 0
-)";
+std::string Scenario()
+{
+    return ktest::ScenarioBuilder()
+        .Seed(7)
+        .Adapter("sim0")
+        .Set("reg_domain", "0x10")
+        .Set("scan_time", 20)
+        .Network("CoffeeCorner", "00:0F:66:21:A0:01", 1)
+        .Set("phy", "g")
+        .Set("signal", -50)
+        .Network("Campus", "00:13:10:55:01:06", 6)
+        .Set("phy", "g")
+        .Set("signal", -58)
+        .Text();
+}
 
 class RecordingWindow : public IMainWindow {
 public:
@@ -74,9 +72,11 @@ class LifecycleTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        sim_ = std::make_unique<test::SimProcess>(ADAPTER_SIM_PATH, kScenario);
-        ASSERT_TRUE(sim_->ok());
-        ASSERT_EQ(platform::Registry::set_current_user_path(sim_->dir() + "/registry.sqlite3"), 0u);
+        sim_ = std::make_unique<ktest::AdapterSim>();
+        sim_->ExportEnvironment();
+        std::string error;
+        ASSERT_TRUE(sim_->Start(Scenario(), &error)) << error;
+        ASSERT_EQ(platform::Registry::set_current_user_path(dir_.File("registry.sqlite3")), 0u);
         ResetTheApp();
         // The polling thread runs, but its first tick would come after an
         // hour: the tests run the ticks themselves.
@@ -117,7 +117,8 @@ protected:
             theApp().Poll()->OnTick();
     }
 
-    std::unique_ptr<test::SimProcess> sim_;
+    ktest::TempDir dir_;
+    std::unique_ptr<ktest::AdapterSim> sim_;
     RecordingWindow window_;
 };
 
@@ -268,7 +269,7 @@ TEST_F(LifecycleTest, TheThreadRunsTicksBetweenStartupAndShutdown)
     theApp().SetMainWindow(&window_);
     {
         std::unique_lock<std::mutex> lock(m);
-        cv.wait(lock, [&] { return wakes >= 5; });
+        EXPECT_TRUE(cv.wait_for(lock, std::chrono::seconds(60), [&] { return wakes >= 5; }));
     }
     // The user-interface side, as the ticks go on: the routines run on the
     // refresh worker.
@@ -309,7 +310,7 @@ TEST_F(LifecycleTest, TheServiceStopsBesideStartupAndBeforeTheFirstTick)
     EXPECT_NE(table->state_of("wzcsvc"), ServiceState::Stopped);
     {
         std::unique_lock<std::mutex> lock(m);
-        cv.wait(lock, [&] { return ticks >= 3; });
+        EXPECT_TRUE(cv.wait_for(lock, std::chrono::seconds(60), [&] { return ticks >= 3; }));
     }
     theApp().Shutdown();
     theApp().SetWakeCallback({});

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "RegistryDump.h"
 #include "KestrowApp.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
@@ -35,7 +36,7 @@ protected:
     void SetUp() override
     {
         ResetTheApp();
-        test::ClearAppKey();
+        ktest::DeleteRegistryTree(CKestrowApp::AppKeyPath());
         ASSERT_TRUE(app().CreateMainLock());
         fake_.Answer(0x590, {0});
         app().SetPoll(std::make_unique<CPoll>(app()));
@@ -199,16 +200,11 @@ TEST_F(PollTest, TheThreadTicksWakesAndStops)
     ASSERT_TRUE(poll_->Start());
     {
         std::unique_lock<std::mutex> lock(m);
-        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(30), [&] { return wakes >= 3; }));
+        EXPECT_TRUE(cv.wait_for(lock, std::chrono::seconds(30), [&] { return wakes >= 3; }));
     }
     poll_->Stop();
     app().SetWakeCallback({});
     EXPECT_TRUE(app().RefreshPending());
-
-    // Stopping during the start delay ends the thread at once.
-    CPoll slow(app());
-    ASSERT_TRUE(slow.Start());  // the real 5 s delay
-    slow.Stop();
 }
 
 } // namespace

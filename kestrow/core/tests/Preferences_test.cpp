@@ -95,13 +95,6 @@ TEST_F(PreferencesTest, ApplyWritesAllOrNothingAndTellsThePollingThread)
     }
 }
 
-TEST_F(PreferencesTest, CountryByRegulatoryDomainCode)
-{
-    EXPECT_EQ(CPreferences::CountryIndex(0x31), 3);
-    EXPECT_EQ(CPreferences::CountryIndex(0x99), 0);  // unknown: the first
-    EXPECT_EQ(CPreferences::ReadCountry(), std::nullopt);  // no adapter
-}
-
 } // namespace
 } // namespace kestrow
 

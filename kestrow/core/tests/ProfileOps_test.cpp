@@ -9,6 +9,8 @@
 
 #include <platform/Registry.h>
 
+#include "RegistryDump.h"
+#include "RecordingMessageSink.h"
 #include "KestrowApp.h"
 #include "ProfileListing.h"
 #include "ProfileMngr.h"
@@ -17,6 +19,7 @@
 #include "Station.h"
 #include "support/ProfileFixtures.h"
 #include "support/Recorders.h"
+#include "TempDir.h"
 
 namespace kestrow {
 namespace {
@@ -26,19 +29,11 @@ protected:
     void SetUp() override
     {
         ResetTheApp();
-        test::ClearAppKey();
+        ktest::DeleteRegistryTree(CKestrowApp::AppKeyPath());
         ASSERT_TRUE(theApp().CreateMainLock());
         theApp().SetProfileMngr(std::make_unique<CProfileMngr>());
-        dir_ = std::filesystem::temp_directory_path() /
-               ("kestrow-ops-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
     }
-    void TearDown() override
-    {
-        theApp().SetProfileMngr(nullptr);
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { theApp().SetProfileMngr(nullptr); }
 
     static CProfileMngr &Store() { return *theApp().ProfileMngr(); }
     static int Priority(const char *name) { return Store().Get(name)->Priority; }
@@ -60,10 +55,10 @@ protected:
         for (const char *n : {"A", "B", "C", "D"})
             ASSERT_TRUE(Ops().New(Named(n, std::string("Net") + n, n[0] != 'D')).Ok());
     }
-    std::string File(const char *name) const { return (dir_ / name).string(); }
+    std::string File(const char *name) const { return dir_.File(name); }
 
     static CProfileOps Ops() { return CProfileOps(theApp()); }
-    std::filesystem::path dir_;
+    ktest::TempDir dir_;
 };
 
 TEST_F(ProfileOpsTest, OrderStaysDenseThroughMovesAndMembershipChangesAndBusyChangesNothing)
@@ -137,7 +132,7 @@ TEST_F(ProfileOpsTest, EditorFlowsAllocateSaveOrRemove)
 TEST_F(ProfileOpsTest, AnUnexpectedRegistryFailureIsReportedAndLeavesTheLockFree)
 {
     AddFour();
-    test::RecordingMessageSink messages;
+    ktest::RecordingMessageSink messages;
     const std::string registry = platform::Registry::default_path();
     ASSERT_EQ(setenv("KESTROW_REGISTRY", "/proc/kestrow-no-registry/registry.sqlite3", 1), 0);
     (void)platform::Registry::set_current_user_path(platform::Registry::default_path());
@@ -178,7 +173,7 @@ TEST_F(ProfileOpsTest, TheListingShowsEveryRecordOnceInOrder)
 TEST_F(ProfileOpsTest, ExportReplacesOnlyAConfirmedFile)
 {
     AddFour();
-    test::RecordingMessageSink messages;
+    ktest::RecordingMessageSink messages;
     CProfileOpResult r = Ops().ExportOne("B", File("one"), true);
     ASSERT_TRUE(r.Ok());
     EXPECT_EQ(r.name, File("one.reg"));
@@ -190,7 +185,7 @@ TEST_F(ProfileOpsTest, ExportReplacesOnlyAConfirmedFile)
     Store().Get("B")->NetName = "NetB2";
     ASSERT_TRUE(Store().SaveAll());
     ASSERT_TRUE(Ops().ExportOne("B", File("one.reg"), true).Ok());
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);  // no scratch file left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}), 1);  // no scratch file left
     r = Ops().Import(File("one.reg"));
     ASSERT_EQ(r.imported, std::vector<std::string>{"Profile 4"});
     EXPECT_EQ(theApp().GetProfileString("Profile 4", "NetName", ""), "NetB2");  // kept at once

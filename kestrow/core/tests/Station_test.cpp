@@ -2,10 +2,12 @@
 // tracking of a lost connection.
 #include <gtest/gtest.h>
 
+#include "RegistryDump.h"
 #include "KestrowApp.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
 #include "StationMngr.h"
+#include "SurveyTable.h"
 #include "support/FakeDevice.h"
 #include "support/ProfileFixtures.h"
 
@@ -31,7 +33,7 @@ protected:
     void SetUp() override
     {
         ResetTheApp();
-        test::ClearAppKey();
+        ktest::DeleteRegistryTree(CKestrowApp::AppKeyPath());
         ASSERT_TRUE(theApp().CreateMainLock());
         ASSERT_TRUE(theApp().CreateStatsLock());
         fake_.Answer(0x590, {0});  // not connected
@@ -175,14 +177,41 @@ TEST_F(StationTest, ConnectionLossIsHandledOnceAndOwnAdHocIsNoLoss)
     EXPECT_TRUE(stations.WasConnected);
 }
 
-TEST_F(StationTest, DestructorWritesTheConnectedKey)
+
+// The site survey's rows: byte-wise order of the sort column's text (bytes
+// above 0x7F after ASCII, "11" before "6"), one row per name in the network
+// view, descending as the exact reverse.
+using SurveyTable = StationTest;
+
+TEST_F(SurveyTable, RowsSortByBytesAndTheNetworkViewHasOneRowPerName)
 {
-    {
-        CProfileMngr store(CProfileMngr::Mode::ReadOnly);
-        CStationMngr stations(theApp(), store);
-        stations.ConnectedKey = "home;6";
-    }
-    EXPECT_EQ(theApp().GetProfileString("", "ConnectedStation", "?"), "home;6");
+    CProfileMngr store(CProfileMngr::Mode::ReadOnly);
+    CStationMngr stations(theApp(), store);
+    test::ScanBlockBuilder block;
+    block.Infra(Net("\xC3\x89" "cole", 6, 1))
+        .Infra(Net("Zed", 1, 2))
+        .Infra(Net("cafe", 1, 3, -50))
+        .Infra(Net("cafe", 11, 4, -80));
+    fake_.Answer(0x190, block.Bytes());
+    stations.UpdateFromScan();
+
+    const auto keys = [&](bool networkView, int column, bool ascending) {
+        std::vector<std::string> out;
+        for (const CSurveyRow &row : CSurveyTable::Rows(stations, networkView, column, ascending))
+            out.push_back(row.rowKey);
+        return out;
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(keys(false, 1, true), (V{"Zed;1", "cafe;1", "cafe;11", "\xC3\x89" "cole;6"}));
+    EXPECT_EQ(keys(false, 1, false), (V{"\xC3\x89" "cole;6", "cafe;11", "cafe;1", "Zed;1"}));
+    EXPECT_EQ(keys(false, 4, true), (V{"Zed;1", "cafe;1", "cafe;11", "\xC3\x89" "cole;6"}));
+    EXPECT_EQ(keys(true, 1, true), (V{"Zed", "cafe", "\xC3\x89" "cole"}));
+    // Sorted by a column whose texts differ between the stations of a name:
+    // still one row, that of the first station in key order.
+    const auto bySignal = CSurveyTable::Rows(stations, true, 0, true);
+    ASSERT_EQ(bySignal.size(), 3u);
+    for (const CSurveyRow &row : bySignal)
+        EXPECT_NE(row.stationKey, "cafe;11");
 }
 
 } // namespace

@@ -33,27 +33,6 @@ protected:
     bool stop(const char *name) { return kestrow::StopServiceByName(scm_, clock_, out_, name); }
 };
 
-TEST_F(WirelessServiceTest, AlreadyStoppedSucceedsAtOnceWithoutSendingAnything)
-{
-    scm_.add_service(service("wzcsvc", ServiceState::Stopped, 1000, 0));
-    EXPECT_TRUE(stop("wzcsvc"));
-    EXPECT_EQ(scm_.stop_controls_sent("wzcsvc"), 0u);
-    EXPECT_EQ(clock_.sleeps(), 0u);
-    EXPECT_EQ(out_.str(), "");
-    EXPECT_EQ(scm_.open_handles(), 0u);
-}
-
-TEST_F(WirelessServiceTest, StopPendingThatEndsInTimeIsAwaitedWithoutAStopControl)
-{
-    auto c = service("wzcsvc", ServiceState::StopPending, 1000, 4500);
-    scm_.add_service(c);
-    EXPECT_TRUE(stop("wzcsvc"));
-    EXPECT_EQ(scm_.stop_controls_sent("wzcsvc"), 0u);
-    EXPECT_EQ(scm_.state_of("wzcsvc"), ServiceState::Stopped);
-    EXPECT_EQ(clock_.slept_ms(), 5000u);  // five wait hints
-    EXPECT_EQ(scm_.open_handles(), 0u);
-}
-
 TEST_F(WirelessServiceTest, RunningServiceWithDependentsStopsDependentsFirst)
 {
     // The demo table: "wzcsvc" and a service that depends on it; the name
@@ -135,22 +114,6 @@ TEST_F(WirelessServiceTest, OpenFailuresPrintTheDiagnostic)
     scm_.set_manager_open_error(platform::kErrorAccessDenied);
     EXPECT_FALSE(stop("wzcsvc"));
     EXPECT_EQ(out_.str().rfind("OpenSCManager() failed:\n    error code = 5\n", 0), 0u);
-}
-
-TEST_F(WirelessServiceTest, StopRefusedWithoutEnumerateRightReturnsTheError)
-{
-    scm_.add_service(service("wzcsvc", ServiceState::Running, 1000, 0));
-    const auto manager = scm_.open_sc_manager(platform::kScManagerConnect);
-    const auto svc = scm_.open_service(manager, "wzcsvc",
-                                       platform::kServiceStop | platform::kServiceQueryStatus);
-    EXPECT_EQ(kestrow::StopService(scm_, clock_, manager, svc, true, 30000),
-              platform::kErrorAccessDenied);
-    EXPECT_EQ(scm_.stop_controls_sent("wzcsvc"), 0u);
-    // Without dependents to stop the same handle is enough.
-    EXPECT_EQ(kestrow::StopService(scm_, clock_, manager, svc, false, 30000),
-              platform::kErrorSuccess);
-    scm_.close_service_handle(svc);
-    scm_.close_service_handle(manager);
 }
 
 } // namespace

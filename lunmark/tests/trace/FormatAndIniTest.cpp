@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
 #include "TraceTestUtil.h"
 #include "trace/DataDirectory.h"
 #include "trace/FirmwareLineFormatter.h"
@@ -41,6 +42,8 @@ TEST(SafeFormatter, HostileTextsNeverReadMemory)
     EXPECT_EQ(wide.size(), 511u);
     EXPECT_EQ(wide.back(), '1');
     EXPECT_EQ(fmt("%.99999999999999999999d", {1}).size(), 511u);
+    // A conversion that runs past the limit is cut there.
+    EXPECT_EQ(fmt(std::string(500, 'x') + "%20d", {1}), std::string(500, 'x') + std::string(11, ' '));
     EXPECT_EQ(fmt("100%"), "100%");
     EXPECT_EQ(fmt("%-"), "%-");
 
@@ -100,15 +103,15 @@ TEST(IniMessages, ThirtyThousandByteBuffers)
     ASSERT_EQ(lines.size(), 883u);
     EXPECT_EQ(lines.back(), "00000372=\"");
 
-    lunmark::test::TempDir dir;
+    ktest::TempDir dir;
     FirmwareMessageTable table;
-    ASSERT_TRUE(table.load(dir.file("m.ini", text)));
+    ASSERT_TRUE(table.load(dir.Write("m.ini", text)));
     EXPECT_EQ(table.size(), 883u);
     EXPECT_EQ(table.find("00000373"), nullptr);
 
     // A file past the read limit (sparse: NUL bytes after the first lines) is
     // cut after its last whole line within the limit, and said so.
-    const std::string big = dir.file("big.ini", "[S]\n00000001=\"first\"\n");
+    const std::string big = dir.Write("big.ini", "[S]\n00000001=\"first\"\n");
     std::filesystem::resize_file(big, std::uintmax_t{300} << 20);
     std::vector<std::string> said;
     ASSERT_TRUE(table.load(big, [&](const std::string& t) { said.push_back(t); }));

@@ -29,7 +29,6 @@ void modem1(std::uint16_t id, std::uint32_t bytes)
 {
     g_deliveries.push_back({1, id, bytes, {g_output.begin(), g_output.begin() + bytes / 4}});
 }
-void modem2(std::uint16_t id, std::uint32_t bytes) { g_deliveries.push_back({2, id, bytes, {}}); }
 void fw_debug(std::uint8_t tag, std::uint8_t count, std::uint16_t id, std::uint32_t p1, std::uint32_t p2,
               std::uint32_t z1, std::uint32_t z2)
 {
@@ -102,21 +101,6 @@ TEST_F(TraceEngineTest, ModemBlockDeliveredWithItsWords)
     EXPECT_EQ(g_deliveries[0].words, (std::vector<std::uint32_t>{10, 20, 30}));
     // Block 8 has no end yet: it stays whole in the stream.
     EXPECT_EQ(engine->modem1().peek32(0), 0xBABE0008u);
-}
-
-TEST_F(TraceEngineTest, SameCallbackInBothSlotsHearsTwice)
-{
-    engine->set_modem_1_cb(modem2);
-    engine->set_modem_2_cb(modem2);
-    for (TraceStream* stream : {&engine->modem1(), &engine->modem2()}) {
-        put(*stream, {0xBABE0005u, 1, 0xBABE0006u});
-        pad(*stream, 64);
-    }
-    engine->process_streams();
-    ASSERT_EQ(g_deliveries.size(), 2u);
-    EXPECT_EQ(g_deliveries[0].id, 5);
-    EXPECT_EQ(g_deliveries[1].id, 5);
-    EXPECT_EQ(g_deliveries[1].bytes, 4u);
 }
 
 TEST_F(TraceEngineTest, BlockSplitAcrossPassesIsNotLost)
@@ -200,26 +184,4 @@ TEST_F(TraceEngineTest, TickPollsParsesAndWatchesTheLink)
     EXPECT_EQ(link.connects, 2);
     engine->tick(link, t0 + std::chrono::milliseconds(1600));
     EXPECT_EQ(link.connects, 2);
-}
-
-TEST_F(TraceEngineTest, FirstPollWithoutAReportedLossIsSilent)
-{
-    FakeLink link;
-    link.reconnect_ok = false;
-    engine->tick(link, t0);
-    EXPECT_EQ(link.reconnects, 1);
-    EXPECT_TRUE(engine->link_up());
-    EXPECT_EQ(link.connects, 0);
-}
-
-TEST_F(TraceEngineTest, NoCallbacksStillConsumes)
-{
-    FakeLink link;
-    std::vector<std::uint32_t> block;
-    for (int i = 0; i < 1000; ++i)
-        block.push_back(fw_header(1, 1, 0));
-    link.blocks = {block};
-    engine->tick(link, t0);
-    EXPECT_EQ(engine->raw().length(), 256u);
-    EXPECT_EQ(engine->lines_formatted(), 0u);
 }

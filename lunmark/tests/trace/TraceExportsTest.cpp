@@ -1,5 +1,6 @@
 // The trace exports over the fake driver library: the timer thread, the
 // lock held by ticks, re-entrant callbacks, stop and the link watching.
+#include "TempDir.h"
 #include "LunmarkFixture.h"
 #include "TraceTestUtil.h"
 
@@ -141,9 +142,9 @@ protected:
 
 TEST_F(TraceExports, TicksConnectDecodeAndStop)
 {
-    lunmark::test::TempDir dir;
+    ktest::TempDir dir;
     ecom_trace_set_fw_string_resource_table(
-        dir.file("messages.ini", "[Core]\n01020001=\"value %d\"\n").c_str());
+        dir.Write("messages.ini", "[Core]\n01020001=\"value %d\"\n").c_str());
     ecom_register_notify_connect_cb(on_connect);
     ecom_trace_register_firmware_str_debug_cb(on_line);
     ecom_trace_register_modem_1_cb(on_modem);

@@ -7,31 +7,6 @@
 
 using lunmark::TraceStream;
 
-TEST(TraceStream, TakePeekAndEmptyWord)
-{
-    auto s = std::make_unique<TraceStream>();
-    EXPECT_EQ(s->take32(), 0xFFFFFFFFu);
-    EXPECT_EQ(s->take16(), 0xFFFFu);
-    EXPECT_EQ(s->peek(0), 0xFF);
-    EXPECT_EQ(s->read_position(), 0u);
-
-    s->append32(0x11223344u);
-    EXPECT_EQ(s->peek(0), 0x44);
-    EXPECT_EQ(s->peek(3), 0x11);
-    EXPECT_EQ(s->peek(4), 0xFF);
-    EXPECT_EQ(s->peek32(0), 0x11223344u);
-    EXPECT_EQ(s->take16(), 0x3344u);
-    EXPECT_EQ(s->take16(), 0x1122u);
-    EXPECT_EQ(s->length(), 0u);
-    EXPECT_EQ(s->read_position(), 4u);
-
-    // Fewer bytes than asked for: what is there, padded with 0xFF.
-    const std::uint8_t two[2] = {0xAB, 0xCD};
-    s->append(two, 2);
-    EXPECT_EQ(s->take32(), 0xFFFFCDABu);
-    EXPECT_EQ(s->length(), 0u);
-}
-
 TEST(TraceStream, AppendOverflowCompactsThenDrops)
 {
     auto s = std::make_unique<TraceStream>();

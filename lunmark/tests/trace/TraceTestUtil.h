@@ -34,30 +34,4 @@ inline void put(TraceStream& s, const std::vector<std::uint32_t>& words)
         s.append32(w);
 }
 
-// A scratch directory removed with the object.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "lunmark-trace-XXXXXX").string();
-        path_ = mkdtemp(tmpl.data()) != nullptr ? tmpl : std::string();
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name, const std::string& content) const
-    {
-        const std::string p = path_ + "/" + name;
-        std::ofstream(p, std::ios::binary) << content;
-        return p;
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 } // namespace lunmark::test

@@ -21,26 +21,6 @@ namespace lunmark_test {
 
 namespace wire = lunmark_wire;
 
-TempDir::TempDir() {
-    const char *base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/lunmark-test-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed: " + std::string(std::strerror(errno)));
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
-void TempDir::write_file(const std::string &name, const std::string &text) const {
-    std::ofstream out(path_ + "/" + name, std::ios::binary);
-    out << text;
-    if (!out)
-        throw std::runtime_error("cannot write " + name);
-}
-
 TestDriver::TestDriver(const std::string &dir, const std::string &name)
     : path_(dir + "/" + name), eeprom_(65536, 0xFF) {
     sockaddr_un addr{};

@@ -5,6 +5,8 @@
 
 #include <lunmark_wire/socket_protocol.h>
 
+#include "TempDir.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -16,22 +18,6 @@
 #include <vector>
 
 namespace lunmark_test {
-
-// A private adapter directory below $TMPDIR (or /tmp), removed with its
-// contents when the object goes.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-    const std::string &path() const { return path_; }
-    // Writes `text` into the file `name` in the directory.
-    void write_file(const std::string &name, const std::string &text) const;
-
-private:
-    std::string path_;
-};
 
 class TestDriver {
 public:

@@ -2,67 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sstream>
 
-#include <gtest/gtest.h>
-#include <platform/Registry.h>
-
-#include "KestrowApp.h"
 #include "RequestRecord.h"
 #include "Station.h"
 
 namespace kestrow::test {
-
-namespace {
-
-void DeleteTree(platform::Registry &registry, const std::string &path)
-{
-    std::vector<std::string> subkeys;
-    if (registry.enum_subkeys(path, &subkeys) == 0) {
-        for (const std::string &subkey : subkeys)
-            DeleteTree(registry, path + "\\" + subkey);
-    }
-    (void)registry.delete_key(path);
-}
-
-void Dump(platform::Registry &registry, const std::string &path, std::ostringstream &out)
-{
-    out << "[" << path << "]\n";
-    std::vector<platform::RegValue> values;
-    if (registry.enum_values(path, &values) == 0) {
-        for (const auto &v : values) {
-            out << v.name << "=";
-            if (v.type == platform::RegType::Dword)
-                out << "dword:" << v.dword << "\n";
-            else
-                out << "sz:" << v.text << "\n";
-        }
-    }
-    std::vector<std::string> subkeys;
-    if (registry.enum_subkeys(path, &subkeys) == 0) {
-        for (const std::string &subkey : subkeys)
-            Dump(registry, path + "\\" + subkey, out);
-    }
-}
-
-} // namespace
-
-void ClearAppKey()
-{
-    platform::Registry *registry = platform::Registry::current_user();
-    ASSERT_NE(registry, nullptr);
-    DeleteTree(*registry, CKestrowApp::AppKeyPath());
-}
-
-std::string DumpRegistryTree(const std::string &path)
-{
-    platform::Registry *registry = platform::Registry::current_user();
-    if (registry == nullptr)
-        return "<no registry>";
-    std::ostringstream out;
-    Dump(*registry, path, out);
-    return out.str();
-}
 
 ScanBlockBuilder::ScanBlockBuilder() : bytes_(kRecordDataSize, 0) {}
 

@@ -1,5 +1,4 @@
-// Helpers of the profile, station and polling tests: a clean application
-// key, registry dumps, and crafted scan result blocks.
+// Crafted scan result blocks for the station and polling tests.
 #pragma once
 
 #include <cstdint>
@@ -7,12 +6,6 @@
 #include <vector>
 
 namespace kestrow::test {
-
-// Deletes the application key with everything below it.
-void ClearAppKey();
-// Every key below (and including) `path` with its values, one line each, in
-// a stable order: for comparing the registry before and after an operation.
-std::string DumpRegistryTree(const std::string &path);
 
 // A scan result block (the command data of variable 0x190) built entry by
 // entry.

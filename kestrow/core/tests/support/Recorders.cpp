@@ -20,19 +20,6 @@ ITextSink *RecordingParent::FindControl(int id)
     return it == controls_.end() ? nullptr : &it->second;
 }
 
-RecordingMessageSink::RecordingMessageSink() : previous_(SetMessageSink(this)) {}
-
-RecordingMessageSink::~RecordingMessageSink()
-{
-    SetMessageSink(previous_);
-}
-
-int RecordingMessageSink::ShowMessageBox(const std::string &text, unsigned type)
-{
-    shown.emplace_back(text, type);
-    return IDOK;
-}
-
 DebugCapture::DebugCapture()
     : previous_(SetDebugLogHook([this](std::string_view t) { text.append(t); }))
 {

@@ -1,5 +1,5 @@
 // Recording stand-ins for the user interface: controls found by id, a
-// message sink, a debug log capture; and a private registry and runtime
+// debug log capture; and a private registry and runtime
 // directory for every test program.
 #pragma once
 
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "DebugLog.h"
-#include "MessageSink.h"
 #include "TextSink.h"
 
 namespace kestrow::test {
@@ -29,17 +28,6 @@ public:
 
 private:
     std::map<int, RecordingControl> controls_;
-};
-
-class RecordingMessageSink : public IMessageSink {
-public:
-    RecordingMessageSink();
-    ~RecordingMessageSink() override;
-    int ShowMessageBox(const std::string &text, unsigned type) override;
-    std::vector<std::pair<std::string, unsigned>> shown;
-
-private:
-    IMessageSink *previous_;
 };
 
 // Captures the debug log while it lives.

@@ -1,9 +1,10 @@
-// A private temporary folder, removed with everything in it at the end.
+// A private temporary folder, removed with everything in it at the end;
+// and whole-file reads and writes.
 #pragma once
 
 #include <string>
 
-namespace fault {
+namespace ktest {
 
 class TempDir {
 public:
@@ -15,6 +16,10 @@ public:
     // Empty when the folder could not be made.
     const std::string &Path() const { return m_Path; }
     std::string File(const std::string &name) const { return m_Path + "/" + name; }
+    // Makes the subfolder `name` (mode 0700) and returns its path.
+    std::string Subdir(const std::string &name) const;
+    // Writes the file `name` with `bytes` and returns its path.
+    std::string Write(const std::string &name, const std::string &bytes) const;
 
 private:
     std::string m_Path;
@@ -22,7 +27,7 @@ private:
 
 // Writes `bytes` to `path`; false on any failure.
 bool WriteFile(const std::string &path, const std::string &bytes);
-// Reads the whole file; false on any failure.
-bool ReadFile(const std::string &path, std::string *bytes);
+// The whole file; empty when it cannot be read.
+std::string ReadFile(const std::string &path);
 
-} // namespace fault
+} // namespace ktest

@@ -1,0 +1,311 @@
+#include "ChildProcess.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace ktest {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int RemainingMs(Clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// Waits until `pid` has ended, at most until `deadline`; a pidfd lets poll()
+// wait without a sleeping loop.
+bool WaitEnded(pid_t pid, Clock::time_point deadline)
+{
+    const long fd = ::syscall(SYS_pidfd_open, pid, 0);
+    if (fd < 0)
+        return true;
+    pollfd p{static_cast<int>(fd), POLLIN, 0};
+    int rc = 0;
+    do {
+        rc = ::poll(&p, 1, RemainingMs(deadline));
+    } while (rc < 0 && errno == EINTR);
+    ::close(static_cast<int>(fd));
+    return rc > 0;
+}
+
+int Reap(pid_t pid)
+{
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return -1;
+    }
+    return status;
+}
+
+// The caller's environment changed by `changes`: "NAME=value" sets NAME,
+// "NAME" removes it, "PREFIX*" removes every variable starting so.
+std::vector<std::string> Environment(const std::vector<std::string> &changes)
+{
+    const auto matches = [](const std::string &entry, const std::string &change) {
+        const std::size_t eq = change.find('=');
+        if (eq != std::string::npos)
+            return entry.compare(0, eq + 1, change, 0, eq + 1) == 0;
+        if (!change.empty() && change.back() == '*')
+            return entry.compare(0, change.size() - 1, change, 0, change.size() - 1) == 0;
+        return entry.compare(0, change.size() + 1, change + "=") == 0;
+    };
+    std::vector<std::string> env;
+    for (char **e = environ; *e != nullptr; ++e) {
+        bool changed = false;
+        for (const std::string &change : changes)
+            changed = changed || matches(*e, change);
+        if (!changed)
+            env.emplace_back(*e);
+    }
+    for (const std::string &change : changes) {
+        if (change.find('=') != std::string::npos)
+            env.push_back(change);
+    }
+    return env;
+}
+
+std::vector<char *> Pointers(const std::vector<std::string> &strings)
+{
+    std::vector<char *> p;
+    for (const std::string &s : strings)
+        p.push_back(const_cast<char *>(s.c_str()));
+    p.push_back(nullptr);
+    return p;
+}
+
+} // namespace
+
+ChildProcess::~ChildProcess()
+{
+    if (m_pid > 0)
+        (void)Kill(SIGKILL);
+    Close();
+}
+
+void ChildProcess::Close()
+{
+    for (int *fd : {&m_out, &m_errFd, &m_in}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
+}
+
+bool ChildProcess::Start(const std::vector<std::string> &argv, std::string *error,
+                         const std::vector<std::string> &env, bool captureStderr, bool pipeStdin)
+{
+    if (m_pid > 0 || argv.empty()) {
+        *error = "already running or nothing to run";
+        return false;
+    }
+    Close();
+    m_buffer.clear();
+    m_err.clear();
+    if (pipeStdin)
+        (void)::signal(SIGPIPE, SIG_IGN);  // a child that ended fails Send()
+    int out[2] = {-1, -1};
+    int err[2] = {-1, -1};
+    int in[2] = {-1, -1};
+    if (::pipe2(out, O_CLOEXEC) != 0 || (captureStderr && ::pipe2(err, O_CLOEXEC) != 0) ||
+        (pipeStdin && ::pipe2(in, O_CLOEXEC) != 0)) {
+        *error = std::string("pipe: ") + std::strerror(errno);
+        for (int fd : {out[0], out[1], err[0], err[1], in[0], in[1]})
+            if (fd >= 0)
+                ::close(fd);
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    if (captureStderr)
+        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    if (pipeStdin)
+        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+    const std::vector<std::string> environment = Environment(env);
+    const std::vector<char *> args = Pointers(argv);
+    const std::vector<char *> envp = Pointers(environment);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    for (int fd : {err[1], in[0]})
+        if (fd >= 0)
+            ::close(fd);
+    m_out = out[0];
+    m_errFd = err[0];
+    m_in = in[1];
+    if (rc != 0) {
+        Close();
+        *error = argv[0] + ": " + std::strerror(rc);
+        return false;
+    }
+    m_pid = pid;
+    return true;
+}
+
+bool ChildProcess::Send(const std::string &text)
+{
+    std::size_t done = 0;
+    while (m_in >= 0 && done < text.size()) {
+        const ssize_t n = ::write(m_in, text.data() + done, text.size() - done);
+        if (n < 0 && errno != EINTR)
+            return false;
+        done += n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+    return m_in >= 0;
+}
+
+void ChildProcess::CloseInput()
+{
+    if (m_in >= 0)
+        ::close(m_in);
+    m_in = -1;
+}
+
+bool ChildProcess::Fill(milliseconds timeout)
+{
+    // Standard error is drained alongside, so a chatty child never blocks.
+    const auto deadline = Clock::now() + timeout;
+    while (m_out >= 0) {
+        pollfd p[2] = {{m_out, POLLIN, 0}, {m_errFd, POLLIN, 0}};
+        const int rc = ::poll(p, m_errFd >= 0 ? 2 : 1, RemainingMs(deadline));
+        if (rc < 0 && errno == EINTR)
+            continue;
+        if (rc <= 0)
+            return false;
+        char chunk[4096];
+        if (m_errFd >= 0 && p[1].revents != 0) {
+            const ssize_t n = ::read(m_errFd, chunk, sizeof chunk);
+            if (n > 0)
+                m_err.append(chunk, static_cast<std::size_t>(n));
+            else if (n == 0 || errno != EINTR) {
+                ::close(m_errFd);
+                m_errFd = -1;
+            }
+        }
+        if (p[0].revents != 0) {
+            const ssize_t n = ::read(m_out, chunk, sizeof chunk);
+            if (n > 0) {
+                m_buffer.append(chunk, static_cast<std::size_t>(n));
+                return true;
+            }
+            if (n == 0 || errno != EINTR) {
+                // Output ended: collect what standard error still has.
+                while (m_errFd >= 0) {
+                    pollfd e{m_errFd, POLLIN, 0};
+                    const ssize_t m = ::poll(&e, 1, RemainingMs(deadline)) > 0
+                                          ? ::read(m_errFd, chunk, sizeof chunk) : 0;
+                    if (m <= 0) {
+                        ::close(m_errFd);
+                        m_errFd = -1;
+                    } else {
+                        m_err.append(chunk, static_cast<std::size_t>(m));
+                    }
+                }
+                ::close(m_out);
+                m_out = -1;
+            }
+        }
+    }
+    return false;
+}
+
+bool ChildProcess::ReadLine(std::string *line, milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        const std::size_t nl = m_buffer.find('\n');
+        if (nl != std::string::npos) {
+            *line = m_buffer.substr(0, nl);
+            m_buffer.erase(0, nl + 1);
+            return true;
+        }
+        if (!Fill(milliseconds(RemainingMs(deadline))))
+            return false;
+    }
+}
+
+bool ChildProcess::WaitForLine(const std::string &text, milliseconds timeout, std::string *line)
+{
+    const auto deadline = Clock::now() + timeout;
+    std::string got;
+    while (ReadLine(&got, milliseconds(RemainingMs(deadline)))) {
+        if (got.find(text) != std::string::npos) {
+            if (line != nullptr)
+                *line = got;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ChildProcess::ReadRest(milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (Fill(milliseconds(RemainingMs(deadline)))) {
+    }
+    std::string rest;
+    rest.swap(m_buffer);
+    return rest;
+}
+
+int ChildProcess::Kill(int signal)
+{
+    if (m_pid <= 0)
+        return -1;
+    (void)::kill(m_pid, signal);
+    const int status = Reap(m_pid);
+    m_pid = -1;
+    return status;
+}
+
+int ChildProcess::Wait(milliseconds timeout, bool *timedOut)
+{
+    if (m_pid <= 0)
+        return -1;
+    const bool ended = WaitEnded(m_pid, Clock::now() + timeout);
+    if (timedOut != nullptr)
+        *timedOut = !ended;
+    if (!ended)
+        return Kill(SIGKILL);
+    const int status = Reap(m_pid);
+    m_pid = -1;
+    return status;
+}
+
+RunResult Run(const std::vector<std::string> &argv, milliseconds timeout,
+              const std::vector<std::string> &env, const std::string &input)
+{
+    RunResult result;
+    ChildProcess child;
+    if (!child.Start(argv, &result.err, env, true, true))
+        return result;
+    (void)child.Send(input);
+    child.CloseInput();
+    const auto deadline = Clock::now() + timeout;
+    result.out = child.ReadRest(timeout);
+    bool timedOut = false;
+    // Output ends a moment before the process does.
+    const int status = child.Wait(milliseconds(std::max(RemainingMs(deadline), 1000)), &timedOut);
+    result.err = child.Stderr();
+    if (!timedOut && WIFEXITED(status))
+        result.exitCode = WEXITSTATUS(status);
+    return result;
+}
+
+} // namespace ktest
