@@ -350,7 +350,7 @@ TEST_F(Lunmark100, ARepeatedAnswerIsNeverTakenForTheNextRequest) {
 }
 
 TEST_F(Lunmark100, ScatteredRequestChecksItsSegmentsAndKeepsToThem) {
-    TestDriver d(dir.path(), "wlan0");
+    TestDriver d(dir.Path(), "wlan0");
     const w32n_handle h = W32N_OpenAdapterA("\\Device\\wlan0");
     ASSERT_GE(h, 0);
     std::vector<std::uint8_t> small(8), big(wire::kMaxBuffer + 1);
