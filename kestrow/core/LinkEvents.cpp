@@ -51,7 +51,9 @@ std::vector<CLinkEvent> CLinkEvents::Update(const CLinkState &now)
         events.push_back({Kind::Connected, now.ssid, now.signalDbm, level});
     } else if (wasUp && !isUp && hasAdapter) {
         events.push_back({Kind::Lost, was.ssid, {}, {}});
-    } else if (isUp && level && level != LevelOf(was.signalDbm)) {
+    } else if (isUp && level && was.signalDbm && level != LevelOf(was.signalDbm)) {
+        // A change between two known levels; the first reading of the
+        // signal after a connection is no change.
         events.push_back({Kind::SignalChanged, now.ssid, now.signalDbm, level});
     }
 

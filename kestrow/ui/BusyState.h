@@ -4,6 +4,7 @@
 // cursor back.
 #pragma once
 
+#include <QCursor>
 #include <QGuiApplication>
 
 namespace kestrow {

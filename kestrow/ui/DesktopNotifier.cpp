@@ -1,22 +1,13 @@
 #include "DesktopNotifier.h"
 
 #include <QDBusMessage>
-#include <QStringDecoder>
 #include <QVariantMap>
+
+#include "StationModel.h"
 
 namespace kestrow {
 
 namespace {
-
-QString NameText(const std::string &bytes)
-{
-    const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(view);
-    if (decoder.hasError())
-        text = QString::fromLatin1(view);
-    return text;
-}
 
 // A notification stays this long unless the server has its own idea.
 constexpr int kExpireMs = 6000;
@@ -38,8 +29,8 @@ QString CDesktopNotifier::Summary(const CLinkEvent &event)
 {
     using Kind = CLinkEvent::Kind;
     switch (event.kind) {
-    case Kind::Connected: return QStringLiteral("Connected to %1").arg(NameText(event.ssid));
-    case Kind::Lost: return QStringLiteral("Connection to %1 lost").arg(NameText(event.ssid));
+    case Kind::Connected: return QStringLiteral("Connected to %1").arg(CStationModel::NetNameText(event.ssid));
+    case Kind::Lost: return QStringLiteral("Connection to %1 lost").arg(CStationModel::NetNameText(event.ssid));
     case Kind::AdapterRemoved: return QStringLiteral("Adapter removed");
     case Kind::AdapterFound: return QStringLiteral("Adapter found");
     case Kind::ScanFinished:

@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -113,6 +115,10 @@ bool CScreenshots::Save(QWidget &widget, const QString &name)
     return true;
 }
 
+namespace {
+constexpr int kSiteRowsWaitMs = 5000;
+}
+
 bool CScreenshots::TakeSite()
 {
     bool ok = true;
@@ -122,7 +128,14 @@ bool CScreenshots::TakeSite()
     // Both views, named after their titles; each switch rebuilds the list
     // from the latest scan, and the second leaves the chosen view in place.
     for (int i = 0; i < 2; ++i) {
+        // The rows are built on the device worker: the picture waits for
+        // them (at most a few seconds, so a hung adapter cannot stop it).
+        QEventLoop wait;
+        QTimer::singleShot(kSiteRowsWaitMs, &wait, &QEventLoop::quit);
+        const auto applied = QObject::connect(&site, &CViewSite::StationsApplied, &wait, &QEventLoop::quit);
         site.OnToggleView();
+        wait.exec();
+        QObject::disconnect(applied);
         const QString name = site.IsNetView() ? QStringLiteral("available-networks.png")
                                               : QStringLiteral("available-aps.png");
         ok = Save(site, name) && ok;

@@ -1,5 +1,8 @@
 #include "SiteCommands.h"
 
+#include <QInputDialog>
+#include <QLineEdit>
+
 #include <QDialog>
 
 #include "ConnectOps.h"
@@ -139,20 +142,58 @@ void CSiteCommands::Connect(const CSurveyRow &row)
         return;
     }
     const bool wep = row.cells[CSurveyTable::kSecurityColumn].starts_with("WEP");
-    WithStationCopy(row.stationKey, [this, wep](std::shared_ptr<CStation> station) {
-        // A WEP network without a key asks for one first.
+    const bool hidden = row.cells[1].empty();
+    WithStationCopy(row.stationKey, [this, wep, hidden](std::shared_ptr<CStation> station) {
+        // A hidden network's name comes first: the key belongs to it.
+        std::optional<std::string> name;
+        if (hidden && !(name = AskNetworkName())) {
+            return;
+        }
+        // A WEP network without a key asks for one.
         if (wep && station->ActiveSecKey < 0 && !EditStation(*station, EDIT_SECURITY)) {
             return;
         }
-        Join(std::move(station));
+        Join(std::move(station), std::move(name));
     });
 }
 
-void CSiteCommands::Join(std::shared_ptr<CStation> station)
+std::optional<std::string> CSiteCommands::AskNetworkName()
+{
+    for (;;) {
+        std::optional<std::string> name;
+        if (m_NamePrompt) {
+            name = m_NamePrompt();
+        } else {
+            bool ok = false;
+            const QString text = QInputDialog::getText(&m_Owner, QStringLiteral("Hidden Network"),
+                                                       QStringLiteral("Network Name (SSID):"), QLineEdit::Normal,
+                                                       QString(), &ok);
+            if (ok) {
+                name = text.toStdString();
+            }
+        }
+        if (!name) {
+            return std::nullopt;
+        }
+        if (!name->empty() && name->size() <= 32) {
+            return name;
+        }
+        ShowMessage(IDS_INVALID_SSID, MB_OK | MB_ICONERROR);
+        if (m_NamePrompt) {
+            return std::nullopt;  // a scripted prompt would answer the same again
+        }
+    }
+}
+
+void CSiteCommands::Join(std::shared_ptr<CStation> station, std::optional<std::string> hiddenName)
 {
     SetBusy(true);
     RunCoreTask<CConnectOps::JoinOutcome>(
-        this, [station] { return CConnectOps(theApp()).JoinStation(*station); },
+        this,
+        [station, hiddenName] {
+            CConnectOps ops(theApp());
+            return hiddenName ? ops.JoinHidden(*station, *hiddenName) : ops.JoinStation(*station);
+        },
         [this](CConnectOps::JoinOutcome outcome) {
             SetBusy(false);
             emit StationsChanged();

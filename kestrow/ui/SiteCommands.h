@@ -10,7 +10,6 @@
 // is busy.  While a command is under way the commands are Busy().
 #pragma once
 
-#include <QCursor>  // for BusyState.h
 #include <QObject>
 
 #include <functional>
@@ -34,6 +33,8 @@ class CSiteCommands : public QObject {
 public:
     // Runs a modal edit sheet; returns QDialog::Accepted or Rejected.
     using SheetRunner = std::function<int(CEditProfile &sheet)>;
+    // Asks for the name of a hidden network; nullopt when cancelled.
+    using NamePrompt = std::function<std::optional<std::string>()>;
 
     // `owner` is the parent of the edit sheets.
     explicit CSiteCommands(QWidget &owner);
@@ -45,7 +46,9 @@ public:
 
     // Starts a scan; a refused scan is not reported.
     void Rescan();
-    // Joins the station of `row` (asking for a WEP key when it needs one).
+    // Joins the station of `row` (asking for a WEP key when it needs one;
+    // for a hidden network, for its name first, and then the previous
+    // connection is put back when the join fails).
     void Connect(const CSurveyRow &row);
     // Saves the station of `stationKey` as a profile through the edit sheet.
     void SaveProfile(const std::string &stationKey);
@@ -54,6 +57,7 @@ public:
 
     bool Busy() const { return m_Busy.Busy(); }
     void SetSheetRunner(SheetRunner runner) { m_SheetRunner = std::move(runner); }
+    void SetNamePrompt(NamePrompt prompt) { m_NamePrompt = std::move(prompt); }
 
 signals:
     void BusyChanged();
@@ -66,7 +70,9 @@ private:
     // Copies the station of `key` on the worker, then runs `next` here with
     // the copy (not when it is gone); busy meanwhile.
     void WithStationCopy(const std::string &key, std::function<void(std::shared_ptr<CStation>)> next);
-    void Join(std::shared_ptr<CStation> station);
+    // Joins `station`; a hidden network's under `hiddenName`.
+    void Join(std::shared_ptr<CStation> station, std::optional<std::string> hiddenName);
+    std::optional<std::string> AskNetworkName();
     // Runs the sheet of `mode` on `station` as the store's edit-station
     // record; false when cancelled or when the main lock is busy.
     bool EditStation(CStation &station, EditMode mode);
@@ -76,6 +82,7 @@ private:
     QWidget &m_Owner;
     CBusyState m_Busy;
     SheetRunner m_SheetRunner;
+    NamePrompt m_NamePrompt;
 };
 
 } // namespace kestrow

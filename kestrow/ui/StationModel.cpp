@@ -128,7 +128,12 @@ QVariant CStationModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole: {
         const std::string &text = row.cells[static_cast<std::size_t>(index.column())];
-        return index.column() == 1 ? NetNameText(text) : QString::fromLatin1(Bytes(text));
+        if (index.column() == 1) {
+            // A hidden network's beacons carry no name: say so (display
+            // only; its key and its place in the sort stay as they are).
+            return text.empty() ? QStringLiteral("(hidden network)") : NetNameText(text);
+        }
+        return QString::fromLatin1(Bytes(text));
     }
     case Qt::DecorationRole:
         if (index.column() == 0) {

@@ -77,8 +77,6 @@ public:
     void ApplyStations(std::vector<CSurveyRow> apRows);
     // Builds the rows on the device worker and applies them here.
     void Refresh();
-    // The main timer routine's call: the same as Refresh.
-    void RefreshHeld() { Refresh(); }
     int RefreshCount() const { return m_nRefreshes; }
 
     // Handlers.
@@ -122,6 +120,7 @@ public:
     // Test seams: the modal run of an edit sheet and the clock of the
     // rescan progress.
     void SetSheetRunner(SheetRunner runner) { m_Commands.SetSheetRunner(std::move(runner)); }
+    void SetNamePrompt(CSiteCommands::NamePrompt prompt) { m_Commands.SetNamePrompt(std::move(prompt)); }
     void SetClock(Clock clock) { m_Clock = std::move(clock); }
 
     CQtControlParent &Controls() { return m_Controls; }

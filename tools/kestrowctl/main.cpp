@@ -15,6 +15,7 @@
 #include "ProfileCmd.h"
 #include "ScanCmd.h"
 #include "StatusCmd.h"
+#include "WatchCmd.h"
 
 namespace {
 
@@ -64,6 +65,11 @@ constexpr char kHelp[] =
     "                       notifications, and the adapter the window and\n"
     "                       kestrowctl open (auto: the first that answers)\n"
     "  reset-stats          resets the adapter's statistics\n"
+    "  watch                prints the state it starts from, then a line per event\n"
+    "                       (connected, lost, adapter-removed, adapter-found,\n"
+    "                       scan-finished, signal: the level changed a step) until\n"
+    "                       interrupted; with --json one JSON object per line; it\n"
+    "                       only reads, so it runs beside the window\n"
     "\n"
     "Profile options:\n"
     "  --ssid SSID          network name, 1 to 32 bytes\n"
@@ -126,6 +132,8 @@ std::string Dispatch(kestrowctl::CCtlSession &session, kestrowctl::CCtlArgs &arg
         return CProfileCmd::Import(session, args);
     if (command == "prefs")
         return CPrefsCmd::Prefs(session, args);
+    if (command == "watch")
+        return CWatchCmd::Run(session, args);
     if (command == "reset-stats")
         return CPrefsCmd::ResetStats(session, args);
     if (command.empty())

@@ -107,6 +107,7 @@ private slots:
         dlg.ViewSite().show();
         QVERIFY(!dlg.OnCommand(CKestrowDlg::IDC_PREFERENCES));
         QVERIFY(!dlg.ViewSite().Progress()->isVisible());
+        theApp().SetAdapterState(AdapterState::Present);  // else Rescan says there is none
         QVERIFY(dlg.OnCommand(CViewSite::ID_SITE_RESCAN));
         QVERIFY(dlg.ViewSite().Progress()->isVisible());
         dlg.ViewSite().hide();

@@ -1,12 +1,16 @@
 // kestrowctl against a real adapter-sim: status, scan in both views, connect
-// and join with their exit codes, and its behaviour beside a running Kestrow.
+// and join with their exit codes (a hidden network's too), the event stream,
+// and its behaviour beside a running Kestrow.
 #include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -16,6 +20,7 @@
 
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -166,6 +171,60 @@ TEST_F(KestrowctlTest, ConnectAndJoinExitCodes)
     EXPECT_EQ(env.Ctl({"reset-stats"}).exitCode, 1);
     ASSERT_TRUE(env.Sim().Ctl("appear"));
     EXPECT_EQ(env.Ctl({"reset-stats"}).exitCode, 0);
+}
+
+TEST_F(KestrowctlTest, HiddenNetworkJoinedByItsName)
+{
+    // The default scenario's hidden network "backroom" uses WEP, key 2.
+    ASSERT_EQ(env.Ctl({"join", "CoffeeCorner"}).exitCode, 0);
+    RunResult run = env.Ctl({"join", "--hidden", "backroom"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("uses WEP"), std::string::npos) << run.err;
+    // A wrong name: no association, and the previous connection is back.
+    run = env.Ctl({"join", "--hidden", "frontroom", "--key-index", "2", "--key", "A1B2C3D4E5", "--timeout", "2"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Could not connect to specified station."), std::string::npos) << run.err;
+    EXPECT_EQ(Str(JsonOf(env.Ctl({"status", "--json"}))["ssid"]), "CoffeeCorner");
+    const QJsonValue joined =
+        JsonOf(env.Ctl({"join", "--hidden", "backroom", "--key-index", "2", "--key", "A1B2C3D4E5", "--json"}));
+    EXPECT_TRUE(joined["associated"].toBool());
+    EXPECT_EQ(Str(joined["profile"]["ssid"]), "backroom");
+    EXPECT_EQ(Str(JsonOf(env.Ctl({"status", "--json"}))["ssid"]), "backroom");
+}
+
+TEST_F(KestrowctlTest, WatchPrintsTheLinkEventsAsJsonLines)
+{
+    ASSERT_EQ(env.Ctl({"join", "CoffeeCorner"}).exitCode, 0);
+    ktest::ChildProcess watch;
+    std::string error;
+    ASSERT_TRUE(watch.Start({KESTROWCTL_PATH, "watch", "--json"}, &error, env.Environment(), true)) << error;
+    std::vector<std::string> events;
+    auto next = [&](const char *kind) {
+        std::string line;
+        while (watch.ReadLine(&line, std::chrono::seconds(30))) {
+            QJsonParseError parsed{};
+            const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line), &parsed);
+            EXPECT_EQ(parsed.error, QJsonParseError::NoError) << line;
+            events.push_back(Str(doc.object()["event"]));
+            if (events.back() == kind)
+                return doc.object();
+        }
+        ADD_FAILURE() << "no " << kind << " event; stderr: " << watch.Stderr();
+        return QJsonObject();
+    };
+    // The first line is the state the events start from.
+    const QJsonObject start = next("state");
+    EXPECT_TRUE(start["connected"].toBool());
+    EXPECT_EQ(Str(start["ssid"]), "CoffeeCorner");
+    ASSERT_TRUE(env.Sim().Ctl("drop-link"));
+    EXPECT_EQ(Str(next("lost")["ssid"]), "CoffeeCorner");
+    ASSERT_TRUE(env.Sim().Ctl("vanish"));
+    next("adapter-removed");
+    ASSERT_TRUE(env.Sim().Ctl("appear"));
+    next("adapter-found");
+    EXPECT_EQ(std::count(events.begin(), events.end(), "lost"), 1) << "one line per event";
+    const int status = watch.Kill(SIGINT);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 // The socket path of Kestrow's single-copy guard for a registry file.
