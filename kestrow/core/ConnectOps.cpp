@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "CommVarList.h"
+#include "IMainWindow.h"
 #include "KestrowApp.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
@@ -56,6 +57,8 @@ std::optional<bool> CConnectOps::AwaitAssociation() const
 
 bool CConnectOps::ApplyConnect(CStation &station, std::optional<bool> &associated)
 {
+    if (IMainWindow *window = m_App.GetMainWindow())
+        window->NoteUserConnect(station.NetName);
     bool connected = station.Apply(CStation::Connect);
     if (connected) {
         associated = AwaitAssociation();

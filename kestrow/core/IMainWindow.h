@@ -29,6 +29,10 @@ public:
     virtual void ShowRefresh(CPageRefresh refresh) = 0;
     // Sets the tray icon's tooltip.  POLLING THREAD.
     virtual void SetTrayTip(const std::string &text) = 0;
+    // The user asked this program to connect to the network `ssid` (a
+    // connect or join is under way): the window shows that itself, so its
+    // notifications stay quiet about it.  DEVICE WORKER THREAD.
+    virtual void NoteUserConnect(const std::string &ssid) { (void)ssid; }
 };
 
 } // namespace kestrow

@@ -452,13 +452,40 @@ void CKestrowApp::OnMainTimer(CRefreshRequest parts)
     if (out.full && parts.siteList && m_pStationMngr != nullptr)
         out.siteRows = CSurveyTable::Rows(*m_pStationMngr, /*networkView*/ false, 0, true);
     out.status = m_Status;
+    // The link as the station list knows it: no request of its own.
+    const CStation *connected = m_pStationMngr != nullptr ? m_pStationMngr->GetConnectedStation() : nullptr;
+    out.link.connected = connected != nullptr;
+    if (connected != nullptr) {
+        out.link.ssid = connected->NetName;
+        out.link.signalDbm = connected->LinkQuality;
+    }
     lock.Unlock();
     out.adapter = AdapterState();
+    out.link.adapter = out.adapter;
+    out.link.scanActive = ScanActive();
+    {
+        std::lock_guard<std::mutex> history(m_HistoryMutex);
+        m_History.Add({out.link.connected ? out.link.signalDbm : std::nullopt, RxKBps(), TxKBps()});
+        if (parts.statistics)
+            out.history = m_History.Samples();
+    }
 
     // The window may be going: SetMainWindow waits for this hand-over.
     std::lock_guard<std::mutex> windowLock(m_TipMutex);
     if (IMainWindow *window = m_pMainWnd.load())
         window->ShowRefresh(std::move(out));
+}
+
+std::vector<CLinkSample> CKestrowApp::HistorySamples() const
+{
+    std::lock_guard<std::mutex> lock(m_HistoryMutex);
+    return m_History.Samples();
+}
+
+void CKestrowApp::ClearHistory()
+{
+    std::lock_guard<std::mutex> lock(m_HistoryMutex);
+    m_History.Clear();
 }
 
 void CKestrowApp::PumpRefresh()

@@ -20,8 +20,10 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "AdapterState.h"
+#include "LinkHistory.h"
 #include "PageRefresh.h"
 #include "StatusSnapshot.h"
 
@@ -203,6 +205,10 @@ public:
     void CheckAdapter();
     // Returned becomes Present after kReturnedShownFor.  Polling thread.
     void AgeAdapterState();
+    // The link's history, one sample per main timer routine (the refresh
+    // worker adds them); cleared with the statistics.
+    std::vector<CLinkSample> HistorySamples() const;
+    void ClearHistory();
     bool AdHocConnected() const { return m_bAdHocConnected.load(); }
     void SetAdHocConnected(bool adhoc) { m_bAdHocConnected.store(adhoc); }
     // -1 silences every polling tick.
@@ -290,6 +296,8 @@ private:
     std::atomic<IMainWindow *> m_pMainWnd{nullptr};
     mutable std::mutex m_TipMutex;
     mutable std::mutex m_ChoiceMutex;
+    mutable std::mutex m_HistoryMutex;
+    CLinkHistory m_History;  // guarded by m_HistoryMutex
     std::string m_strAdapterChoice;  // guarded by m_ChoiceMutex
     std::mutex m_WakeMutex;
     std::function<void()> m_Wake;  // guarded by m_WakeMutex

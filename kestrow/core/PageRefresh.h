@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "AdapterState.h"
+#include "LinkEvents.h"
+#include "LinkHistory.h"
 #include "StatusSnapshot.h"
 #include "SurveyTable.h"
 
@@ -52,6 +54,11 @@ struct CPageRefresh {
     // on a full refresh.
     std::optional<std::vector<CSurveyRow>> siteRows;
     AdapterState adapter = AdapterState::NotFound;
+    // The link as the station list knows it (no request of its own): for
+    // the tray icon and the notifications.
+    CLinkState link;
+    // The last ten minutes, when the Statistics page is shown.
+    std::optional<std::vector<CLinkSample>> history;
 };
 
 } // namespace kestrow

@@ -10,6 +10,10 @@
 #include "Poll.h"
 #include "VarCodes.h"
 
+#ifdef KESTROW_HAVE_LUNMARK
+#include <lunmark/lunmark.h>
+#endif
+
 namespace kestrow {
 
 namespace {
@@ -205,6 +209,23 @@ bool CPreferences::ShowDbm(const CKestrowApp &app)
 bool CPreferences::ShowNotifications(const CKestrowApp &app)
 {
     return Stored(app, Pref::ShowNotifications) != 0;
+}
+
+std::vector<std::string> CPreferences::InstalledAdapters()
+{
+    std::vector<std::string> names;
+#ifdef KESTROW_HAVE_LUNMARK
+    // The library answers from a fresh listing each time; a bound keeps a
+    // folder that changes meanwhile from running this on.
+    constexpr std::uint32_t kMaxAdapters = 256;
+    for (std::uint32_t i = 0; i < kMaxAdapters; ++i) {
+        const char *name = ecom_get_connection(i);
+        if (name == nullptr)
+            break;
+        names.emplace_back(name);
+    }
+#endif
+    return names;
 }
 
 std::string CPreferences::ReadAdapter(const CKestrowApp &app)

@@ -14,6 +14,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "OpResult.h"
@@ -105,6 +106,9 @@ public:
     // A REG_SZ value beside the others, written on its own.
     static constexpr const char *kAdapterValue = "Adapter";
     static std::string ReadAdapter(const CKestrowApp &app);
+    // The names of the installed adapters, as the library lists them (it
+    // reads the adapter folder; no request goes to an adapter).
+    static std::vector<std::string> InstalledAdapters();
     static COpResult WriteAdapter(CKestrowApp &app, const std::string &name);
 
     // Index of the country with regulatory domain `code`; 0 when unknown.

@@ -208,7 +208,11 @@ COpResult CStatusReader::ResetStatistics()
 {
     CCommVarList batch;
     batch.Add(VAR_RESET_STATS, nullptr, nullptr);
-    return batch.Exec(false, false) ? COpResult::Done() : COpResult::Message(IDS_DRIVER_ERROR);
+    if (!batch.Exec(false, false))
+        return COpResult::Message(IDS_DRIVER_ERROR);
+    // The history plotted beside the counters starts again with them.
+    theApp().ClearHistory();
+    return COpResult::Done();
 }
 
 CStatusSnapshot CStatusReader::ReadAll()

@@ -8,10 +8,13 @@
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
+#include <chrono>
+
 #include <memory>
 
 #include "KestrowApp.h"
 #include "SectionLock.h"
+#include "Preferences.h"
 #include "Prefs.h"
 #include "WirelessService.h"
 
@@ -54,8 +57,9 @@ QIcon CKestrowDlg::TrayIcon()
 }
 
 CKestrowDlg::CKestrowDlg(const QString &caption, QWidget *parent, int selectPage)
-    : QDialog(parent)
+    : QDialog(parent), m_Notifier(std::chrono::steady_clock::now())
 {
+    m_Notifier.Policy().SetEnabled(CPreferences::ShowNotifications(theApp()));
     setObjectName(QStringLiteral("KestrowDlg"));
     setWindowTitle(caption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -147,7 +151,7 @@ void CKestrowDlg::FinishAfterFirstPaint()
     if (m_pViewSite) {
         m_pViewSite->setWindowIcon(icon);
     }
-    m_Tray.SetIcon(TrayIcon());
+    m_Tray.SetIcon(m_TrayState == CTrayIcons::State::Count ? TrayIcon() : m_TrayIcons.Icon(m_TrayState));
     m_Tray.Add();
 }
 
@@ -243,6 +247,10 @@ void CKestrowDlg::Render(CPageRefresh &refresh)
     if (refresh.statisticsRead) {
         m_StatsPage.Show(s);
     }
+    if (refresh.history) {
+        m_StatsPage.ShowHistory(std::move(*refresh.history), CPreferences::ShowDbm(theApp()));
+    }
+    ShowLink(refresh.link);
     if (refresh.aboutRead) {
         m_AboutPage.Show(s, refresh.adapter);
     } else {
@@ -265,6 +273,27 @@ void CKestrowDlg::Render(CPageRefresh &refresh)
                                      std::pair{PAGE_ABOUT, refresh.aboutRead}}) {
         if (read) {
             emit PageValuesShown(page);
+        }
+    }
+}
+
+void CKestrowDlg::NoteUserConnect(const std::string &ssid)
+{
+    // The device worker calls this; the notifier belongs to this thread.
+    QMetaObject::invokeMethod(this, [this, ssid] {
+        m_Notifier.Policy().ExpectUserConnect(ssid, std::chrono::steady_clock::now());
+    }, Qt::QueuedConnection);
+}
+
+void CKestrowDlg::ShowLink(const CLinkState &link)
+{
+    m_Notifier.Handle(m_LinkEvents.Update(link), std::chrono::steady_clock::now());
+    const CTrayIcons::State state = CTrayIcons::StateOf(link.adapter, link.connected, link.signalDbm);
+    if (state != m_TrayState) {
+        m_TrayState = state;
+        // Until the first paint the tray keeps the program's own picture.
+        if (!m_bAfterPaintPending) {
+            m_Tray.SetIcon(m_TrayIcons.Icon(state));
         }
     }
 }
@@ -327,6 +356,8 @@ void CKestrowDlg::SetTrayTip(const std::string &text)
 void CKestrowDlg::OnPreferences()
 {
     CPrefs prefs(this, m_pViewSite.get());  // a site list not made yet needs no refresh
+    connect(&prefs, &CPrefs::Applied, this,
+            [this](const CPrefValues &values) { m_Notifier.Policy().SetEnabled(values.notify); });
     prefs.exec();
 }
 

@@ -15,12 +15,15 @@
 #include <memory>
 #include <string>
 
+#include "DesktopNotifier.h"
 #include "IMainWindow.h"
+#include "LinkEvents.h"
 #include "MainAbout.h"
 #include "MainGen.h"
 #include "MainProfile.h"
 #include "MainStats.h"
 #include "SysTray.h"
+#include "TrayIcons.h"
 #include "ViewSite.h"
 
 class QPushButton;
@@ -84,6 +87,10 @@ public:
     int ActivePage() const;
     void SetActivePage(int index);
     clsSysTray &Tray() { return m_Tray; }
+    CDesktopNotifier &Notifier() { return m_Notifier; }
+    void NoteUserConnect(const std::string &ssid) override;
+    // The tray icon's link state (Count until the first values came).
+    CTrayIcons::State TrayState() const { return m_TrayState; }
     // The Available Networks dialog, made on first use.
     CViewSite &ViewSite();
     CMainGen &GenPage() { return m_GenPage; }
@@ -112,9 +119,17 @@ protected:
 
 private:
     void OnPageChanged(int index);
+    // The tray icon and the notifications follow the link of a refresh.
+    void ShowLink(const CLinkState &link);
     // The part of set-up that waits for the first paint: the window and
     // tray icons and the icon in the notification area.  Runs once.
     void FinishAfterFirstPaint();
+
+    // Beyond the original: the link's events, notifications, tray states.
+    CLinkEvents m_LinkEvents;
+    CDesktopNotifier m_Notifier;
+    CTrayIcons m_TrayIcons;
+    CTrayIcons::State m_TrayState = CTrayIcons::State::Count;
 
     // Members in the order of the original window object.
     clsSysTray m_Tray;

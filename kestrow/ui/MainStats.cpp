@@ -1,5 +1,7 @@
 #include "MainStats.h"
 
+#include "HistoryPlot.h"
+
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -28,6 +30,8 @@ CMainStats::CMainStats(QWidget *parent) : QWidget(parent), m_Controls(this)
     CPageLayout::AddRow(form, QStringLiteral("Receiving"), IDC_RECEIVING, QStringLiteral("Static"));
     CPageLayout::AddRow(form, QStringLiteral("Sending"), IDC_SENDING, QStringLiteral("Static"));
     layout->addWidget(activity);
+    m_pPlot = new CHistoryPlot(this);
+    layout->addWidget(m_pPlot);
 
     auto *row = new QHBoxLayout;
     auto *reset = CQtControlParent::Tag(new QPushButton(QStringLiteral("&Reset")), IDC_RESET);
@@ -51,6 +55,12 @@ void CMainStats::Show(const CStatusSnapshot &s)
     m_Snapshot = s;
     m_bHaveValues = true;
     ShowValues();
+}
+
+void CMainStats::ShowHistory(std::vector<CLinkSample> samples, bool dbm)
+{
+    m_pPlot->SetShowDbm(dbm);
+    m_pPlot->SetSamples(std::move(samples));
 }
 
 void CMainStats::ShowValues()

@@ -1,14 +1,22 @@
 // CMainStats: the Statistics page of the main window (dialog 184): signal
 // strength, signal-to-noise ratio and maximum rate of the connection, and the
-// receive and send throughput that the polling thread measures.
+// receive and send throughput that the polling thread measures, with a plot
+// of the last ten minutes of signal and throughput under them.
 #pragma once
 
 #include <QWidget>
 
+#include <vector>
+
+#include "LinkHistory.h"
 #include "QtControlParent.h"
 #include "StatusSnapshot.h"
 
 class QPushButton;
+
+namespace kestrow {
+class CHistoryPlot;
+}
 
 namespace kestrow {
 
@@ -34,6 +42,9 @@ public:
     void OnSetActive();
     // Shows the values of a refresh (the Statistics page's part of `s`).
     void Show(const CStatusSnapshot &s);
+    // The last ten minutes under the values, the signal in dBm or percent.
+    void ShowHistory(std::vector<CLinkSample> samples, bool dbm);
+    CHistoryPlot *Plot() const { return m_pPlot; }
     // "&Reset": asks the device, on the device worker, to clear its
     // statistics; message 115 when the request fails.
     void OnReset();
@@ -44,6 +55,7 @@ private:
     void ShowValues();
 
     CQtControlParent m_Controls;
+    CHistoryPlot *m_pPlot = nullptr;
     bool m_bInitialised = false;
     bool m_bHaveValues = false;
     CStatusSnapshot m_Snapshot;  // the values last shown

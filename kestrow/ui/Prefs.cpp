@@ -1,7 +1,9 @@
 #include "Prefs.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -15,6 +17,7 @@
 
 #include <optional>
 
+#include "Autostart.h"
 #include "CoreTask.h"
 #include "KestrowApp.h"
 #include "MessageSink.h"
@@ -89,6 +92,27 @@ CPrefs::CPrefs(QWidget *parent, CViewSite *site) : QDialog(parent), m_Controls(t
     general->setColumnStretch(3, 1);
     layout->addLayout(general);
 
+    // Beyond the original dialog: notifications, start with the desktop,
+    // and which adapter to open when there are several.
+    auto *desktop = new QGridLayout;
+    m_pNotify = CQtControlParent::Tag(new QCheckBox(QStringLiteral("Show notifications")), IDC_NOTIFY);
+    m_pAutostart = CQtControlParent::Tag(new QCheckBox(QStringLiteral("Start with the desktop")), IDC_AUTOSTART);
+    desktop->addWidget(m_pNotify, 0, 0, 1, 2);
+    desktop->addWidget(m_pAutostart, 1, 0, 1, 2);
+    m_pAdapter = CQtControlParent::Tag(new QComboBox, IDC_ADAPTER);
+    m_pAdapter->addItem(QStringLiteral("Search automatically"), QString());
+    for (const std::string &name : CPreferences::InstalledAdapters()) {
+        m_pAdapter->addItem(QString::fromStdString(name), QString::fromStdString(name));
+    }
+    if (m_pAdapter->count() > 2) {
+        desktop->addWidget(new QLabel(QStringLiteral("Adapter:")), 2, 0);
+        desktop->addWidget(m_pAdapter, 2, 1);
+    } else {
+        m_pAdapter->hide();  // one adapter: nothing to choose
+    }
+    desktop->setColumnStretch(1, 1);
+    layout->addLayout(desktop);
+
     auto *buttons = new QDialogButtonBox;
     auto *ok = CQtControlParent::Tag(buttons->addButton(QDialogButtonBox::Ok), 1);
     ok->setText(QStringLiteral("OK"));
@@ -117,6 +141,15 @@ void CPrefs::SetScanMode(bool active)
 void CPrefs::Load()
 {
     PutValues(CPreferences::Read(theApp()));
+    m_pAutostart->setChecked(CAutostart::Enabled());
+    // A stored adapter that is not installed now is still shown.
+    const QString chosen = QString::fromStdString(CPreferences::ReadAdapter(theApp()));
+    int index = m_pAdapter->findData(chosen);
+    if (index < 0) {
+        m_pAdapter->addItem(chosen, chosen);
+        index = m_pAdapter->count() - 1;
+    }
+    m_pAdapter->setCurrentIndex(index);
     // The country, from the adapter's regulatory domain (read on the device
     // worker, shown when it comes); the first one when the adapter cannot be
     // read.  The field cannot be changed, so nothing waits for it.
@@ -134,6 +167,7 @@ void CPrefs::PutValues(const CPrefValues &values)
     // An index of -1 shows no selection.
     m_pPowerSave->setCurrentIndex(values.powerSave);
     m_pScanBand->setCurrentIndex(values.scanBand);
+    m_pNotify->setChecked(values.notify);
 }
 
 void CPrefs::Defaults()
@@ -155,11 +189,22 @@ bool CPrefs::Apply()
     values.powerSave = m_pPowerSave->currentIndex();
     values.scanBand = m_pScanBand->currentIndex();
     values.dbm = m_pDbm->isChecked();
-    const COpResult applied = CPreferences::Apply(theApp(), values);
+    values.notify = m_pNotify->isChecked();
+    COpResult applied = CPreferences::Apply(theApp(), values);
+    const std::string adapter = m_pAdapter->currentData().toString().toStdString();
+    if (applied.Ok() && adapter != CPreferences::ReadAdapter(theApp())) {
+        // Used from the next opening of the adapter (the next start).
+        applied = CPreferences::WriteAdapter(theApp(), adapter);
+    }
+    if (applied.Ok() && m_pAutostart->isChecked() != CAutostart::Enabled()) {
+        applied = CAutostart::SetEnabled(m_pAutostart->isChecked(),
+                                         QCoreApplication::applicationFilePath().toStdString());
+    }
     if (!applied.Ok()) {
         ShowMessageText(applied.Describe(), MB_OK | MB_ICONERROR);
         return false;
     }
+    emit Applied(values);
     if (m_pSite != nullptr) {
         m_pSite->Refresh();
     }

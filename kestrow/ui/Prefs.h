@@ -2,7 +2,9 @@
 // program-wide preferences under the application key: the statistics update
 // interval, the display units of signal values, and (shown but disabled) the
 // scanning mode, scan bands and battery power save; it shows the adapter's
-// country from its regulatory domain.
+// country from its regulatory domain.  Beyond those: whether link changes
+// are told as desktop notifications, whether Kestrow starts with the
+// desktop, and (with two adapters or more) which adapter it opens.
 #pragma once
 
 #include <QDialog>
@@ -10,6 +12,7 @@
 #include "Preferences.h"
 #include "QtControlParent.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QRadioButton;
@@ -33,6 +36,10 @@ public:
         IDC_POWER_SAVE = 1161,
         IDC_SCAN_BAND = 1162,
         IDC_COUNTRY = 1179,
+        // Beyond the original dialog.
+        IDC_NOTIFY = 1300,
+        IDC_AUTOSTART = 1301,
+        IDC_ADAPTER = 1302,
     };
     // `site`: the Available Networks dialog to refresh after Apply (may be null).
     explicit CPrefs(QWidget *parent = nullptr, CViewSite *site = nullptr);
@@ -49,6 +56,10 @@ public:
 
     void accept() override;  // "OK": Apply, and close when it succeeded
 
+signals:
+    // The values were stored.
+    void Applied(const kestrow::CPrefValues &values);
+
 private:
     void Load();
     void PutValues(const CPrefValues &values);
@@ -64,6 +75,9 @@ private:
     QComboBox *m_pScanBand = nullptr;
     QComboBox *m_pPowerSave = nullptr;
     QComboBox *m_pCountry = nullptr;
+    QCheckBox *m_pNotify = nullptr;
+    QCheckBox *m_pAutostart = nullptr;
+    QComboBox *m_pAdapter = nullptr;  // shown with two adapters or more
     bool m_bActiveScan = false;
 };
 

@@ -11,6 +11,7 @@
 
 #include "KestrowApp.h"
 #include "KestrowDlg.h"
+#include "TrayIcons.h"
 
 namespace kestrow {
 
@@ -73,6 +74,7 @@ void CScreenshots::NextPage()
     if (m_nPage >= 4) {
         m_Dlg.SetActivePage(m_nPrevious);
         m_bOk = TakeSite() && m_bOk;
+        m_bOk = TakeTrayIcons() && m_bOk;
         emit Finished(m_bOk);
         return;
     }
@@ -117,6 +119,26 @@ bool CScreenshots::Save(QWidget &widget, const QString &name)
 
 namespace {
 constexpr int kSiteRowsWaitMs = 5000;
+}
+
+bool CScreenshots::TakeTrayIcons()
+{
+    // The notification-area icon of each link state, at the size a panel
+    // commonly uses.
+    constexpr int kSize = 32;
+    CTrayIcons icons;
+    bool ok = true;
+    for (int i = 0; i < static_cast<int>(CTrayIcons::State::Count); ++i) {
+        const auto state = static_cast<CTrayIcons::State>(i);
+        const QString path = QDir(m_strDir).filePath(CTrayIcons::Stem(state) + QStringLiteral(".png"));
+        if (!icons.Icon(state).pixmap(kSize, kSize).save(path, "PNG")) {
+            std::fprintf(stderr, "kestrow: cannot write %s\n", qPrintable(path));
+            ok = false;
+            continue;
+        }
+        m_Written << path;
+    }
+    return ok;
 }
 
 bool CScreenshots::TakeSite()

@@ -39,6 +39,8 @@ private:
     void NextPage();
     void TakePage();
     bool TakeSite();
+    // The tray icon of every link state, as tray-<state>.png.
+    bool TakeTrayIcons();
 
     CKestrowDlg &m_Dlg;
     QString m_strDir;

@@ -50,6 +50,8 @@ const char kUsage[] =
     "                      or ~/.config/kestrow/registry.sqlite3\n"
     "  --adapter-dir DIR   look for adapters in DIR instead of $LUNMARK_ADAPTER_DIR\n"
     "                      or the per-user runtime directory\n"
+    "  --minimized         start in the notification area (as the desktop's\n"
+    "                      autostart entry does); without one, minimised\n"
     "  --exit-after-first-paint\n"
     "                      (benchmarks) print the time from start to the first\n"
     "                      painted main window and the peak memory, and exit\n"
@@ -64,6 +66,7 @@ struct Options {
     std::string adapterDir;
     bool help = false;
     bool firstPaint = false;
+    bool minimized = false;
     bool version = false;
     std::string error;
 };
@@ -93,6 +96,8 @@ Options ParseOptions(int &argc, char **argv)
             o.help = true;
         } else if (std::strcmp(arg, "--exit-after-first-paint") == 0) {
             o.firstPaint = true;
+        } else if (std::strcmp(arg, "--minimized") == 0) {
+            o.minimized = true;
         } else if (std::strcmp(arg, "--version") == 0) {
             o.version = true;
         } else if (const char *v = value("--screenshots")) {
@@ -246,7 +251,11 @@ int main(int argc, char **argv)
                 QApplication::quit();
                 return;
             }
-            dlg.show();
+            if (opt.minimized && opt.screenshots.isEmpty()) {
+                dlg.showMinimized();  // minimising goes to the tray
+            } else {
+                dlg.show();
+            }
         };
         QObject::connect(&dlg, &CKestrowDlg::PageValuesShown, &dlg, showWindow);
         QTimer::singleShot(kFirstValuesWaitMs, &dlg, showWindow);

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "AppIdentity.h"
+#include "HistoryPlot.h"
 #include "KestrowApp.h"
 #include "KestrowDlg.h"
 #include "SectionLock.h"
@@ -210,6 +211,25 @@ private slots:
         QVERIFY(probe.painted);
         QVERIFY(!probe.trayWasIn);
         dlg.removeEventFilter(&probe);
+    }
+
+    void trayIconAndPlotFollowTheLink()
+    {
+        // A refresh's link sets the tray's state; its history fills the plot.
+        CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
+        dlg.OnInitDialog();
+        QCOMPARE(dlg.TrayState(), CTrayIcons::State::Count);
+        CPageRefresh refresh;
+        refresh.link = CLinkState{AdapterState::Present, true, "Home", -75, false};
+        refresh.history = std::vector<CLinkSample>(3, CLinkSample{-75, 10, 2});
+        dlg.ShowRefresh(refresh);
+        QTRY_COMPARE(dlg.TrayState(), CTrayIcons::State::Fair);
+        QCOMPARE(dlg.StatsPage().Plot()->Samples().size(), 3u);
+        refresh.link = CLinkState{AdapterState::Removed, false, "", {}, false};
+        refresh.history.reset();
+        dlg.ShowRefresh(refresh);
+        QTRY_COMPARE(dlg.TrayState(), CTrayIcons::State::NoAdapter);
+        QCOMPARE(dlg.StatsPage().Plot()->Samples().size(), 3u);
     }
 
     void minimiseAndRestoreWithSiteVisible() { MinimiseAndRestore(true); }
