@@ -16,6 +16,8 @@
 #include <QVBoxLayout>
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "Autostart.h"
 #include "CoreTask.h"
@@ -101,15 +103,13 @@ CPrefs::CPrefs(QWidget *parent, CViewSite *site) : QDialog(parent), m_Controls(t
     desktop->addWidget(m_pAutostart, 1, 0, 1, 2);
     m_pAdapter = CQtControlParent::Tag(new QComboBox, IDC_ADAPTER);
     m_pAdapter->addItem(QStringLiteral("Search automatically"), QString());
-    for (const std::string &name : CPreferences::InstalledAdapters()) {
-        m_pAdapter->addItem(QString::fromStdString(name), QString::fromStdString(name));
-    }
-    if (m_pAdapter->count() > 2) {
-        desktop->addWidget(new QLabel(QStringLiteral("Adapter:")), 2, 0);
-        desktop->addWidget(m_pAdapter, 2, 1);
-    } else {
-        m_pAdapter->hide();  // one adapter: nothing to choose
-    }
+    // Shown once the adapter list (read on the device worker) has two or
+    // more: with one adapter there is nothing to choose.
+    m_pAdapterLabel = new QLabel(QStringLiteral("Adapter:"));
+    desktop->addWidget(m_pAdapterLabel, 2, 0);
+    desktop->addWidget(m_pAdapter, 2, 1);
+    m_pAdapterLabel->hide();
+    m_pAdapter->hide();
     desktop->setColumnStretch(1, 1);
     layout->addLayout(desktop);
 
@@ -142,14 +142,30 @@ void CPrefs::Load()
 {
     PutValues(CPreferences::Read(theApp()));
     m_pAutostart->setChecked(CAutostart::Enabled());
-    // A stored adapter that is not installed now is still shown.
+    // The stored choice first; the installed adapters join it from the
+    // device worker (the library's list waits for its lock).  A stored
+    // adapter that is not installed now is still shown.
     const QString chosen = QString::fromStdString(CPreferences::ReadAdapter(theApp()));
-    int index = m_pAdapter->findData(chosen);
-    if (index < 0) {
+    if (!chosen.isEmpty()) {
         m_pAdapter->addItem(chosen, chosen);
-        index = m_pAdapter->count() - 1;
+        m_pAdapter->setCurrentIndex(1);
     }
-    m_pAdapter->setCurrentIndex(index);
+    RunCoreTask<std::vector<std::string>>(
+        this, [] { return CPreferences::InstalledAdapters(); },
+        [this, chosen](std::vector<std::string> names) {
+            for (const std::string &name : names) {
+                const QString text = QString::fromStdString(name);
+                if (m_pAdapter->findData(text) < 0) {
+                    m_pAdapter->addItem(text, text);
+                }
+            }
+            const bool choice = names.size() > 1 || !chosen.isEmpty();
+            if (choice && m_pAdapter->isHidden()) {
+                m_pAdapterLabel->show();
+                m_pAdapter->show();
+                adjustSize();  // room for the new row
+            }
+        });
     // The country, from the adapter's regulatory domain (read on the device
     // worker, shown when it comes); the first one when the adapter cannot be
     // read.  The field cannot be changed, so nothing waits for it.

@@ -14,6 +14,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 
@@ -78,6 +79,7 @@ private:
     QCheckBox *m_pNotify = nullptr;
     QCheckBox *m_pAutostart = nullptr;
     QComboBox *m_pAdapter = nullptr;  // shown with two adapters or more
+    QLabel *m_pAdapterLabel = nullptr;
     bool m_bActiveScan = false;
 };
 
