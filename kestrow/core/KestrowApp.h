@@ -141,6 +141,9 @@ public:
     void RequestRefresh(CRefreshRequest parts);
     // A refresh is queued and has not started yet.
     bool RefreshQueued() const { return m_bRefreshQueued.load(); }
+    // Whether the main lock is held or being taken, read without touching
+    // it (a try-lock to find out would itself keep others out).
+    bool MainLockHeld() const { return m_bMainBusy.load(); }
     // The function the polling thread calls after each tick to wake the
     // user-interface thread (it must only queue work for that thread).  An
     // empty function removes it; once this returns the old one is not
