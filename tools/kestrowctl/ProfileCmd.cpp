@@ -293,6 +293,23 @@ std::string ProfileOutput(CCtlSession &session, const CProfile &record, const st
     return out + "\n";
 }
 
+// The edit step of "profile add" and "profile edit": the draft's fields go
+// into the record the operation made or opened, which then takes the wanted
+// name (the operation reports the name the record ends under).
+CProfileOps::Editor WriteDraft(CProfileMngr &store, const CProfile &draft, const std::string &wanted)
+{
+    return [&store, &draft, wanted](std::string &name) {
+        CProfile &record = *store.Get(name);
+        CopyFields(draft, record);
+        record.AutoSelect = draft.AutoSelect;
+        if (name != wanted) {
+            store.Rename(name, wanted);
+            name = wanted;
+        }
+        return true;
+    };
+}
+
 std::string AddOrEdit(CCtlSession &session, CCtlArgs &args, bool add)
 {
     args.Accept({"--auto", "--no-auto"}, {"--ssid", "--mode", "--phy", "--channel", "--power-save", "--security",
@@ -314,16 +331,7 @@ std::string AddOrEdit(CCtlSession &session, CCtlArgs &args, bool add)
         if (!e.infrastructure)
             e.infrastructure = true;
         ApplyEdit(e, draft, name, true);
-        const CProfileOpResult result = ops.New([&](std::string &made) {
-            CProfile &record = *store.Get(made);
-            CopyFields(draft, record);
-            record.AutoSelect = draft.AutoSelect;
-            if (made != name) {
-                store.Rename(made, name);
-                made = name;
-            }
-            return true;
-        });
+        const CProfileOpResult result = ops.New(WriteDraft(store, draft, name));
         Check(result, name, session.TakeMessages());
         return ProfileOutput(session, Existing(store, result.name), "added");
     }
@@ -335,16 +343,7 @@ std::string AddOrEdit(CCtlSession &session, CCtlArgs &args, bool add)
     CProfile draft(record);
     draft.AutoSelect = record.AutoSelect;
     ApplyEdit(e, draft, finalName, false);
-    const CProfileOpResult result = ops.Edit(name, [&](std::string &edited) {
-        CProfile &target = *store.Get(edited);
-        CopyFields(draft, target);
-        target.AutoSelect = draft.AutoSelect;
-        if (finalName != edited) {
-            store.Rename(edited, finalName);
-            edited = finalName;
-        }
-        return true;
-    });
+    const CProfileOpResult result = ops.Edit(name, WriteDraft(store, draft, finalName));
     Check(result, name, session.TakeMessages());
     return ProfileOutput(session, Existing(store, result.name), "changed");
 }
