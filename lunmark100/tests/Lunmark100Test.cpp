@@ -34,14 +34,11 @@ protected:
     }
     void TearDown() override { W32N_CloseAdapter(h); }
 
-    // A command frame with the library's magic around a record of `code`.
+    // A command frame around a record of `code` (this layer carries its
+    // bytes and looks at none of them).
     static std::vector<std::uint8_t> frame(std::uint32_t code) {
         std::vector<std::uint8_t> f(wire::kFrameSize);
-        wire::put_u32(f.data(), wire::kFrameSignature);
-        wire::put_u16(f.data() + 4, 15376);
-        wire::put_u32(f.data() + 8, wire::kFrameMagic);
-        wire::put_u32(f.data() + 12, code);
-        wire::put_u32(f.data() + wire::kFrameTrailerOffset, ~wire::kFrameMagic);
+        wire::put_u32(f.data() + wire::kFrameRecordOffset, code);
         return f;
     }
 
@@ -112,13 +109,9 @@ protected:
 std::vector<w32n_adapter_record> enumerate_all() {
     std::vector<w32n_adapter_record> list;
     w32n_adapter_record r{};
-    if (W32N_GetFirstAdapterRegistryInfo(&r) != 0)
-        return list;
-    for (;;) {
-        const int rc = W32N_GetNextAdapterRegistryInfo(&r);
+    for (int rc = W32N_GetFirstAdapterRegistryInfo(&r); rc == 0;) {
+        rc = W32N_GetNextAdapterRegistryInfo(&r);
         list.push_back(r);
-        if (rc != 0)
-            break;
     }
     return list;
 }

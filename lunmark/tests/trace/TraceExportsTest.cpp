@@ -37,6 +37,16 @@ template <class Pred> bool wait_for(Pred pred)
     return g_changed.wait_for(lock, 20s, pred);
 }
 
+// Records an event under the mutex and wakes the waiting test.
+template <class F> void note(F record)
+{
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        record();
+    }
+    g_changed.notify_all();
+}
+
 void on_line(lunmark_bstr* line)
 {
     g_inside = true;
@@ -51,35 +61,13 @@ void on_line(lunmark_bstr* line)
     }
     if (g_stop_from_callback)
         ecom_trace_stop();
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        g_lines.push_back(text);
-    }
-    g_changed.notify_all();
+    note([&] { g_lines.push_back(text); });
     g_inside = false;
 }
 
-void on_connect()
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    ++g_connects;
-    g_changed.notify_all();
-}
-
-void on_disconnect(std::uint32_t reason)
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_disconnects.push_back(reason);
-    g_changed.notify_all();
-}
-
-void on_modem(std::uint16_t, std::uint32_t bytes)
-{
-    std::lock_guard<std::mutex> lock(g_mutex);
-    ++g_modem_blocks;
-    g_modem_bytes = bytes;
-    g_changed.notify_all();
-}
+void on_connect() { note([] { ++g_connects; }); }
+void on_disconnect(std::uint32_t reason) { note([reason] { g_disconnects.push_back(reason); }); }
+void on_modem(std::uint16_t, std::uint32_t bytes) { note([bytes] { ++g_modem_blocks; g_modem_bytes = bytes; }); }
 
 // Every trace poll answers g_messages_per_poll firmware messages (id 0x0001,
 // module 2, one parameter 7), a modem 1 block of 64 words holding a block of
