@@ -1,11 +1,10 @@
 // The adapter channel on its own: the Windows 95 family path with its
-// pauses and handle renewal, and the handling of a still-open handle.
+// pauses and handle renewal.
 #include "AdapterChannel.h"
 #include "FakeW32n.h"
 
 #include <lunmark/lunmark.h>
 #include <lunmark_wire/command_frame.h>
-#include <lunmark_wire/socket_protocol.h>
 
 #include <gtest/gtest.h>
 
@@ -13,7 +12,6 @@
 
 using fake_w32n::CallKind;
 using fake_w32n::Outcome;
-namespace wire = lunmark_wire;
 
 namespace {
 
@@ -30,7 +28,7 @@ class AdapterChannelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         fake_w32n::reset();
-        fake_w32n::set_adapters({{"a", "", true, true}, {"b", "", true, true}});
+        fake_w32n::set_adapters({{"a", "", true, true}});
     }
     std::vector<std::uint8_t> record = std::vector<std::uint8_t>(LUNMARK_RECORD_SIZE);
 };
@@ -87,28 +85,4 @@ TEST_F(AdapterChannelTest, OtherSystemsNeverPause) {
     for (int i = 0; i < 120; ++i)
         ASSERT_TRUE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
     EXPECT_TRUE(ch.pauses.empty());
-}
-
-TEST_F(AdapterChannelTest, OpenClosesAStillOpenHandle) {
-    RecordingChannel ch;
-    ASSERT_TRUE(ch.open("a"));
-    const w32n_handle first = ch.handle();
-    ASSERT_TRUE(ch.open("b"));
-    ASSERT_TRUE(ch.open(""));
-    EXPECT_EQ(fake_w32n::open_handles(), 1);
-    EXPECT_EQ(fake_w32n::calls(CallKind::Close).front().handle, first);
-    EXPECT_EQ(ch.device_name(), "a");
-}
-
-TEST_F(AdapterChannelTest, SendRequestReportsTheByteCount) {
-    RecordingChannel ch;
-    ASSERT_TRUE(ch.open("a"));
-    std::vector<std::uint8_t> block(8192);
-    std::uint32_t bytes = 77;
-    fake_w32n::script({Outcome{0, 8192}, Outcome{0, 100}});
-    EXPECT_TRUE(ch.send_request(block.data(), 8192, &bytes, wire::kOidPrivateTrace));
-    EXPECT_EQ(bytes, 8192u);
-    EXPECT_EQ(fake_w32n::calls(CallKind::Request).back().oid, wire::kOidPrivateTrace);
-    EXPECT_FALSE(ch.send_request(block.data(), 8192, &bytes, wire::kOidPrivateTrace));
-    EXPECT_EQ(bytes, 0u);
 }

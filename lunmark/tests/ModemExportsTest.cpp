@@ -2,6 +2,7 @@
 // what they hand back.
 #include "LunmarkFixture.h"
 
+#include <functional>
 #include <numeric>
 
 using fake_w32n::CallKind;
@@ -15,121 +16,87 @@ protected:
         LunmarkFixture::SetUp();
         fake_w32n::set_adapters({{"a", "", true, true}});
         ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
+        // Register reads answer 0xCAFEF00D plus the selector; EEPROM reads
+        // fill the whole data area.
+        fake_w32n::set_responder([](const std::string &, std::uint32_t, std::uint8_t *buf, std::uint32_t) {
+            std::uint8_t *rec = buf + wire::kFrameRecordOffset;
+            wire::put_u32(rec + 4, 2);
+            if (wire::get_u32(rec) == 2416)
+                wire::put_u32(rec + 16, 0xCAFEF00Du + rec[8]);
+            for (std::size_t i = 0; wire::get_u32(rec) == 2418 && i < 10240; ++i)
+                rec[8 + i] = static_cast<std::uint8_t>(i % 251);
+        });
         fake_w32n::clear_calls();
-    }
-
-    // The one record sent since SetUp.
-    static std::vector<std::uint8_t> sent_record() {
-        const auto requests = fake_w32n::calls(CallKind::Request);
-        EXPECT_EQ(requests.size(), 1u);
-        if (requests.empty())
-            return {};
-        const std::uint8_t *r = logged_record(requests.back());
-        return {r, r + LUNMARK_RECORD_SIZE};
-    }
-
-    static bool zero(const std::vector<std::uint8_t> &r, std::size_t from, std::size_t to) {
-        return std::all_of(r.begin() + static_cast<std::ptrdiff_t>(from),
-                           r.begin() + static_cast<std::ptrdiff_t>(to),
-                           [](std::uint8_t b) { return b == 0; });
     }
 };
 
-// Answers a register read with `value` at offset 16 of the record.
-void answer_register(std::uint32_t value) {
-    fake_w32n::set_responder([value](const std::string &, std::uint32_t, std::uint8_t *buf,
-                                     std::uint32_t) {
-        wire::put_u32(buf + wire::kFrameRecordOffset + 4, 2);
-        wire::put_u32(buf + wire::kFrameRecordOffset + 16, value);
-    });
+// A record of `code` with 32-bit `words` at the given offsets.
+std::vector<std::uint8_t> expected(std::uint32_t code,
+                                   std::vector<std::pair<std::size_t, std::uint32_t>> words) {
+    std::vector<std::uint8_t> r(LUNMARK_RECORD_SIZE);
+    wire::put_u32(r.data(), code);
+    for (const auto &[at, value] : words)
+        wire::put_u32(r.data() + at, value);
+    return r;
 }
 
 } // namespace
 
-TEST_F(ModemExports, RegisterReadsCarrySelectorAndAddress) {
-    for (std::uint8_t selector : {7, 9}) {
-        fake_w32n::clear_calls();
-        answer_register(0xCAFEF00Du + selector);
-        std::uint32_t value = 0;
-        const int rc = selector == 7 ? ecom_modem_peek7(0x00012345u, &value)
-                                     : ecom_modem_peek9(0x00012345u, &value);
-        ASSERT_EQ(rc, LUNMARK_OK);
-        EXPECT_EQ(value, 0xCAFEF00Du + selector);
-        const auto r = sent_record();
-        ASSERT_EQ(r.size(), LUNMARK_RECORD_SIZE);
-        EXPECT_EQ(wire::get_u32(r.data()), 2416u);
-        EXPECT_EQ(r[8], selector);
-        EXPECT_TRUE(zero(r, 9, 12));
-        EXPECT_EQ(wire::get_u32(r.data() + 12), 0x00012345u);
-        EXPECT_TRUE(zero(r, 16, r.size()));
-    }
-}
-
-TEST_F(ModemExports, RegisterWritesCarrySelectorAddressAndValue) {
-    for (std::uint8_t selector : {7, 9}) {
-        fake_w32n::clear_calls();
-        const int rc = selector == 7 ? ecom_modem_poke7(0xA0u, 0x89ABCDEFu)
-                                     : ecom_modem_poke9(0xA0u, 0x89ABCDEFu);
-        ASSERT_EQ(rc, LUNMARK_OK);
-        const auto r = sent_record();
-        ASSERT_EQ(r.size(), LUNMARK_RECORD_SIZE);
-        EXPECT_EQ(wire::get_u32(r.data()), 2417u);
-        EXPECT_EQ(r[8], selector);
-        EXPECT_EQ(wire::get_u32(r.data() + 12), 0xA0u);
-        EXPECT_EQ(wire::get_u32(r.data() + 16), 0x89ABCDEFu);
-        EXPECT_TRUE(zero(r, 20, r.size()));
-    }
-}
-
-TEST_F(ModemExports, MiscMessageFillsItsAreaAndLength) {
-    std::vector<std::uint8_t> msg(512);
+TEST_F(ModemExports, EachExportSendsItsRecordAndTakesItsAnswer) {
+    std::uint32_t value = 0;
+    std::vector<std::uint8_t> msg(512), data(10240, 0xAB), out(10240 + 4, 0xEE);
     std::iota(msg.begin(), msg.end(), std::uint8_t{1});
-    ASSERT_EQ(ecom_modem_misc_msg(msg.data(), 512), LUNMARK_OK);
-    const auto r = sent_record();
-    ASSERT_EQ(r.size(), LUNMARK_RECORD_SIZE);
-    EXPECT_EQ(wire::get_u32(r.data()), 2420u);
-    EXPECT_TRUE(std::equal(msg.begin(), msg.end(), r.begin() + 8));
-    EXPECT_EQ(wire::get_u32(r.data() + 520), 512u);
-    EXPECT_TRUE(zero(r, 524, r.size()));
-}
-
-TEST_F(ModemExports, EepromWriteCarriesDataOffsetAndLength) {
-    ASSERT_EQ(ecom_write_eeprom(nullptr, 0x40, 0), LUNMARK_OK);
-    auto r = sent_record();
-    ASSERT_EQ(r.size(), LUNMARK_RECORD_SIZE);
-    EXPECT_EQ(wire::get_u32(r.data()), 2419u);
-    EXPECT_TRUE(zero(r, 8, 10248));
-    EXPECT_EQ(wire::get_u32(r.data() + 10248), 0x40u);
-    EXPECT_EQ(wire::get_u32(r.data() + 10252), 0u);
-
-    fake_w32n::clear_calls();
-    std::vector<std::uint8_t> data(10240, 0xAB);
-    ASSERT_EQ(ecom_write_eeprom(data.data(), 0x1000, 10240), LUNMARK_OK);
-    r = sent_record();
-    ASSERT_EQ(r.size(), LUNMARK_RECORD_SIZE);
-    EXPECT_TRUE(std::equal(data.begin(), data.end(), r.begin() + 8));
-    EXPECT_EQ(wire::get_u32(r.data() + 10248), 0x1000u);
-    EXPECT_EQ(wire::get_u32(r.data() + 10252), 10240u);
-}
-
-TEST_F(ModemExports, EepromReadFillsTheWholeDataArea) {
-    fake_w32n::set_responder([](const std::string &, std::uint32_t, std::uint8_t *buf,
-                                std::uint32_t) {
-        std::uint8_t *rec = buf + wire::kFrameRecordOffset;
-        wire::put_u32(rec + 4, 2);
-        for (std::size_t i = 0; i < 10240; ++i)
-            rec[8 + i] = static_cast<std::uint8_t>(i % 251);
-    });
-    std::vector<std::uint8_t> out(10240 + 4, 0xEE);
-    ASSERT_EQ(ecom_read_eeprom(out.data(), 0x200, 10240), LUNMARK_OK);
+    auto with = [](std::vector<std::uint8_t> r, const std::vector<std::uint8_t> &area) {
+        std::copy(area.begin(), area.end(), r.begin() + 8);
+        return r;
+    };
+    struct Case {
+        const char *what;
+        std::function<int()> call;
+        std::vector<std::uint8_t> record;
+    };
+    const std::vector<Case> cases = {
+        {"peek7", [&] { return ecom_modem_peek7(0x00012345u, &value); },
+         expected(2416, {{8, 7}, {12, 0x00012345u}})},
+        {"peek9", [&] { return ecom_modem_peek9(0x00012345u, &value); },
+         expected(2416, {{8, 9}, {12, 0x00012345u}})},
+        {"poke7", [] { return ecom_modem_poke7(0xA0u, 0x89ABCDEFu); },
+         expected(2417, {{8, 7}, {12, 0xA0u}, {16, 0x89ABCDEFu}})},
+        {"poke9", [] { return ecom_modem_poke9(0xA0u, 0x89ABCDEFu); },
+         expected(2417, {{8, 9}, {12, 0xA0u}, {16, 0x89ABCDEFu}})},
+        {"misc message", [&] { return ecom_modem_misc_msg(msg.data(), 512); },
+         with(expected(2420, {{520, 512}}), msg)},
+        {"empty EEPROM write", [] { return ecom_write_eeprom(nullptr, 0x40, 0); },
+         expected(2419, {{10248, 0x40}})},
+        {"EEPROM write", [&] { return ecom_write_eeprom(data.data(), 0x1000, 10240); },
+         with(expected(2419, {{10248, 0x1000}, {10252, 10240}}), data)},
+        {"EEPROM read", [&] { return ecom_read_eeprom(out.data(), 0x200, 10240); },
+         expected(2418, {{10248, 0x200}, {10252, 10240}})},
+    };
+    for (const Case &c : cases) {
+        fake_w32n::clear_calls();
+        ASSERT_EQ(c.call(), LUNMARK_OK) << c.what;
+        const auto requests = fake_w32n::calls(CallKind::Request);
+        ASSERT_EQ(requests.size(), 1u) << c.what;
+        const std::uint8_t *r = logged_record(requests[0]);
+        EXPECT_TRUE(std::equal(c.record.begin(), c.record.end(), r)) << c.what;
+        if (wire::get_u32(c.record.data()) == 2416) { // the register's value is handed back
+            EXPECT_EQ(value, 0xCAFEF00Du + c.record[8]) << c.what;
+        }
+    }
     for (std::size_t i = 0; i < 10240; ++i)
         ASSERT_EQ(out[i], static_cast<std::uint8_t>(i % 251)) << i;
     EXPECT_EQ(out[10240], 0xEE); // nothing beyond the length
-    const auto r = sent_record();
-    ASSERT_EQ(r.size(), LUNMARK_RECORD_SIZE);
-    EXPECT_EQ(wire::get_u32(r.data()), 2418u);
-    EXPECT_EQ(wire::get_u32(r.data() + 10248), 0x200u);
-    EXPECT_EQ(wire::get_u32(r.data() + 10252), 10240u);
+
+    // Without an adapter every one of them fails.
+    ecom_disconnect();
+    fake_w32n::set_adapters({});
+    {
+        lunmark::LibraryLock lock;
+        lunmark::context().open(""); // nothing answers: the name is empty
+    }
+    for (const Case &c : cases)
+        EXPECT_EQ(c.call(), LUNMARK_ERR_REQUEST) << c.what;
 }
 
 TEST_F(ModemExports, OversizedOrNullArgumentsAreRefusedWithoutSending) {
@@ -143,22 +110,4 @@ TEST_F(ModemExports, OversizedOrNullArgumentsAreRefusedWithoutSending) {
     EXPECT_EQ(ecom_modem_peek7(0, nullptr), LUNMARK_ERR_REQUEST);
     EXPECT_EQ(ecom_modem_peek9(0, nullptr), LUNMARK_ERR_REQUEST);
     EXPECT_TRUE(fake_w32n::calls(CallKind::Request).empty());
-}
-
-TEST_F(ModemExports, EveryCommandFailsWithoutAnAdapter) {
-    ecom_disconnect();
-    fake_w32n::set_adapters({});
-    {
-        lunmark::LibraryLock lock;
-        lunmark::context().open(""); // nothing answers: the name is empty
-    }
-    std::uint32_t value = 0;
-    std::uint8_t buf[16] = {};
-    EXPECT_EQ(ecom_modem_peek7(1, &value), LUNMARK_ERR_REQUEST);
-    EXPECT_EQ(ecom_modem_peek9(1, &value), LUNMARK_ERR_REQUEST);
-    EXPECT_EQ(ecom_modem_poke7(1, 2), LUNMARK_ERR_REQUEST);
-    EXPECT_EQ(ecom_modem_poke9(1, 2), LUNMARK_ERR_REQUEST);
-    EXPECT_EQ(ecom_modem_misc_msg(buf, sizeof buf), LUNMARK_ERR_REQUEST);
-    EXPECT_EQ(ecom_read_eeprom(buf, 0, sizeof buf), LUNMARK_ERR_REQUEST);
-    EXPECT_EQ(ecom_write_eeprom(buf, 0, sizeof buf), LUNMARK_ERR_REQUEST);
 }

@@ -43,86 +43,10 @@ State &state() {
 }
 
 const Adapter *find_adapter(const State &s, const std::string &name) {
-    for (const Adapter &a : s.adapters)
-        if (a.name == name)
-            return &a;
-    return nullptr;
+    const auto it = std::find_if(s.adapters.begin(), s.adapters.end(),
+                                 [&](const Adapter &a) { return a.name == name; });
+    return it == s.adapters.end() ? nullptr : &*it;
 }
-
-void fill(w32n_adapter_record *r, const Adapter &a) {
-    std::memset(r, 0, sizeof *r);
-    std::strncpy(r->description, a.description.c_str(), sizeof r->description - 1);
-    std::strncpy(r->location, ("fake:" + a.name).c_str(), sizeof r->location - 1);
-    std::strncpy(r->device_name, a.name.c_str(), sizeof r->device_name - 1);
-}
-
-} // namespace
-
-void reset() {
-    State &s = state();
-    std::lock_guard<std::mutex> g(s.mutex);
-    s.adapters.clear();
-    s.windows95 = false;
-    s.responder = default_responder;
-    s.script.clear();
-    s.calls.clear();
-    s.handles.clear();
-    s.enumeration.clear();
-    s.enum_next = 0;
-    s.max_active = 0;
-}
-
-void set_adapters(std::vector<Adapter> adapters) {
-    State &s = state();
-    std::lock_guard<std::mutex> g(s.mutex);
-    s.adapters = std::move(adapters);
-}
-
-void set_windows95(bool on) {
-    State &s = state();
-    std::lock_guard<std::mutex> g(s.mutex);
-    s.windows95 = on;
-}
-
-void set_responder(Responder responder) {
-    State &s = state();
-    std::lock_guard<std::mutex> g(s.mutex);
-    s.responder = responder ? std::move(responder) : Responder(default_responder);
-}
-
-void script(std::vector<Outcome> outcomes) {
-    State &s = state();
-    std::lock_guard<std::mutex> g(s.mutex);
-    s.script.assign(outcomes.begin(), outcomes.end());
-}
-
-std::vector<Call> calls() {
-    State &s = state();
-    std::lock_guard<std::mutex> g(s.mutex);
-    return s.calls;
-}
-
-std::vector<Call> calls(CallKind kind) {
-    std::vector<Call> all = calls();
-    std::erase_if(all, [kind](const Call &c) { return c.kind != kind; });
-    return all;
-}
-
-void clear_calls() {
-    State &s = state();
-    std::lock_guard<std::mutex> g(s.mutex);
-    s.calls.clear();
-}
-
-int open_handles() {
-    State &s = state();
-    std::lock_guard<std::mutex> g(s.mutex);
-    return static_cast<int>(s.handles.size());
-}
-
-int max_concurrent_requests() { return state().max_active.load(); }
-
-namespace {
 
 // One request on `handle` over `buffer`: the script's next outcome or the
 // default, the responder on success, the call logged.
@@ -133,9 +57,7 @@ int answer(w32n_handle handle, std::uint32_t oid, std::uint8_t *buffer, std::uin
     int seen = s.max_active.load();
     while (now > seen && !s.max_active.compare_exchange_weak(seen, now)) {
     }
-
-    Call call{CallKind::Request, {}, handle, oid, std::vector<std::uint8_t>(buffer, buffer + length),
-              0};
+    Call call{CallKind::Request, {}, handle, oid, std::vector<std::uint8_t>(buffer, buffer + length)};
     Outcome outcome;
     Responder responder;
     {
@@ -164,7 +86,6 @@ int answer(w32n_handle handle, std::uint32_t oid, std::uint8_t *buffer, std::uin
         overlapped->bytes_transferred = bytes_written;
         overlapped->event = 1;
     }
-    call.result = outcome.result;
     {
         std::lock_guard<std::mutex> g(s.mutex);
         s.calls.push_back(std::move(call));
@@ -175,6 +96,60 @@ int answer(w32n_handle handle, std::uint32_t oid, std::uint8_t *buffer, std::uin
 
 } // namespace
 
+void reset() {
+    State &s = state();
+    std::lock_guard<std::mutex> g(s.mutex);
+    s.adapters.clear();
+    s.windows95 = false;
+    s.responder = default_responder;
+    s.script.clear();
+    s.calls.clear();
+    s.handles.clear();
+    s.enumeration.clear();
+    s.enum_next = 0;
+    s.max_active = 0;
+}
+
+void set_adapters(std::vector<Adapter> adapters) {
+    std::lock_guard<std::mutex> g(state().mutex);
+    state().adapters = std::move(adapters);
+}
+
+void set_windows95(bool on) {
+    std::lock_guard<std::mutex> g(state().mutex);
+    state().windows95 = on;
+}
+
+void set_responder(Responder responder) {
+    std::lock_guard<std::mutex> g(state().mutex);
+    state().responder = responder ? std::move(responder) : Responder(default_responder);
+}
+
+void script(std::vector<Outcome> outcomes) {
+    std::lock_guard<std::mutex> g(state().mutex);
+    state().script.assign(outcomes.begin(), outcomes.end());
+}
+
+std::vector<Call> calls(CallKind kind) {
+    std::lock_guard<std::mutex> g(state().mutex);
+    std::vector<Call> out;
+    std::copy_if(state().calls.begin(), state().calls.end(), std::back_inserter(out),
+                 [kind](const Call &c) { return c.kind == kind; });
+    return out;
+}
+
+void clear_calls() {
+    std::lock_guard<std::mutex> g(state().mutex);
+    state().calls.clear();
+}
+
+int open_handles() {
+    std::lock_guard<std::mutex> g(state().mutex);
+    return static_cast<int>(state().handles.size());
+}
+
+int max_concurrent_requests() { return state().max_active.load(); }
+
 } // namespace fake_w32n
 
 using namespace fake_w32n;
@@ -182,10 +157,8 @@ using namespace fake_w32n;
 extern "C" {
 
 int W32N_IsWindows95(void) {
-    State &s = state();
-    std::lock_guard<std::mutex> g(s.mutex);
-    s.calls.push_back({CallKind::IsWindows95, {}, W32N_INVALID_HANDLE, 0, {}, s.windows95});
-    return s.windows95 ? 1 : 0;
+    std::lock_guard<std::mutex> g(state().mutex);
+    return state().windows95 ? 1 : 0;
 }
 
 // Same contract as the real library: First positions before the first
@@ -196,21 +169,20 @@ int W32N_GetFirstAdapterRegistryInfo(w32n_adapter_record *record) {
     s.enumeration = s.adapters;
     s.enum_next = 0;
     std::memset(record, 0, sizeof *record);
-    const int rc = s.enumeration.empty() ? 1 : 0;
-    s.calls.push_back({CallKind::EnumFirst, {}, W32N_INVALID_HANDLE, 0, {}, rc});
-    return rc;
+    return s.enumeration.empty() ? 1 : 0;
 }
 
 int W32N_GetNextAdapterRegistryInfo(w32n_adapter_record *record) {
     State &s = state();
     std::lock_guard<std::mutex> g(s.mutex);
-    int rc = 1;
-    if (s.enum_next < s.enumeration.size()) {
-        fill(record, s.enumeration[s.enum_next++]);
-        rc = s.enum_next < s.enumeration.size() ? 0 : 1;
-    }
-    s.calls.push_back({CallKind::EnumNext, record->device_name, W32N_INVALID_HANDLE, 0, {}, rc});
-    return rc;
+    if (s.enum_next >= s.enumeration.size())
+        return 1;
+    const Adapter &a = s.enumeration[s.enum_next++];
+    std::memset(record, 0, sizeof *record);
+    std::strncpy(record->description, a.description.c_str(), sizeof record->description - 1);
+    std::strncpy(record->location, ("fake:" + a.name).c_str(), sizeof record->location - 1);
+    std::strncpy(record->device_name, a.name.c_str(), sizeof record->device_name - 1);
+    return s.enum_next < s.enumeration.size() ? 0 : 1;
 }
 
 w32n_handle W32N_OpenAdapterA(const char *device) {
@@ -226,22 +198,15 @@ w32n_handle W32N_OpenAdapterA(const char *device) {
             s.handles[h] = a->name;
         }
     }
-    s.calls.push_back({CallKind::Open, text, h, 0, {}, h});
+    s.calls.push_back({CallKind::Open, text, h, 0, {}});
     return h;
 }
 
 int W32N_CloseAdapter(w32n_handle handle) {
     State &s = state();
     std::lock_guard<std::mutex> g(s.mutex);
-    std::string name;
-    int rc = 1;
-    if (auto it = s.handles.find(handle); it != s.handles.end()) {
-        name = it->second;
-        s.handles.erase(it);
-        rc = 0;
-    }
-    s.calls.push_back({CallKind::Close, name, handle, 0, {}, rc});
-    return rc;
+    s.calls.push_back({CallKind::Close, {}, handle, 0, {}});
+    return s.handles.erase(handle) == 1 ? 0 : 1;
 }
 
 int W32N_MakeNdisRequest(w32n_handle handle, w32n_ndis_request *request,

@@ -20,15 +20,14 @@ struct Adapter {
     bool answers_probe = true; // a command frame with code 16 succeeds
 };
 
-enum class CallKind { IsWindows95, EnumFirst, EnumNext, Open, Close, Request };
+enum class CallKind { Open, Close, Request };
 
 struct Call {
     CallKind kind;
-    std::string device;            // Open: the text passed; Request/Close: adapter name
+    std::string device;            // Open: the text passed; Request: adapter name
     w32n_handle handle = W32N_INVALID_HANDLE;
     std::uint32_t oid = 0;
     std::vector<std::uint8_t> bytes; // Request: the buffer as sent (a scattered one gathered)
-    int result = 0;
 };
 
 // What the next scripted request does instead of the default answer.
@@ -51,7 +50,6 @@ void set_responder(Responder responder);
 // Outcomes for the next requests, in order; afterwards the default.
 void script(std::vector<Outcome> outcomes);
 
-std::vector<Call> calls();
 std::vector<Call> calls(CallKind kind);
 void clear_calls();
 // Handles open right now.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -15,13 +16,18 @@ using Pairs = std::vector<std::pair<std::uint32_t, std::string>>;
 
 namespace {
 
-Pairs table_of(const std::string& text)
+std::unique_ptr<xml_main> parsed(const std::string& text)
 {
     std::istringstream in(text);
-    xml_main doc;
-    doc.parse_stream(in);
+    auto doc = std::make_unique<xml_main>();
+    doc->parse_stream(in);
+    return doc;
+}
+
+Pairs table_of(const std::string& text)
+{
     ModuleNameTable table;
-    table.load(doc);
+    table.load(*parsed(text));
     return table.entries();
 }
 
@@ -37,14 +43,12 @@ TEST(XmlReader, SixLineExample)
                              "  </Config>\n";
     EXPECT_EQ(table_of(text), (Pairs{{3, "MAC"}, {4, "PHY"}}));
 
-    std::istringstream in(text);
-    xml_main doc;
-    doc.parse_stream(in);
-    ASSERT_NE(doc.first_child(), nullptr);
-    EXPECT_EQ(doc.first_child()->name(), "Config");
-    EXPECT_EQ(doc.first_child()->root(), &doc);
-    EXPECT_EQ(doc.node_count(), 6u); // one per line; the closing tag ends the read
-    EXPECT_FALSE(doc.end_of_file());
+    const auto doc = parsed(text);
+    ASSERT_NE(doc->first_child(), nullptr);
+    EXPECT_EQ(doc->first_child()->name(), "Config");
+    EXPECT_EQ(doc->first_child()->root(), doc.get());
+    EXPECT_EQ(doc->node_count(), 6u); // one per line; the closing tag ends the read
+    EXPECT_FALSE(doc->end_of_file());
 }
 
 TEST(XmlReader, AttributesAndBlanks)
@@ -57,18 +61,14 @@ TEST(XmlReader, AttributesAndBlanks)
                        "</ModulesList>\n"),
               (Pairs{{7, "X"}, {0, "no tag"}, {0, "hex"}, {12, "  two  blanks "}}));
 
-    std::istringstream in("<Entry/>\n");
-    xml_main doc;
-    doc.parse_stream(in);
-    ASSERT_NE(doc.first_child(), nullptr);
-    EXPECT_EQ(doc.first_child()->name(), "Entry/");
+    const auto entry = parsed("<Entry/>\n");
+    ASSERT_NE(entry->first_child(), nullptr);
+    EXPECT_EQ(entry->first_child()->name(), "Entry/");
     // Matches glued to letters are skipped: "xname" and "nameless".
-    std::istringstream in2("<M xname=\"a\" nameless=\"b\" name=\"c\"/>\n");
-    xml_main doc2;
-    doc2.parse_stream(in2);
-    EXPECT_EQ(doc2.first_child()->attribute("name"), "c");
-    EXPECT_EQ(doc2.first_child()->attribute("missing"), "");
-    EXPECT_EQ(doc2.first_child()->attribute_name(0), "");
+    const auto doc = parsed("<M xname=\"a\" nameless=\"b\" name=\"c\"/>\n");
+    EXPECT_EQ(doc->first_child()->attribute("name"), "c");
+    EXPECT_EQ(doc->first_child()->attribute("missing"), "");
+    EXPECT_EQ(doc->first_child()->attribute_name(0), "");
 }
 
 TEST(XmlReader, IncludeFilesAndMissingOnes)
@@ -149,8 +149,5 @@ TEST(XmlReader, HostileInputStaysBounded)
     EXPECT_EQ(nodes, 4097u);
 
     // A 2000-byte line is read in 511-byte pieces, each a node of its own.
-    std::istringstream longline("<L" + std::string(2000, 'x') + "/>\n");
-    xml_main doc2;
-    doc2.parse_stream(longline);
-    EXPECT_EQ(doc2.first_child(), nullptr);
+    EXPECT_EQ(parsed("<L" + std::string(2000, 'x') + "/>\n")->first_child(), nullptr);
 }

@@ -1,17 +1,14 @@
-// lunmark-tool run as a program against the test driver.
+// lunmark-tool run as a program, against an empty adapter directory and a
+// real adapter-sim process.
+#include "AdapterSim.h"
 #include "ChildProcess.h"
-#include "TestDriver.h"
+#include "ScenarioBuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 using ktest::RunResult;
-using ktest::TempDir;
-using lunmark_test::TestDriver;
-namespace wire = lunmark_wire;
 
 namespace {
 
@@ -26,57 +23,10 @@ protected:
         args.insert(args.begin(), LUNMARK_TOOL);
         return ktest::Run(args, std::chrono::seconds(120));
     }
-    TempDir dir;
+    ktest::TempDir dir;
 };
 
-// Answers every request with a driver error, as an adapter that is not ours.
-std::vector<std::uint8_t> refuse(const wire::Request &) {
-    std::vector<std::uint8_t> out;
-    wire::encode_reply(out, wire::kStatusNotSupported, {});
-    return out;
-}
-
 } // namespace
-
-TEST_F(LunmarkTool, ListsAndProbesTheAdapters) {
-    TestDriver other(dir.Path(), "eth9"), ours(dir.Path(), "wlan0");
-    other.set_handler(refuse);
-    auto r = tool({"adapters"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "eth9\nwlan0\n");
-
-    r = tool({"probe"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "eth9: no answer\nwlan0: answers the probe (status 2)\n");
-    EXPECT_EQ(ours.last_command_code(), 16u);
-
-    r = tool({"--adapter", "eth9", "probe"});
-    EXPECT_NE(r.exitCode, 0);
-    EXPECT_NE(r.err.find("no adapter answers the probe"), std::string::npos) << r.err;
-}
-
-TEST_F(LunmarkTool, RegistersAndEepromRoundTrip) {
-    TestDriver d(dir.Path(), "wlan0");
-    auto r = tool({"--adapter", "wlan0", "poke9", "0x1C", "3054"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(d.register_value(9, 0x1C), 3054u);
-    r = tool({"peek9", "28"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "0x00000bee\n");
-
-    const std::string in = dir.Path() + "/in.bin", out = dir.Path() + "/out.bin";
-    std::string bytes;
-    for (int i = 0; i < 300; ++i)
-        bytes.push_back(static_cast<char>(i * 13));
-    std::ofstream(in, std::ios::binary) << bytes;
-    r = tool({"eeprom-write", "0x100", in});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    r = tool({"eeprom-read", "256", "300", out});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    std::ifstream f(out, std::ios::binary);
-    const std::string back((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(back, bytes);
-}
 
 TEST_F(LunmarkTool, ReportsErrorsClearly) {
     struct Case {
@@ -95,10 +45,56 @@ TEST_F(LunmarkTool, ReportsErrorsClearly) {
         {{"eeprom-write", "0", "/nonexistent/file"}, 1, "cannot read"},
         {{"--adapter", "wlan7", "peek7", "1"}, 1, "cannot open adapter \"wlan7\""},
         {{"poke7", "1", "2"}, 1, "no adapter"},
+        {{"trace", "--seconds", "x"}, 2, ""},
+        {{"trace", "--period", "0"}, 2, ""},
+        {{"trace", "--bogus"}, 2, ""},
     };
     for (const Case &c : cases) {
         const auto r = tool(c.args);
         EXPECT_EQ(r.exitCode, c.exit_code) << c.args.size() << " " << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(LunmarkTool, ProbesReadsWritesAndFailsWhatTheDriverRefuses) {
+    // The first adapter in name order does not answer the probe.
+    ktest::AdapterSim sim;
+    sim.ExportEnvironment();
+    std::string error;
+    ASSERT_TRUE(sim.Start(ktest::ScenarioBuilder().Seed(7).Adapter("aaa-foreign")
+                              .Set("answers_probe", "no").Adapter("sim1").Text(), &error)) << error;
+    auto r = tool({"adapters"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "aaa-foreign\nsim1\n");
+    r = tool({"probe"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "aaa-foreign: no answer\nsim1: answers the probe (status 2)\n");
+    r = tool({"--adapter", "aaa-foreign", "probe"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find("no adapter answers the probe"), std::string::npos) << r.err;
+
+    r = tool({"--adapter", "sim1", "poke9", "0x1C", "3054"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    r = tool({"peek9", "28"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "0x00000bee\n");
+    std::string bytes;
+    for (int i = 0; i < 300; ++i)
+        bytes.push_back(static_cast<char>(i * 13));
+    r = tool({"eeprom-write", "0x100", dir.Write("in.bin", bytes)});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    r = tool({"eeprom-read", "256", "300", dir.File("out.bin")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ktest::ReadFile(dir.File("out.bin")), bytes);
+
+    // Registers lie below 0x10000, word-aligned; the EEPROM image is small.
+    // A command the driver answers with a failure status fails the tool.
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"peek7", "0x10001"}, {"poke9", "0x20000", "1"},
+          {"eeprom-read", "0xFFFFF000", "16", dir.File("out.bin")}}) {
+        r = tool(args);
+        EXPECT_EQ(r.exitCode, 1) << args[0];
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("did not carry out the command (status 1)"), std::string::npos) << r.err;
     }
 }
