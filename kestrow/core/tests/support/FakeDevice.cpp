@@ -1,6 +1,7 @@
 #include "FakeDevice.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 namespace kestrow::test {
@@ -39,20 +40,25 @@ void FakeDevice::Throw(std::uint32_t code)
     replies_[code].kind = Reply::Thrown;
 }
 
+std::vector<FakeCall> FakeDevice::Execs() const
+{
+    std::vector<FakeCall> execs;
+    std::copy_if(calls_.begin(), calls_.end(), std::back_inserter(execs),
+                 [](const FakeCall &c) { return c.kind == FakeCall::Exec; });
+    return execs;
+}
+
 std::vector<std::uint32_t> FakeDevice::ExecCodes() const
 {
     std::vector<std::uint32_t> codes;
-    for (const FakeCall &c : calls_)
-        if (c.kind == FakeCall::Exec)
-            codes.push_back(c.command);
+    for (const FakeCall &c : Execs())
+        codes.push_back(c.command);
     return codes;
 }
 
 int FakeDevice::OnConnect(const char *name)
 {
     g_fake->calls_.push_back(FakeCall{FakeCall::Connect, name ? name : "", 0, {}});
-    if (g_fake->connect_throws)
-        throw std::runtime_error("connect fault");
     return g_fake->connect_result;
 }
 

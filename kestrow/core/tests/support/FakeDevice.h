@@ -34,12 +34,13 @@ public:
     void Refuse(std::uint32_t code);  // the library returns 21
     void Throw(std::uint32_t code);   // the library call throws
 
+    // The requests sent, and just their command codes.
+    std::vector<FakeCall> Execs() const;
     std::vector<std::uint32_t> ExecCodes() const;
     const std::vector<FakeCall> &Calls() const { return calls_; }
     void ClearCalls() { calls_.clear(); }
 
     int connect_result = 0;
-    bool connect_throws = false;
 
 private:
     struct Reply {
