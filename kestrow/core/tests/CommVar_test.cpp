@@ -107,7 +107,7 @@ TEST_F(CommVarTest, WriteStoresCodeBeforeConverting)
     EXPECT_EQ(fake.Calls().back().data[0], 2);
 }
 
-TEST_F(CommVarTest, ListExecEmptyAndStopsAtFirstFailure)
+TEST_F(CommVarTest, ListExecEmptyStopsAtFirstFailureAndKeysStartAgainAfterRemoveAll)
 {
     CCommVarList list;
     EXPECT_TRUE(list.Exec(false, false));
@@ -127,17 +127,13 @@ TEST_F(CommVarTest, ListExecEmptyAndStopsAtFirstFailure)
     fake.Refuse(VAR_SSID.write);
     EXPECT_FALSE(list.Exec(true, false));
     EXPECT_EQ(fake.ExecCodes(), (std::vector<std::uint32_t>{VAR_NET_MODE.write, VAR_SSID.write}));
-}
 
-TEST_F(CommVarTest, KeysStartAgainAfterRemoveAll)
-{
-    CCommVarList list;
-    list.Add(VAR_MAC, nullptr, nullptr);
-    list.Add(VAR_BSSID, nullptr, nullptr);
+    // Keys start again after RemoveAll.
     list.RemoveAll();
-    EXPECT_EQ(list.GetVar(1), nullptr);
+    fake.ClearCalls();
     CCommVar *added = list.Add(VAR_CONNECTED, nullptr, nullptr);
     EXPECT_EQ(list.GetVar(0), added);
+    EXPECT_EQ(list.GetVar(1), nullptr);
     EXPECT_TRUE(list.Exec(false, false));
     EXPECT_EQ(fake.ExecCodes(), std::vector<std::uint32_t>{VAR_CONNECTED.read});
 }

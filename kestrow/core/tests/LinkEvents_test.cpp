@@ -59,11 +59,6 @@ TEST(LinkEventsTest, ReportsEachChangeOnceAndNothingForTheStartingPoint)
     EXPECT_STREQ(CLinkEvent::LevelName(*back[1].level), "excellent");
 }
 
-} // namespace
-} // namespace kestrow
-
-namespace kestrow {
-namespace {
 
 TEST(NotificationPolicyTest, QuietAtStartForTheUsersOwnConnectAndWhenSwitchedOff)
 {

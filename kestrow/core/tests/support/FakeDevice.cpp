@@ -22,24 +22,6 @@ FakeDevice::~FakeDevice()
     g_fake = nullptr;
 }
 
-void FakeDevice::Answer(std::uint32_t code, std::vector<std::uint8_t> data, std::uint32_t status)
-{
-    Reply &r = replies_[code];
-    r.kind = Reply::Data;
-    r.data = std::move(data);
-    r.status = status;
-}
-
-void FakeDevice::Refuse(std::uint32_t code)
-{
-    replies_[code].kind = Reply::Refused;
-}
-
-void FakeDevice::Throw(std::uint32_t code)
-{
-    replies_[code].kind = Reply::Thrown;
-}
-
 std::vector<FakeCall> FakeDevice::Execs() const
 {
     std::vector<FakeCall> execs;
@@ -74,19 +56,15 @@ int FakeDevice::OnExec(void *raw)
     const std::uint32_t code = record->command();
     g_fake->calls_.push_back(
         FakeCall{FakeCall::Exec, "", code, std::vector<std::uint8_t>(record->data(), record->data() + 64)});
-    auto it = g_fake->replies_.find(code);
-    if (it == g_fake->replies_.end()) {
-        record->set_status(kStatusDone);
-        return 0;
-    }
-    const Reply &reply = it->second;
-    if (reply.kind == Reply::Refused)
-        return 21;
-    if (reply.kind == Reply::Thrown)
+    const auto it = g_fake->replies_.find(code);
+    const Reply reply = it == g_fake->replies_.end() ? Reply{0, {}, kStatusDone} : it->second;
+    if (reply.result == kThrows)
         throw std::runtime_error("library fault");
-    std::copy_n(reply.data.begin(), std::min(reply.data.size(), kRecordDataSize), record->data());
-    record->set_status(reply.status);
-    return 0;
+    if (reply.result == 0) {
+        std::copy_n(reply.data.begin(), std::min(reply.data.size(), kRecordDataSize), record->data());
+        record->set_status(reply.status);
+    }
+    return reply.result;
 }
 
 std::vector<std::uint8_t> Le32(std::uint32_t v)
