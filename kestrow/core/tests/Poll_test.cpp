@@ -1,10 +1,8 @@
-// The polling thread's tick, run directly, and the thread itself with its
-// delays shortened.
+// The polling thread's tick, run directly (the thread itself runs in the
+// lifecycle test).
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
 
 #include "Poll.h"
 #include "ProfileMngr.h"
@@ -161,27 +159,6 @@ TEST_F(PollTest, BusyMainLockDefersAutoSelectionAndReadBackButNotTheRefreshPerio
     Ticks(5);
     EXPECT_TRUE(fake_.Calls().empty());
     EXPECT_FALSE(app().RefreshPending());
-}
-
-TEST_F(PollTest, TheThreadTicksWakesAndStops)
-{
-    std::mutex m;
-    std::condition_variable cv;
-    int wakes = 0;
-    app().SetWakeCallback([&] {
-        std::lock_guard<std::mutex> lock(m);
-        ++wakes;
-        cv.notify_all();
-    });
-    poll_->SetTiming(std::chrono::milliseconds(0), std::chrono::milliseconds(1));
-    ASSERT_TRUE(poll_->Start());
-    {
-        std::unique_lock<std::mutex> lock(m);
-        EXPECT_TRUE(cv.wait_for(lock, std::chrono::seconds(30), [&] { return wakes >= 3; }));
-    }
-    poll_->Stop();
-    app().SetWakeCallback({});
-    EXPECT_TRUE(app().RefreshPending());
 }
 
 } // namespace
