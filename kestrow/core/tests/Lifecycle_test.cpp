@@ -72,7 +72,7 @@ protected:
     RecordingWindow window_;
 };
 
-TEST_F(LifecycleTest, AutoSelectionConnectsTheFirstReachableTheLossIsHandledOnceAndShutdownSaves)
+TEST_F(LifecycleTest, AutoSelectionConnectsTheFirstReachableTheLossIsSeenAndShutdownSaves)
 {
     test::SaveProfile(0, "Away", "Nowhere", 0);
     test::SaveProfile(1, "Office", "KestrowNet", 1);
@@ -99,20 +99,17 @@ TEST_F(LifecycleTest, AutoSelectionConnectsTheFirstReachableTheLossIsHandledOnce
     ASSERT_NE(stations.GetConnectedStation(), nullptr);
     EXPECT_EQ(stations.GetConnectedStation()->MacAddress, "00-11-22-33-44-55");
 
+    // The loss of the link (its handling once only is the station list's
+    // test): the next full refresh clears the connection.
     ASSERT_TRUE(sim_->Ctl("drop-link"));
-    for (int round = 0; round < 2; ++round) {
-        theApp().Poll()->SetInterval(20);
-        FullRefresh();
-        // Only the first refresh after the loss resets the statistics.
-        EXPECT_EQ(theApp().Poll()->GetInterval(), round == 0 ? CPoll::kShortInterval : 20);
-    }
+    FullRefresh();
     EXPECT_EQ(stations.GetConnectedStation(), nullptr);
     EXPECT_TRUE(stations.ConnectedKey.empty());
     EXPECT_EQ(profiles.GetCurrent(), nullptr);
     Tick(3);  // an auto-selection tick: the tooltip says what the General page says
     EXPECT_EQ(window_.tip, "Configuration Utility\nNot Connected");
 
-    // Connecting by hand is read back after the usual ticks.
+    // Connecting by hand sets the read-back going, as auto-selection does.
     const auto office = CConnectOps(theApp()).ConnectProfile("Office");
     ASSERT_TRUE(office.result.Ok()) << office.result.Describe();
     EXPECT_EQ(theApp().ReadBackCountdown(), CPoll::kReadBackTicks);
