@@ -184,7 +184,9 @@ void CProfileMngr::Remove(const std::string &name, bool updatePriorities, bool d
         m_pEditStation = nullptr;
 
     bool failed = false;
-    if (deleteFromRegistry) {
+    // A record without a section (a station) has no key of its own: its
+    // empty section would name the application key itself.
+    if (deleteFromRegistry && !record->Section.empty()) {
         if (!record->ClearName())
             DebugTrace("\nThe name of %s could not be cleared", record->Section.c_str());
         try {

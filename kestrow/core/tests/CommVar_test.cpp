@@ -39,25 +39,22 @@ protected:
     FakeDevice fake;
 };
 
-TEST_F(CommVarTest, RefusedFirstRequestStopsTheVariable)
+// A refused request ends the variable's requests; a bad status only marks
+// the variable invalid, its other requests are still sent and converted.
+TEST_F(CommVarTest, RefusalStopsTheVariableABadStatusDoesNot)
 {
-    fake.Refuse(VAR_CHANNEL.read);
     const OID_PAIR pairs[] = {VAR_CHANNEL, VAR_PHY};
     test::RecordingParent parent({1065});
-    auto var = std::make_unique<CCommVar>(1065, pairs, 2, parent.FindControl(1065), RecordPhase);
-    EXPECT_FALSE(var->m_bValid);
+    fake.Refuse(VAR_CHANNEL.read);
+    EXPECT_FALSE(CCommVar(1065, pairs, 2, parent.FindControl(1065), RecordPhase).m_bValid);
     EXPECT_EQ(fake.ExecCodes(), std::vector<std::uint32_t>{VAR_CHANNEL.read});
     EXPECT_EQ(g_phases, std::vector<std::int32_t>{CONVERT_BEFORE_READ});
     EXPECT_TRUE(parent[1065].texts.empty());
-}
 
-TEST_F(CommVarTest, BadStatusStillSendsTheSecondRequest)
-{
+    fake.ClearCalls();
+    g_phases.clear();
     fake.Answer(VAR_CHANNEL.read, {}, 7);
-    const OID_PAIR pairs[] = {VAR_CHANNEL, VAR_PHY};
-    test::RecordingParent parent({1065});
-    CCommVar var(1065, pairs, 2, parent.FindControl(1065), RecordPhase);
-    EXPECT_FALSE(var.m_bValid);
+    EXPECT_FALSE(CCommVar(1065, pairs, 2, parent.FindControl(1065), RecordPhase).m_bValid);
     EXPECT_EQ(fake.ExecCodes(), (std::vector<std::uint32_t>{VAR_CHANNEL.read, VAR_PHY.read}));
     EXPECT_EQ(g_phases, (std::vector<std::int32_t>{3, 0, 3, 0}));
     EXPECT_EQ(parent[1065].texts, std::vector<std::string>{"converted"});
@@ -99,26 +96,18 @@ TEST_F(CommVarTest, LibraryExceptionIsCaughtAsARefusal)
     EXPECT_NE(log.text.find("DriverSend Exception Occured"), std::string::npos);
 }
 
+// ConvNumber decides by the code stored before the write phase.
 TEST_F(CommVarTest, WriteStoresCodeBeforeConverting)
 {
-    std::string key = "1 10 0102030405";
-    CCommVar var(VAR_WEP_KEY.read, VAR_WEP_KEY.write, &key, ConvWepKey);
-    var.DriverSend();
-    EXPECT_TRUE(var.m_bValid);
-    ASSERT_EQ(fake.ExecCodes(), std::vector<std::uint32_t>{VAR_WEP_KEY.write});
-    const std::vector<std::uint8_t> &sent = fake.Calls().back().data;
-    EXPECT_EQ(sent[1], 5);
-    EXPECT_EQ(sent[8], 0x01);
-    EXPECT_EQ(sent[12], 0x05);
-
-    // ConvNumber decides by the code stored before the write phase.
     std::string mode = "2";
     CCommVar connect(VAR_CONNECT_MODE.read, VAR_CONNECT_MODE.write, &mode, ConvNumber);
     connect.DriverSend();
+    EXPECT_TRUE(connect.m_bValid);
+    ASSERT_EQ(fake.ExecCodes(), std::vector<std::uint32_t>{VAR_CONNECT_MODE.write});
     EXPECT_EQ(fake.Calls().back().data[0], 2);
 }
 
-TEST_F(CommVarTest, ListExecEmptyAndStopsAtFirstFailure)
+TEST_F(CommVarTest, ListExecEmptyStopsAtFirstFailureAndKeysStartAgainAfterRemoveAll)
 {
     CCommVarList list;
     EXPECT_TRUE(list.Exec(false, false));
@@ -138,20 +127,13 @@ TEST_F(CommVarTest, ListExecEmptyAndStopsAtFirstFailure)
     fake.Refuse(VAR_SSID.write);
     EXPECT_FALSE(list.Exec(true, false));
     EXPECT_EQ(fake.ExecCodes(), (std::vector<std::uint32_t>{VAR_NET_MODE.write, VAR_SSID.write}));
-}
 
-TEST_F(CommVarTest, KeysStartAgainAfterRemoveAll)
-{
-    CCommVarList list;
-    list.Add(VAR_MAC, nullptr, nullptr);
-    list.Add(VAR_BSSID, nullptr, nullptr);
-    ASSERT_NE(list.GetVar(1), nullptr);
-    EXPECT_EQ(list.GetVar(2), nullptr);
+    // Keys start again after RemoveAll.
     list.RemoveAll();
-    EXPECT_EQ(list.GetVar(0), nullptr);
+    fake.ClearCalls();
     CCommVar *added = list.Add(VAR_CONNECTED, nullptr, nullptr);
     EXPECT_EQ(list.GetVar(0), added);
-    EXPECT_EQ(added->m_Oids[0].read, VAR_CONNECTED.read);
+    EXPECT_EQ(list.GetVar(1), nullptr);
     EXPECT_TRUE(list.Exec(false, false));
     EXPECT_EQ(fake.ExecCodes(), std::vector<std::uint32_t>{VAR_CONNECTED.read});
 }

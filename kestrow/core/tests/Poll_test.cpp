@@ -1,50 +1,37 @@
-// The polling thread's tick, run directly, and the thread itself with its
-// delays shortened.
+// The polling thread's tick, run directly (the thread itself runs in the
+// lifecycle test).
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <algorithm>
 
-#include "RegistryDump.h"
-#include "KestrowApp.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
 #include "SectionLock.h"
 #include "StationMngr.h"
-#include "support/FakeDevice.h"
-#include "support/ProfileFixtures.h"
+#include "support/CoreTest.h"
 
 namespace kestrow {
 namespace {
 
-using test::FakeDevice;
-
+// The statistics counters' answer: frames sent at byte 20, received at 44.
 std::vector<std::uint8_t> Counters(std::uint32_t sent, std::uint32_t received)
 {
     std::vector<std::uint8_t> data(64, 0);
-    auto put = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            data[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    put(20, sent);
-    put(44, received);
+    const auto tx = test::Le32(sent), rx = test::Le32(received);
+    std::copy(tx.begin(), tx.end(), data.begin() + 20);
+    std::copy(rx.begin(), rx.end(), data.begin() + 44);
     return data;
 }
 
-class PollTest : public ::testing::Test {
+class PollTest : public test::CoreTest {
 protected:
     void SetUp() override
     {
-        ResetTheApp();
-        ktest::DeleteRegistryTree(CKestrowApp::AppKeyPath());
-        ASSERT_TRUE(app().CreateMainLock());
-        fake_.Answer(0x590, {0});
+        CoreTest::SetUp();
         app().SetPoll(std::make_unique<CPoll>(app()));
         poll_ = app().Poll();
         poll_->Init();
     }
-    static CKestrowApp &app() { return theApp(); }
-
     // Runs `n` ticks; returns the 1-based numbers of the ticks that asked
     // for a full refresh.
     std::vector<int> Ticks(int n)
@@ -59,21 +46,14 @@ protected:
     }
     std::size_t Connects() const
     {
-        std::size_t n = 0;
-        for (const auto &c : fake_.Calls())
-            n += c.kind == test::FakeCall::Exec && c.command == 0x220 ? 1 : 0;
-        return n;
+        const auto codes = fake_.ExecCodes();
+        return static_cast<std::size_t>(std::count(codes.begin(), codes.end(), 0x220u));
     }
     // A store with one auto-selection profile, and a station list.
     void Managers()
     {
-        CProfile p("Profile 0", false);
-        p.ProfName = "auto";
-        p.NetName = "home";
-        p.NetMode = true;
-        p.AutoSelect = true;
-        ASSERT_TRUE(p.Save(false));
-        ASSERT_TRUE(app().WriteProfileInt("", kNumOfProfiles, 1));
+        test::SaveProfile(0, "auto", "home", 0);
+        test::SaveProfileCount(1);
         app().SetProfileMngr(std::make_unique<CProfileMngr>());
         profiles_ = app().ProfileMngr();
         app().SetStationMngr(std::make_unique<CStationMngr>(app(), *profiles_));
@@ -82,7 +62,6 @@ protected:
         poll_->SetInterval(20);
     }
 
-    FakeDevice fake_;
     // Owned by the application object.
     CPoll *poll_ = nullptr;
     CProfileMngr *profiles_ = nullptr;
@@ -93,7 +72,6 @@ TEST_F(PollTest, RefreshPeriodFollowsThePreferenceAndShortensAfterResetOrScan)
 {
     ASSERT_TRUE(app().WriteProfileInt("", "Polling Interval", 20000));
     poll_->Init();
-    EXPECT_EQ(poll_->GetInterval(), 20);
     EXPECT_EQ(Ticks(61), (std::vector<int>{21, 41, 61}));
 
     poll_->ResetStats();
@@ -105,7 +83,7 @@ TEST_F(PollTest, RefreshPeriodFollowsThePreferenceAndShortensAfterResetOrScan)
     EXPECT_EQ(Ticks(20), (std::vector<int>{20}));
 }
 
-TEST_F(PollTest, ThroughputIsPerSecondOfRealTimeAndSurvivesACounterWrap)
+TEST_F(PollTest, ThroughputIsPerSecondOfRealTimeSurvivesACounterWrapAndAFailedReadEndsTheTick)
 {
     auto now = std::chrono::steady_clock::now();
     auto step = std::chrono::milliseconds(1000);
@@ -124,6 +102,14 @@ TEST_F(PollTest, ThroughputIsPerSecondOfRealTimeAndSurvivesACounterWrap)
     Ticks(1);
     EXPECT_EQ(app().RxKBps(), 4);
     EXPECT_EQ(app().TxKBps(), 2);
+
+    fake_.Refuse(0x370);
+    app().SetReadBackCountdown(2);
+    ASSERT_NE(poll_->GetTick(), 0);
+    poll_->OnTick();
+    EXPECT_EQ(app().ReadBackCountdown(), 2);  // the countdown did not run
+    EXPECT_EQ(poll_->GetTick(), 0);
+    EXPECT_TRUE(app().RefreshPending());
 }
 
 TEST_F(PollTest, ScanSuspendsSamplingAndAutoSelection)
@@ -132,9 +118,9 @@ TEST_F(PollTest, ScanSuspendsSamplingAndAutoSelection)
     app().SetScanActive(true);
     fake_.ClearCalls();
     Ticks(6);
+    const auto codes = fake_.ExecCodes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x370u), 0) << "sampled during a scan";
     EXPECT_EQ(Connects(), 0u);
-    for (const auto &c : fake_.Calls())
-        EXPECT_NE(c.command, 0x370u) << "sampled during a scan";
 
     // Without the scan, every third tick tries the next profile: the scan
     // left the tick counter at 1.
@@ -146,17 +132,6 @@ TEST_F(PollTest, ScanSuspendsSamplingAndAutoSelection)
     EXPECT_EQ(app().ReadBackCountdown(), 1);  // set to 2, counted down once
     EXPECT_EQ(profiles_->GetCurrent(), profiles_->Get("auto"));
     EXPECT_EQ(stations_->ConnectedKey, "home;1");
-}
-
-TEST_F(PollTest, AFailedCounterReadEndsTheTick)
-{
-    Ticks(1);
-    fake_.Refuse(0x370);
-    app().SetReadBackCountdown(2);
-    poll_->OnTick();
-    EXPECT_EQ(app().ReadBackCountdown(), 2);  // the countdown did not run
-    EXPECT_EQ(poll_->GetTick(), 0);
-    EXPECT_TRUE(app().RefreshPending());
 }
 
 TEST_F(PollTest, BusyMainLockDefersAutoSelectionAndReadBackButNotTheRefreshPeriod)
@@ -184,27 +159,6 @@ TEST_F(PollTest, BusyMainLockDefersAutoSelectionAndReadBackButNotTheRefreshPerio
     Ticks(5);
     EXPECT_TRUE(fake_.Calls().empty());
     EXPECT_FALSE(app().RefreshPending());
-}
-
-TEST_F(PollTest, TheThreadTicksWakesAndStops)
-{
-    std::mutex m;
-    std::condition_variable cv;
-    int wakes = 0;
-    app().SetWakeCallback([&] {
-        std::lock_guard<std::mutex> lock(m);
-        ++wakes;
-        cv.notify_all();
-    });
-    poll_->SetTiming(std::chrono::milliseconds(0), std::chrono::milliseconds(1));
-    ASSERT_TRUE(poll_->Start());
-    {
-        std::unique_lock<std::mutex> lock(m);
-        EXPECT_TRUE(cv.wait_for(lock, std::chrono::seconds(30), [&] { return wakes >= 3; }));
-    }
-    poll_->Stop();
-    app().SetWakeCallback({});
-    EXPECT_TRUE(app().RefreshPending());
 }
 
 } // namespace

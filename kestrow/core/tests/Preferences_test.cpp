@@ -3,15 +3,9 @@
 // autostart entry.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <limits>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include <platform/Registry.h>
 
@@ -95,11 +89,6 @@ TEST_F(PreferencesTest, ApplyWritesAllOrNothingAndTellsThePollingThread)
     }
 }
 
-} // namespace
-} // namespace kestrow
-
-namespace kestrow {
-namespace {
 
 TEST(AutostartTest, WritesAQuotedEntryRemovesItAndKeepsItWhenTheFolderCannotBeMade)
 {

@@ -9,31 +9,26 @@
 
 #include <platform/Registry.h>
 
-#include "RegistryDump.h"
 #include "RecordingMessageSink.h"
-#include "KestrowApp.h"
 #include "ProfileListing.h"
 #include "ProfileMngr.h"
 #include "ProfileOps.h"
 #include "SectionLock.h"
 #include "Station.h"
-#include "support/ProfileFixtures.h"
-#include "support/Recorders.h"
+#include "support/CoreTest.h"
 #include "TempDir.h"
 
 namespace kestrow {
 namespace {
 
-class ProfileOpsTest : public ::testing::Test {
+class ProfileOpsTest : public test::CoreTest {
 protected:
     void SetUp() override
     {
-        ResetTheApp();
-        ktest::DeleteRegistryTree(CKestrowApp::AppKeyPath());
-        ASSERT_TRUE(theApp().CreateMainLock());
-        theApp().SetProfileMngr(std::make_unique<CProfileMngr>());
+        CoreTest::SetUp();
+        app().SetProfileMngr(std::make_unique<CProfileMngr>());
     }
-    void TearDown() override { theApp().SetProfileMngr(nullptr); }
+    void TearDown() override { app().SetProfileMngr(nullptr); }
 
     static CProfileMngr &Store() { return *theApp().ProfileMngr(); }
     static int Priority(const char *name) { return Store().Get(name)->Priority; }
@@ -55,10 +50,7 @@ protected:
         for (const char *n : {"A", "B", "C", "D"})
             ASSERT_TRUE(Ops().New(Named(n, std::string("Net") + n, n[0] != 'D')).Ok());
     }
-    std::string File(const char *name) const { return dir_.File(name); }
-
     static CProfileOps Ops() { return CProfileOps(theApp()); }
-    ktest::TempDir dir_;
 };
 
 TEST_F(ProfileOpsTest, OrderStaysDenseThroughMovesAndMembershipChangesAndBusyChangesNothing)
@@ -69,24 +61,21 @@ TEST_F(ProfileOpsTest, OrderStaysDenseThroughMovesAndMembershipChangesAndBusyCha
     EXPECT_TRUE(Ops().Move("C", -1).changed);
     EXPECT_EQ(Priority("C"), 1);
     EXPECT_EQ(Priority("B"), 2);
-    EXPECT_EQ(theApp().GetProfileInt(Store().Get("B")->Section, "Priority", -5), 2);  // saved
+    EXPECT_EQ(app().GetProfileInt(Store().Get("B")->Section, "Priority", -5), 2);  // saved
 
     EXPECT_TRUE(Ops().ToggleAutoSelect("C").changed);  // out: B moves up
     EXPECT_EQ(Priority("C"), -1);
     EXPECT_EQ(Priority("B"), 1);
-    EXPECT_EQ(Store().GetAutoSelectCount(), 2);
     EXPECT_TRUE(Ops().ToggleAutoSelect("C").changed);  // in again: the next slot
     EXPECT_EQ(Priority("C"), 2);
 
-    EXPECT_TRUE(Ops().Delete("A").Ok());
-    EXPECT_EQ(Priority("B"), 0);
     EXPECT_EQ(Ops().Delete(kConnectedStationName).status, OpStatus::NotFound);
 
     // While the main lock is held nothing happens, not even the editor.
     CSectionLock held(theApp(), Section::Main);
     EXPECT_EQ(Ops().Delete("D").status, OpStatus::Busy);
     EXPECT_EQ(Ops().New([](std::string &) -> bool { throw std::logic_error("editor ran"); }).status, OpStatus::Busy);
-    EXPECT_EQ(Store().GetCount(), 3u);
+    EXPECT_EQ(Store().GetCount(), 4u);
 }
 
 TEST_F(ProfileOpsTest, EditorFlowsAllocateSaveOrRemove)
@@ -96,13 +85,13 @@ TEST_F(ProfileOpsTest, EditorFlowsAllocateSaveOrRemove)
     CProfileOpResult r = Ops().New([](std::string &name) { return !Named("Temp", "x", true)(name); });
     EXPECT_FALSE(r.changed);
     EXPECT_EQ(Store().Get("Temp"), nullptr);
-    EXPECT_EQ(theApp().GetProfileString("Profile 4", "ProfName", "gone"), "gone");
+    EXPECT_EQ(app().GetProfileString("Profile 4", "ProfName", "gone"), "gone");
 
     // New, accepted as a member: the next slot, saved under its final name.
     r = Ops().New(Named("E", "NetE", true));
     EXPECT_EQ(r.name, "E");
     EXPECT_EQ(Priority("E"), 3);
-    EXPECT_EQ(theApp().GetProfileString(Store().Get("E")->Section, "NetName", ""), "NetE");
+    EXPECT_EQ(app().GetProfileString(Store().Get("E")->Section, "NetName", ""), "NetE");
 
     // Edit that leaves auto-selection closes the gap; one that joins appends.
     r = Ops().Edit("B", [](std::string &name) {
@@ -170,25 +159,42 @@ TEST_F(ProfileOpsTest, TheListingShowsEveryRecordOnceInOrder)
     EXPECT_EQ(listing.CurrentFor("NetA"), Store().Get("C"));  // the last member in slot order
 }
 
-TEST_F(ProfileOpsTest, ExportReplacesOnlyAConfirmedFile)
+// Export and import through hive files, as the pages and kestrowctl use them.
+TEST_F(ProfileOpsTest, ExportReplacesOnlyAConfirmedFileAndImportAddsNonMembersKeptAtOnce)
 {
     AddFour();
+    ktest::TempDir dir;
     ktest::RecordingMessageSink messages;
-    CProfileOpResult r = Ops().ExportOne("B", File("one"), true);
+    CProfileOpResult r = Ops().ExportOne("B", dir.File("one"), true);
     ASSERT_TRUE(r.Ok());
-    EXPECT_EQ(r.name, File("one.reg"));
+    EXPECT_EQ(r.name, dir.File("one.reg"));
     const auto size = std::filesystem::file_size(r.name);
-    EXPECT_EQ(Ops().ExportOne("B", File("one.reg"), false).status, OpStatus::Failed);
+    EXPECT_EQ(Ops().ExportOne("B", dir.File("one.reg"), false).status, OpStatus::Failed);
     EXPECT_EQ(messages.shown.size(), 1u);  // the system's text
     EXPECT_EQ(std::filesystem::file_size(r.name), size);
+    EXPECT_EQ(Ops().ExportOne("nobody", dir.File("x.reg"), true).status, OpStatus::NotFound);
+    ASSERT_TRUE(Ops().ExportAll(dir.File("all.reg"), true).Ok());
 
     Store().Get("B")->NetName = "NetB2";
     ASSERT_TRUE(Store().SaveAll());
-    ASSERT_TRUE(Ops().ExportOne("B", File("one.reg"), true).Ok());
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}), 1);  // no scratch file left
-    r = Ops().Import(File("one.reg"));
+    ASSERT_TRUE(Ops().ExportOne("B", dir.File("one.reg"), true).Ok());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);  // no scratch file left
+    r = Ops().Import(dir.File("one.reg"));
     ASSERT_EQ(r.imported, std::vector<std::string>{"Profile 4"});
-    EXPECT_EQ(theApp().GetProfileString("Profile 4", "NetName", ""), "NetB2");  // kept at once
+    EXPECT_EQ(app().GetProfileString("Profile 4", "NetName", ""), "NetB2");  // kept at once
+
+    r = Ops().Import(dir.File("all.reg"));
+    ASSERT_EQ(r.imported.size(), 4u);
+    for (const std::string &name : r.imported) {
+        const CProfile *p = Store().Get(name);
+        EXPECT_FALSE(p->AutoSelect) << name;
+        EXPECT_EQ(p->Priority, -1) << name;
+        EXPECT_EQ(p->Section, name);
+    }
+    EXPECT_EQ(Store().GetAutoSelectCount(), 3);
+    EXPECT_EQ(messages.shown.size(), 1u);
+    // The scratch area of the import is gone again.
+    EXPECT_NE(platform::Registry::current_user()->open_key(CKestrowApp::SectionKeyPath(kImportSection)), 0u);
 }
 
 } // namespace

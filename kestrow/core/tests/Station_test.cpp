@@ -2,19 +2,16 @@
 // tracking of a lost connection.
 #include <gtest/gtest.h>
 
-#include "RegistryDump.h"
-#include "KestrowApp.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
 #include "StationMngr.h"
 #include "SurveyTable.h"
-#include "support/FakeDevice.h"
-#include "support/ProfileFixtures.h"
+#include "support/CoreTest.h"
+#include "support/ScanBlockBuilder.h"
 
 namespace kestrow {
 namespace {
 
-using test::FakeDevice;
 using test::Le32;
 using Entry = test::ScanBlockBuilder::Entry;
 
@@ -28,41 +25,13 @@ Entry Net(const std::string &ssid, int channel, std::uint8_t last, int signal = 
     return e;
 }
 
-class StationTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ResetTheApp();
-        ktest::DeleteRegistryTree(CKestrowApp::AppKeyPath());
-        ASSERT_TRUE(theApp().CreateMainLock());
-        ASSERT_TRUE(theApp().CreateStatsLock());
-        fake_.Answer(0x590, {0});  // not connected
-    }
-    // The adapter is connected to the entry with BSSID ending `last` on
-    // `channel`.
-    void ConnectedTo(std::uint8_t last, int channel)
-    {
-        fake_.Answer(0x590, {1});
-        fake_.Answer(0x50, {0, 0x11, 0x22, 0x33, 0x44, last});
-        std::vector<std::uint8_t> ch = Le32(12);
-        ch.resize(12, 0);
-        ch[8] = static_cast<std::uint8_t>(channel);
-        fake_.Answer(0x350, ch);
-    }
-    void Disconnected()
-    {
-        fake_.Answer(0x590, {0});
-        fake_.Answer(0x50, {0, 0, 0, 0, 0, 0});
-    }
-
-    FakeDevice fake_;
-};
+using StationTest = test::CoreTest;
 
 TEST_F(StationTest, CraftedBlocksDecodeWithTheirLimits)
 {
     CProfileMngr store(CProfileMngr::Mode::ReadOnly);
-    CStationMngr stations(theApp(), store);
-    EXPECT_TRUE(theApp().ScanActive());  // the constructor started a scan
+    CStationMngr stations(app(), store);
+    EXPECT_TRUE(app().ScanActive());  // the constructor started a scan
 
     Entry longName = Net(std::string(40, 'x'), 11, 9);
     longName.ssidLength = 200;  // claims more than 32 bytes
@@ -89,9 +58,8 @@ TEST_F(StationTest, CraftedBlocksDecodeWithTheirLimits)
     EXPECT_EQ(first->MacAddress, "00-11-22-33-44-01");
     EXPECT_EQ(first->LinkQuality, -80);
     EXPECT_EQ(stations.Lookup("cafe;6")->ProfName, "Station 2");  // index 1 was skipped
-    ASSERT_NE(stations.Lookup(";6"), nullptr);
-    const CStation *cut = stations.Lookup(std::string(32, 'x') + ";11");
-    ASSERT_NE(cut, nullptr);
+    EXPECT_NE(stations.Lookup(";6"), nullptr);
+    EXPECT_NE(stations.Lookup(std::string(32, 'x') + ";11"), nullptr);
     const CStation *party = stations.Lookup("party;3");
     ASSERT_NE(party, nullptr);
     EXPECT_FALSE(party->NetMode);
@@ -115,7 +83,7 @@ TEST_F(StationTest, CraftedBlocksDecodeWithTheirLimits)
 TEST_F(StationTest, MergeByNetworkKeepsTheStrongestAndTheFirstOnATie)
 {
     CProfileMngr store(CProfileMngr::Mode::ReadOnly);
-    CStationMngr stations(theApp(), store);
+    CStationMngr stations(app(), store);
     test::ScanBlockBuilder block;
     block.Infra(Net("tie", 1, 1, -50))
         .Infra(Net("tie", 6, 2, -50))
@@ -124,7 +92,7 @@ TEST_F(StationTest, MergeByNetworkKeepsTheStrongestAndTheFirstOnATie)
         .Infra(Net("weak", 1, 5, -127))
         .Infra(Net("weak", 6, 6, -127));
     fake_.Answer(0x190, block.Bytes());
-    ASSERT_TRUE(theApp().WriteProfileInt("", "View AP or NET", 1));
+    ASSERT_TRUE(app().WriteProfileInt("", "View AP or NET", 1));
     stations.UpdateFromScan();
     std::vector<std::string> keys;
     for (const auto &[key, station] : stations)
@@ -136,17 +104,22 @@ TEST_F(StationTest, MergeByNetworkKeepsTheStrongestAndTheFirstOnATie)
 
 TEST_F(StationTest, ConnectionLossIsHandledOnceAndOwnAdHocIsNoLoss)
 {
-    theApp().SetPoll(std::make_unique<CPoll>(theApp()));
-    CPoll &poll = *theApp().Poll();
-    theApp().SetProfileMngr(std::make_unique<CProfileMngr>());
-    CProfileMngr &profiles = *theApp().ProfileMngr();
-    theApp().SetStationMngr(std::make_unique<CStationMngr>(theApp(), profiles));
-    CStationMngr &stations = *theApp().StationMngr();
+    app().SetPoll(std::make_unique<CPoll>(app()));
+    CPoll &poll = *app().Poll();
+    app().SetProfileMngr(std::make_unique<CProfileMngr>());
+    CProfileMngr &profiles = *app().ProfileMngr();
+    app().SetStationMngr(std::make_unique<CStationMngr>(app(), profiles));
+    CStationMngr &stations = *app().StationMngr();
 
     test::ScanBlockBuilder block;
     block.Infra(Net("home", 6, 7));
     fake_.Answer(0x190, block.Bytes());
-    ConnectedTo(7, 6);
+    fake_.Answer(0x590, {1});  // connected to that entry
+    fake_.Answer(0x50, {0, 0x11, 0x22, 0x33, 0x44, 7});
+    std::vector<std::uint8_t> channel = Le32(12);
+    channel.resize(12, 0);
+    channel[8] = 6;
+    fake_.Answer(0x350, channel);
     stations.UpdateFromScan();
     ASSERT_NE(stations.GetConnectedStation(), nullptr);
     EXPECT_EQ(profiles.Get("ConnectedStation"), stations.GetConnectedStation());
@@ -154,7 +127,8 @@ TEST_F(StationTest, ConnectionLossIsHandledOnceAndOwnAdHocIsNoLoss)
     profiles.SetCurrent(profiles.Get(name), false);
     poll.SetInterval(20);
 
-    Disconnected();
+    fake_.Answer(0x590, {0});
+    fake_.Answer(0x50, {0, 0, 0, 0, 0, 0});
     stations.UpdateFromScan();
     EXPECT_EQ(stations.GetConnectedStation(), nullptr);
     EXPECT_EQ(profiles.GetCurrent(), nullptr);
@@ -169,14 +143,13 @@ TEST_F(StationTest, ConnectionLossIsHandledOnceAndOwnAdHocIsNoLoss)
 
     // An ad hoc network this program started: the device reports no
     // connection, which is not a loss.
-    theApp().SetAdHocConnected(true);
+    app().SetAdHocConnected(true);
     stations.UpdateFromScan();
     stations.ConnectedKey = "own;3";
     stations.UpdateFromScan();
     EXPECT_EQ(stations.ConnectedKey, "own;3");
     EXPECT_TRUE(stations.WasConnected);
 }
-
 
 // The site survey's rows: byte-wise order of the sort column's text (bytes
 // above 0x7F after ASCII, "11" before "6"), one row per name in the network
@@ -186,7 +159,7 @@ using SurveyTable = StationTest;
 TEST_F(SurveyTable, RowsSortByBytesAndTheNetworkViewHasOneRowPerName)
 {
     CProfileMngr store(CProfileMngr::Mode::ReadOnly);
-    CStationMngr stations(theApp(), store);
+    CStationMngr stations(app(), store);
     test::ScanBlockBuilder block;
     block.Infra(Net("\xC3\x89" "cole", 6, 1))
         .Infra(Net("Zed", 1, 2))

@@ -1,6 +1,7 @@
 #include "FakeDevice.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 namespace kestrow::test {
@@ -21,38 +22,25 @@ FakeDevice::~FakeDevice()
     g_fake = nullptr;
 }
 
-void FakeDevice::Answer(std::uint32_t code, std::vector<std::uint8_t> data, std::uint32_t status)
+std::vector<FakeCall> FakeDevice::Execs() const
 {
-    Reply &r = replies_[code];
-    r.kind = Reply::Data;
-    r.data = std::move(data);
-    r.status = status;
-}
-
-void FakeDevice::Refuse(std::uint32_t code)
-{
-    replies_[code].kind = Reply::Refused;
-}
-
-void FakeDevice::Throw(std::uint32_t code)
-{
-    replies_[code].kind = Reply::Thrown;
+    std::vector<FakeCall> execs;
+    std::copy_if(calls_.begin(), calls_.end(), std::back_inserter(execs),
+                 [](const FakeCall &c) { return c.kind == FakeCall::Exec; });
+    return execs;
 }
 
 std::vector<std::uint32_t> FakeDevice::ExecCodes() const
 {
     std::vector<std::uint32_t> codes;
-    for (const FakeCall &c : calls_)
-        if (c.kind == FakeCall::Exec)
-            codes.push_back(c.command);
+    for (const FakeCall &c : Execs())
+        codes.push_back(c.command);
     return codes;
 }
 
 int FakeDevice::OnConnect(const char *name)
 {
     g_fake->calls_.push_back(FakeCall{FakeCall::Connect, name ? name : "", 0, {}});
-    if (g_fake->connect_throws)
-        throw std::runtime_error("connect fault");
     return g_fake->connect_result;
 }
 
@@ -68,19 +56,15 @@ int FakeDevice::OnExec(void *raw)
     const std::uint32_t code = record->command();
     g_fake->calls_.push_back(
         FakeCall{FakeCall::Exec, "", code, std::vector<std::uint8_t>(record->data(), record->data() + 64)});
-    auto it = g_fake->replies_.find(code);
-    if (it == g_fake->replies_.end()) {
-        record->set_status(kStatusDone);
-        return 0;
-    }
-    const Reply &reply = it->second;
-    if (reply.kind == Reply::Refused)
-        return 21;
-    if (reply.kind == Reply::Thrown)
+    const auto it = g_fake->replies_.find(code);
+    const Reply reply = it == g_fake->replies_.end() ? Reply{0, {}, kStatusDone} : it->second;
+    if (reply.result == kThrows)
         throw std::runtime_error("library fault");
-    std::copy_n(reply.data.begin(), std::min(reply.data.size(), kRecordDataSize), record->data());
-    record->set_status(reply.status);
-    return 0;
+    if (reply.result == 0) {
+        std::copy_n(reply.data.begin(), std::min(reply.data.size(), kRecordDataSize), record->data());
+        record->set_status(reply.status);
+    }
+    return reply.result;
 }
 
 std::vector<std::uint8_t> Le32(std::uint32_t v)

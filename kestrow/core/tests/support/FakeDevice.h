@@ -30,22 +30,27 @@ public:
     // What a request with `code` gets: its command data starts with `data`
     // and its status word becomes `status`.  Codes without an answer come
     // back with status 2 and their data untouched.
-    void Answer(std::uint32_t code, std::vector<std::uint8_t> data, std::uint32_t status = 2);
-    void Refuse(std::uint32_t code);  // the library returns 21
-    void Throw(std::uint32_t code);   // the library call throws
+    void Answer(std::uint32_t code, std::vector<std::uint8_t> data, std::uint32_t status = 2)
+    {
+        replies_[code] = Reply{0, std::move(data), status};
+    }
+    void Refuse(std::uint32_t code) { replies_[code] = Reply{21, {}, 2}; }  // the library returns 21
+    void Throw(std::uint32_t code) { replies_[code] = Reply{kThrows, {}, 2}; }  // the call throws
 
+    // The requests sent, and just their command codes.
+    std::vector<FakeCall> Execs() const;
     std::vector<std::uint32_t> ExecCodes() const;
     const std::vector<FakeCall> &Calls() const { return calls_; }
     void ClearCalls() { calls_.clear(); }
 
     int connect_result = 0;
-    bool connect_throws = false;
 
 private:
+    static constexpr int kThrows = -1;
     struct Reply {
-        enum { Data, Refused, Thrown } kind = Data;
+        int result;  // what the library returns, or kThrows
         std::vector<std::uint8_t> data;
-        std::uint32_t status = 2;
+        std::uint32_t status;
     };
     static int OnConnect(const char *name);
     static int OnDisconnect();

@@ -1,4 +1,4 @@
-#include "ProfileFixtures.h"
+#include "ScanBlockBuilder.h"
 
 #include <algorithm>
 #include <cstring>
