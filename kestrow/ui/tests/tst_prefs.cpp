@@ -13,7 +13,7 @@
 #include "KestrowApp.h"
 #include "Poll.h"
 #include "Prefs.h"
-#include "SimAdapter.h"
+#include "UiFixture.h"
 #include "ViewSite.h"
 
 using namespace kestrow;
@@ -23,15 +23,15 @@ class TestPrefs : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<CSimAdapter> m_pSim;
+    std::unique_ptr<CUiFixture> m_pFix;
 
     template <class T> static T *Control(CPrefs &d, int id) { return qobject_cast<T *>(d.Controls().Control(id)); }
     static QLineEdit *Interval(CPrefs &d) { return Control<QLineEdit>(d, CPrefs::IDC_INTERVAL); }
     static bool Checked(CPrefs &d, int id) { return Control<QRadioButton>(d, id)->isChecked(); }
 
 private slots:
-    void init() { m_pSim = std::make_unique<CSimAdapter>(); }
-    void cleanup() { m_pSim.reset(); }
+    void init() { m_pFix = std::make_unique<CUiFixture>(); }
+    void cleanup() { m_pFix.reset(); }
 
     void emptyRegistryAndEnabledStates()
     {
@@ -47,7 +47,6 @@ private slots:
 
     void applyPassesTheControlsOnAndReportsARefusal()
     {
-        CRecordingSink messages;
         theApp().SetPoll(std::make_unique<CPoll>(theApp()));
         CViewSite site;
         const int refreshes = site.RefreshCount();
@@ -56,7 +55,7 @@ private slots:
         Interval(dlg)->setText(QStringLiteral("101"));
         dlg.accept();
         QVERIFY(dlg.isVisible());
-        QCOMPARE(messages.Messages, std::vector<std::string>{"Please enter an integer between 5 and 100."});
+        QCOMPARE(m_pFix->TakeMessages(), std::vector<std::string>{"Please enter an integer between 5 and 100."});
         QCOMPARE(Interval(dlg)->selectedText(), QStringLiteral("101"));
         QCOMPARE(site.RefreshCount(), refreshes);
 
@@ -86,7 +85,7 @@ private slots:
 
     void countryComesFromTheRegulatoryDomain()
     {
-        QVERIFY(m_pSim->Start(DefaultScenario(QStringLiteral("reg_domain = 0x31\n"))));
+        QVERIFY(m_pFix->Start(TwoNetworks("reg_domain = 0x31\n")));
         CPrefs dlg;
         QCOMPARE(dlg.Controls().ItemText(CPrefs::IDC_COUNTRY), QStringLiteral("Spain"));
     }

@@ -17,89 +17,52 @@
 #include "KestrowApp.h"
 #include "MainProfile.h"
 #include "ProfileMngr.h"
-#include "SimAdapter.h"
 #include "Station.h"
 #include "StationMngr.h"
 #include "StringTable.h"
+#include "UiFixture.h"
 
 using namespace kestrow;
 using namespace kestrow::test;
-
-namespace {
-// One adapter and two networks: an open one and one with a 40-bit WEP key.
-const QString kScenario = QStringLiteral("[adapter sim0]\n"
-                                         "scan_time = 1\n"
-                                         "[network]\n"
-                                         "ssid = KestrowNet\n"
-                                         "bssid = 00:11:22:33:44:55\n"
-                                         "channel = 6\n"
-                                         "phy = g\n"
-                                         "signal = -61\n"
-                                         "drift = 0\n"
-                                         "[network]\n"
-                                         "ssid = SecureNet\n"
-                                         "bssid = 00:11:22:33:44:77\n"
-                                         "channel = 1\n"
-                                         "phy = g\n"
-                                         "security = wep\n"
-                                         "wep_key = 0 0123456789\n"
-                                         "signal = -55\n"
-                                         "drift = 0\n");
-} // namespace
 
 class TestProfilesPage : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<CSimAdapter> m_pSim;
-    std::unique_ptr<CRecordingSink> m_pSink;
+    std::unique_ptr<CUiFixture> m_pFix;
     std::unique_ptr<CMainProfile> m_pPage;
 
     static CProfileMngr &Store() { return *theApp().ProfileMngr(); }
 
-    static CProfile &Add(const char *name, const char *ssid, bool member)
-    {
-        const std::string made = Store().AddNew(nullptr);
-        Store().Rename(made, name);
-        CProfile &p = *Store().Get(name);
-        p.NetName = ssid;
-        p.NetMode = true;
-        p.AutoSelect = member;
-        p.Priority = member ? Store().UpdatePriorities(-1) : -1;
-        return p;
-    }
     // Names of a list's rows, top to bottom.
     static QStringList Rows(QTreeView *list)
     {
         QStringList names;
-        for (int i = 0; i < list->model()->rowCount(); ++i) {
+        for (int i = 0; i < list->model()->rowCount(); ++i)
             names << list->model()->index(i, 0).data().toString();
-        }
         return names;
     }
     QWidget *Control(int id) { return m_pPage->Controls().Control(id); }
     void Select(const char *name) { QVERIFY(m_pPage->SelectProfile(name)); }
-    std::vector<std::string> TakeMessages()
-    {
-        std::vector<std::string> m;
-        m.swap(m_pSink->Messages);
-        return m;
-    }
+    std::vector<std::string> TakeMessages() { return m_pFix->TakeMessages(); }
     // Three members A, B, C (priorities 0..2) and one other profile D.
     void AddFour()
     {
-        Add("A", "NetA", true);
-        Add("B", "NetB", true);
-        Add("C", "NetC", true);
-        Add("D", "NetD", false);
+        for (const char *name : {"A", "B", "C", "D"}) {
+            Store().Rename(Store().AddNew(nullptr), name);
+            CProfile &p = *Store().Get(name);
+            p.NetName = std::string("Net") + name;
+            p.NetMode = true;
+            p.AutoSelect = *name != 'D';
+            p.Priority = p.AutoSelect ? Store().UpdatePriorities(-1) : -1;
+        }
         m_pPage->Refresh();
     }
 
 private slots:
     void init()
     {
-        m_pSim = std::make_unique<CSimAdapter>();
-        m_pSink = std::make_unique<CRecordingSink>();
+        m_pFix = std::make_unique<CUiFixture>();
         QVERIFY(theApp().CreateMainLock());
         theApp().SetProfileMngr(std::make_unique<CProfileMngr>());
         m_pPage = std::make_unique<CMainProfile>();
@@ -109,8 +72,7 @@ private slots:
     void cleanup()
     {
         m_pPage.reset();
-        m_pSim.reset();
-        m_pSink.reset();
+        m_pFix.reset();
     }
 
     void listsArrowsAndMenu()
@@ -121,11 +83,9 @@ private slots:
         QCOMPARE(m_pPage->AutoList()->model()->index(1, 1).data().toString(), QStringLiteral("NetB"));
         QCOMPARE(m_pPage->AutoList()->model()->index(1, 2).data().toString(), QStringLiteral("None"));
         Select("A");
-        QVERIFY(!Control(CMainProfile::IDC_UP)->isEnabled());
-        QVERIFY(Control(CMainProfile::IDC_DOWN)->isEnabled());
+        QVERIFY(!Control(CMainProfile::IDC_UP)->isEnabled() && Control(CMainProfile::IDC_DOWN)->isEnabled());
         Select("C");
-        QVERIFY(Control(CMainProfile::IDC_UP)->isEnabled());
-        QVERIFY(!Control(CMainProfile::IDC_DOWN)->isEnabled());
+        QVERIFY(Control(CMainProfile::IDC_UP)->isEnabled() && !Control(CMainProfile::IDC_DOWN)->isEnabled());
 
         std::unique_ptr<QMenu> menu(m_pPage->CreateContextMenu());
         QCOMPARE(menu->actions().at(6)->text(), QStringLiteral("Remove from Au&to-Selection"));
@@ -165,10 +125,9 @@ private slots:
         m_pPage->OnDelete();
         QCOMPARE(Rows(m_pPage->OtherList()), QStringList{"C"});
 
-        // Export through the file dialog: the confirmed file is replaced.
-        const QString one = m_pSim->Path(QStringLiteral("one.reg"));
+        // Export to the file the dialog chose.
+        const QString one = QString::fromStdString(m_pFix->dir.File("one.reg"));
         m_pPage->SetFileChooser([&one](bool save) { return save ? one : QString(); });
-        m_pPage->OnExportAll();
         m_pPage->OnExportAll();
         QVERIFY(TakeMessages().empty() && QFile::exists(one));
     }
@@ -207,17 +166,15 @@ private slots:
             stations.SetConnected(station.get());
             stations.AddStation(std::move(station));
             m_pPage->Refresh();
-            for (const char *name : {"A", "B", "C", "D"}) {
+            for (const char *name : {"A", "B", "C", "D"})
                 QCOMPARE(m_pPage->IsMarkedConnected(name), Store().Get(name)->NetName == net);
-            }
         }
         // An ad hoc network started here: the current profile is marked.
         stations.SetConnected(nullptr);
         theApp().SetAdHocConnected(true);
         Store().SetCurrent(Store().Get("B"), false);
         m_pPage->Refresh();
-        QVERIFY(m_pPage->IsMarkedConnected("B"));
-        QVERIFY(!m_pPage->IsMarkedConnected("D"));
+        QVERIFY(m_pPage->IsMarkedConnected("B") && !m_pPage->IsMarkedConnected("D"));
     }
 };
 
