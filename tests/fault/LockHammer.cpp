@@ -5,6 +5,7 @@
 //
 //   fault-lockhammer MILLISECONDS THREADS
 //   fault-lockhammer hold
+//   fault-lockhammer open
 //
 // Prints "connected" once the adapter is open, then at the end
 // "done requests=N failed=M".  Exit code 0 when every request succeeded and
@@ -12,18 +13,28 @@
 // With "hold" it opens the adapter from the trace poller's first tick,
 // whose connect callback prints "holding" and never returns: the process
 // holds the library lock until it is killed.
+// With "open" it looks for an adapter (which takes the library lock,
+// creating its file when missing), prints "opened" and ends.  With
+// FAULT_PAUSE_AFTER_PLACING=MS in its environment, the library's link() or
+// renameat2() that puts a new file in place returns only MS milliseconds
+// later: other processes meet the lock file at the moment its creator has
+// just made it visible.
 #include <lunmark/lunmark.h>
 
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <thread>
 #include <vector>
 
+#include <dlfcn.h>
+#include <stdio.h>
 #include <unistd.h>
 
 namespace {
@@ -50,7 +61,35 @@ void HoldForever()
         ::pause();
 }
 
+void PauseAfterPlacing()
+{
+    if (const char *ms = std::getenv("FAULT_PAUSE_AFTER_PLACING"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(ms)));
+}
+
 } // namespace
+
+// Stand in for the C library's, which they call.
+extern "C" int link(const char *from, const char *to) noexcept
+{
+    static const auto real = reinterpret_cast<int (*)(const char *, const char *)>(::dlsym(RTLD_NEXT, "link"));
+    const int rc = real(from, to);
+    const int saved = errno;
+    PauseAfterPlacing();
+    errno = saved;
+    return rc;
+}
+
+extern "C" int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned flags) noexcept
+{
+    static const auto real =
+        reinterpret_cast<int (*)(int, const char *, int, const char *, unsigned)>(::dlsym(RTLD_NEXT, "renameat2"));
+    const int rc = real(fromDir, from, toDir, to, flags);
+    const int saved = errno;
+    PauseAfterPlacing();
+    errno = saved;
+    return rc;
+}
 
 int main(int argc, char **argv)
 {
@@ -60,6 +99,11 @@ int main(int argc, char **argv)
         ecom_trace_start(trace, 10);
         for (;;)
             ::pause();
+    }
+    if (argc == 2 && std::string_view(argv[1]) == "open") {
+        (void)ecom_connect("SEARCH");
+        std::printf("opened\n");
+        return 0;
     }
     long milliseconds = 0;
     long threads = 0;
