@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -134,10 +135,13 @@ TEST_F(ProcessTest, VanishClosesConnectionsAndAppearReopens) {
 
 TEST_F(ProcessTest, EndsWithItsParentWhenAsked) {
     // A parent process that starts the simulator on the test's scenario file
-    // and is then killed (so it cleans up nothing of its own).
+    // and is then killed, so it cleans up nothing: it must leave no
+    // temporary files of its own.
+    const std::string parentTmp = dir.Subdir("parent-tmp");
     const pid_t parent = ::fork();
     ASSERT_GE(parent, 0);
     if (parent == 0) {
+        ::setenv("TMPDIR", parentTmp.c_str(), 1);
         ktest::ChildProcess child;
         std::string error;
         if (child.Start(Args(), &error) && child.WaitForLine("ready", std::chrono::seconds(20)))
@@ -150,4 +154,5 @@ TEST_F(ProcessTest, EndsWithItsParentWhenAsked) {
     ASSERT_EQ(::waitpid(parent, &status, 0), parent);
     // The simulator shuts down as on SIGTERM and takes its socket away.
     EXPECT_TRUE(await(socket, false));
+    EXPECT_TRUE(std::filesystem::is_empty(parentTmp));
 }
