@@ -94,9 +94,9 @@ TEST(CrossProcessLock, TwoProcessesOfFourThreadsNeverOverlap)
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
 }
 
-// A process meets the lock file at the moment another one has just put it
-// in place (its creator pauses there): it uses the file, never finds one
-// still being set up (it would refuse the lock and say so).
+// A process meets the lock file while another one creates it (the creator
+// pauses in any link() it makes): it uses the file, never finds one still
+// being set up (it would refuse the lock and say so).
 TEST(CrossProcessLock, ALockFileJustPutInPlaceIsWhole)
 {
     ktest::TempDir dir;

@@ -15,10 +15,9 @@
 // holds the library lock until it is killed.
 // With "open" it looks for an adapter (which takes the library lock,
 // creating its file when missing), prints "opened" and ends.  With
-// FAULT_PAUSE_AFTER_PLACING=MS in its environment, the library's link() or
-// renameat2() that puts a new file in place returns only MS milliseconds
-// later: other processes meet the lock file at the moment its creator has
-// just made it visible.
+// FAULT_PAUSE_AFTER_PLACING=MS in its environment, a link() the library
+// makes returns only MS milliseconds later: were a new lock file linked into
+// place, other processes would meet it before its creator is done with it.
 #include <lunmark/lunmark.h>
 
 #include <atomic>
@@ -69,22 +68,11 @@ void PauseAfterPlacing()
 
 } // namespace
 
-// Stand in for the C library's, which they call.
+// Stands in for the C library's, which it calls.
 extern "C" int link(const char *from, const char *to) noexcept
 {
     static const auto real = reinterpret_cast<int (*)(const char *, const char *)>(::dlsym(RTLD_NEXT, "link"));
     const int rc = real(from, to);
-    const int saved = errno;
-    PauseAfterPlacing();
-    errno = saved;
-    return rc;
-}
-
-extern "C" int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned flags) noexcept
-{
-    static const auto real =
-        reinterpret_cast<int (*)(int, const char *, int, const char *, unsigned)>(::dlsym(RTLD_NEXT, "renameat2"));
-    const int rc = real(fromDir, from, toDir, to, flags);
     const int saved = errno;
     PauseAfterPlacing();
     errno = saved;
