@@ -173,11 +173,6 @@ std::vector<std::uint8_t> request_of(const Step &step)
     return msg;
 }
 
-std::string bytes(const std::vector<std::uint8_t> &v)
-{
-    return std::string(v.begin(), v.end());
-}
-
 // Plays the session on a simulated adapter and writes the seeds of the
 // adapter, reply and scan block harnesses.
 bool device_seeds(const fs::path &root)
@@ -213,7 +208,7 @@ bool device_seeds(const fs::path &root)
         std::string seed;
         seed.push_back(static_cast<char>(length & 0xFF));
         seed.push_back(static_cast<char>(length >> 8));
-        seed += bytes(reply);
+        seed.append(reply.begin(), reply.end());
         ok &= write(root / "lunmark100_reply_fuzz", "reply-" + std::to_string(n++), seed);
 
         const auto answer = w::decode_reply(reply);
