@@ -12,19 +12,13 @@ namespace fuzz_support {
 
 class TempDir {
 public:
-    TempDir()
+    TempDir() : path_(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp")
     {
-        const char *base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : nullptr;
-        if (base == nullptr) {
-            const char *tmp = std::getenv("TMPDIR");
-            base = tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp";
-        }
-        std::string pattern = std::string(base) + "/kestrow-fuzz-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
+        path_ += "/kestrow-fuzz-XXXXXX";
+        if (::mkdtemp(path_.data()) == nullptr) {
             std::perror("mkdtemp");
             std::abort();
         }
-        path_ = pattern;
     }
     ~TempDir()
     {

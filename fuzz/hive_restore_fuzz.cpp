@@ -40,6 +40,18 @@ std::string Dump(platform::Registry &reg, const std::string &path)
     return out;
 }
 
+// Deletes `path` with everything below it.
+void DeleteTree(platform::Registry &reg, const std::string &path)
+{
+    std::vector<std::string> subs;
+    if (reg.enum_subkeys(path, &subs) == 0) {
+        for (const std::string &s : subs)
+            DeleteTree(reg, path + "\\" + s);
+    }
+    if (reg.delete_key(path) != 0)
+        std::abort();
+}
+
 platform::Registry &Reg()
 {
     static std::unique_ptr<platform::Registry> reg = [] {
@@ -87,21 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             __builtin_trap();
     }
 
-    // Leave nothing for the next input.
-    std::vector<std::string> stack{kKey};
-    std::vector<std::string> order;
-    while (!stack.empty()) {
-        const std::string k = stack.back();
-        stack.pop_back();
-        order.push_back(k);
-        std::vector<std::string> subs;
-        if (reg.enum_subkeys(k, &subs) == 0)
-            for (const std::string &s : subs)
-                stack.push_back(k + "\\" + s);
-    }
-    for (auto it = order.rbegin(); it != order.rend(); ++it)
-        if (reg.delete_key(*it) != 0)
-            std::abort();
+    DeleteTree(reg, kKey);  // nothing left for the next input
     std::remove(file.c_str());
     return 0;
 }

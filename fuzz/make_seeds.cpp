@@ -34,6 +34,8 @@ namespace fs = std::filesystem;
 
 bool write(const fs::path& dir, const std::string& name, const std::string& bytes)
 {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
     std::ofstream out(dir / name, std::ios::binary);
     out << bytes;
     return static_cast<bool>(out);
@@ -171,11 +173,6 @@ std::vector<std::uint8_t> request_of(const Step &step)
     return msg;
 }
 
-std::string bytes(const std::vector<std::uint8_t> &v)
-{
-    return std::string(v.begin(), v.end());
-}
-
 // Plays the session on a simulated adapter and writes the seeds of the
 // adapter, reply and scan block harnesses.
 bool device_seeds(const fs::path &root)
@@ -211,7 +208,7 @@ bool device_seeds(const fs::path &root)
         std::string seed;
         seed.push_back(static_cast<char>(length & 0xFF));
         seed.push_back(static_cast<char>(length >> 8));
-        seed += bytes(reply);
+        seed.append(reply.begin(), reply.end());
         ok &= write(root / "lunmark100_reply_fuzz", "reply-" + std::to_string(n++), seed);
 
         const auto answer = w::decode_reply(reply);
@@ -264,16 +261,6 @@ int main(int argc, char** argv)
     }
     const fs::path root = argv[1];
     const fs::path data = fs::path(KESTROW_SOURCE_DIR) / "adapter-sim" / "data";
-    std::error_code ec;
-    for (const char* h : {"raw_stream_fuzz", "ini_fuzz", "xml_fuzz", "scan_block_fuzz", "hive_restore_fuzz",
-                          "lunmark100_reply_fuzz", "adapter_sim_fuzz", "conversions_fuzz"}) {
-        fs::create_directories(root / h, ec);
-        if (ec) {
-            std::fprintf(stderr, "fuzz_seeds: cannot create %s: %s\n", (root / h).c_str(),
-                         ec.message().c_str());
-            return 1;
-        }
-    }
     bool ok = true;
     ok &= write(root / "raw_stream_fuzz", "plain", trace_seed("\"value %d and %x\"", 0));
     ok &= write(root / "raw_stream_fuzz", "full-blocks", trace_seed("%#08x|%-5u|%+.3d|%c", 1));

@@ -1,6 +1,7 @@
-// Helpers of the adapter-sim tests: building request messages and command
-// frames, and calling an in-process Adapter.  Temporary folders come from
-// the shared test support.
+// Helpers of the adapter-sim tests: request messages and command frames,
+// their answers, an in-process Adapter called directly and a running
+// simulator reached over its socket.  Temporary folders, the simulator
+// process and scenarios come from the shared test support.
 #pragma once
 
 #include "Adapter.h"
@@ -11,7 +12,6 @@
 #include <lunmark_wire/socket_protocol.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -24,10 +24,7 @@
 
 namespace sim_test {
 
-using ktest::TempDir;
-
 namespace w = lunmark_wire;
-inline constexpr std::uint32_t cmd_probe = adapter_sim::cmd::kVersion;
 using Bytes = std::vector<std::uint8_t>;
 
 inline Bytes make_frame(std::uint32_t code, const std::function<void(std::uint8_t *)> &fill = {}) {
@@ -49,14 +46,14 @@ inline Bytes make_request(std::uint32_t oid, const Bytes &buffer, std::uint32_t 
     return m;
 }
 
+inline const Bytes kProbe = make_request(w::kOidPrivateCommand, make_frame(adapter_sim::cmd::kVersion));
+
 // The answer to one command: transport status, record status and data.
 struct Answer {
     std::uint32_t ndis = 0xFFFFFFFFu;
-    std::uint32_t written = 0;
     std::uint32_t status = 0;
     Bytes frame; // the whole frame written back
     const std::uint8_t *data() const { return frame.data() + w::kFrameRecordOffset + w::kRecordDataOffset; }
-    std::uint32_t u32(std::size_t off) const { return w::get_u32(data() + off); }
 };
 
 inline Answer decode_answer(const Bytes &reply) {
@@ -65,53 +62,49 @@ inline Answer decode_answer(const Bytes &reply) {
     if (!r)
         return a;
     a.ndis = r->status;
-    a.written = r->bytes_written;
     a.frame.assign(r->data.begin(), r->data.end());
     if (a.frame.size() == w::kFrameSize)
         a.status = w::get_u32(a.frame.data() + w::kFrameRecordOffset + 4);
     return a;
 }
 
-inline Answer exec(adapter_sim::Adapter &ad, std::uint32_t code,
-                   const std::function<void(std::uint8_t *)> &fill = {}) {
+inline Answer exec(adapter_sim::Adapter &ad, std::uint32_t code) {
     Bytes reply;
-    ad.handle_message(make_request(w::kOidPrivateCommand, make_frame(code, fill)), reply);
+    ad.handle_message(make_request(w::kOidPrivateCommand, make_frame(code)), reply);
     return decode_answer(reply);
 }
 
-inline void put_ssid(std::uint8_t *d, const std::string &s) {
-    d[0] = static_cast<std::uint8_t>(s.size());
-    std::memcpy(d + 1, s.data(), s.size());
-}
-
-// Connects to an adapter socket; -1 when nobody listens there.  A reply
-// that does not come within 20 s counts as none.
-inline int connect_adapter(const std::string &path) {
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    const timeval limit{20, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
-        ::close(fd);
-        return -1;
+// A connection to an adapter socket; not open when nobody listens there.
+// A reply that does not come within 20 s counts as none.
+class Connection {
+public:
+    explicit Connection(const std::string &path) : fd_(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0)) {
+        const timeval limit{20, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+        open_ = ::connect(fd_, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
     }
-    return fd;
-}
+    ~Connection() { ::close(fd_); }
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+    bool open() const { return open_; }
 
-// Sends one message; the reply message, empty when the connection failed.
-inline Bytes round_trip(int fd, const Bytes &msg) {
-    if (::send(fd, msg.data(), msg.size(), MSG_NOSIGNAL) < 0)
-        return {};
-    Bytes buf(w::kMaxMessage);
-    const ssize_t n = ::recv(fd, buf.data(), buf.size(), 0);
-    buf.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return buf;
-}
+    // Sends one message; the reply message, empty when the connection failed.
+    Bytes round_trip(const Bytes &msg) {
+        if (::send(fd_, msg.data(), msg.size(), MSG_NOSIGNAL) < 0)
+            return {};
+        Bytes buf(w::kMaxMessage);
+        const ssize_t n = ::recv(fd_, buf.data(), buf.size(), 0);
+        buf.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        return buf;
+    }
+    std::uint32_t probe_status() { return decode_answer(round_trip(kProbe)).status; }
 
-inline std::uint32_t probe_status(int fd) {
-    return decode_answer(round_trip(fd, make_request(w::kOidPrivateCommand, make_frame(cmd_probe)))).status;
-}
+private:
+    int fd_;
+    bool open_ = false;
+};
 
 } // namespace sim_test

@@ -1,6 +1,7 @@
 #include "SharedLockFile.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -90,8 +91,8 @@ SharedLockFile::SharedLockFile(std::string dir) : dir_(std::move(dir)) {
         fail_errno(errno, "cannot open the adapter directory " + dir_);
     const std::string file = path();
 
-    // Another process may link its new file between our failed open and
-    // our link; then the second open finds it.
+    // Another process may move its new file into place between our failed
+    // open and our move; then the second open finds it.
     for (int attempt = 0; attempt < 3 && layout_ == nullptr; ++attempt) {
         const Descriptor fd(::openat(dir_fd.fd, kFileName,
                                      O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
@@ -149,11 +150,24 @@ SharedLockFile::SharedLockFile(std::string dir) : dir_(std::move(dir)) {
         std::memcpy(l->magic, kMagic, sizeof kMagic);
         l->version = kVersion;
         l->mutex_size = sizeof(pthread_mutex_t);
-        // link() never replaces a file another process has put there.
-        const int linked = rc == 0 ? ::link(temp.c_str(), file.c_str()) : -1;
-        const int err = rc != 0 ? rc : errno;
-        ::unlink(temp.c_str());
-        if (linked == 0) {
+        // Moved into place without replacing a file another process has put
+        // there.  A rename, not link() and unlink(): between those two the
+        // file would have two names, and a process opening it then would
+        // refuse it as a hard link.  link() remains for file systems that
+        // cannot rename without replacing.
+        int placed = -1;
+        bool renamed = false;
+        int err = rc;
+        if (rc == 0) {
+            placed = ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, file.c_str(), RENAME_NOREPLACE);
+            renamed = placed == 0;
+            if (placed != 0 && (errno == EINVAL || errno == ENOSYS))
+                placed = ::link(temp.c_str(), file.c_str());
+            err = errno;
+        }
+        if (!renamed)
+            ::unlink(temp.c_str());
+        if (placed == 0) {
             layout_ = l;
             break;
         }

@@ -17,7 +17,7 @@ public:
     // Opens the lock file of adapter directory `dir`, creating the
     // directory (mode 0700, and its parent when that is missing too) and
     // the file when missing.  A new file is set up completely under a
-    // temporary name and then linked into place, so no process ever sees a
+    // temporary name and then moved into place, so no process ever sees a
     // half-made one.  Throws std::system_error, whose text names the file
     // and the reason, when the file cannot be used: it is not a regular
     // file of its own (a symbolic link, a hard link, a device), has another

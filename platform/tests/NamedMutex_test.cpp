@@ -67,14 +67,16 @@ TEST_F(NamedMutexTest, TestReleaseAndReentryWithinAProcess)
         other = c.wait(0);  // still held once more
     }).join();
     EXPECT_EQ(other, WaitResult::Timeout);
+
+    // A thread waiting for good gets it with the last release.
+    std::thread waiter([&] {
+        NamedMutex c("MutexToProtectm_Section");
+        other = c.wait(0xFFFFFFFFu);
+        other_release = c.release();
+    });
     EXPECT_TRUE(b.release());
     EXPECT_FALSE(b.release());
-
-    std::thread([&] {
-        NamedMutex c("MutexToProtectm_Section");
-        other = c.wait(0);
-        other_release = c.release();
-    }).join();
+    waiter.join();
     EXPECT_EQ(other, WaitResult::Signaled);
     EXPECT_TRUE(other_release);
 
@@ -84,21 +86,6 @@ TEST_F(NamedMutexTest, TestReleaseAndReentryWithinAProcess)
     EXPECT_EQ(stats.wait(0), WaitResult::Signaled);
     EXPECT_TRUE(stats.release());
     EXPECT_TRUE(a.release());
-}
-
-TEST_F(NamedMutexTest, WaiterGetsTheGateWhenTheHolderReleases)
-{
-    NamedMutex a("gate");
-    ASSERT_EQ(a.wait(0), WaitResult::Signaled);
-    std::atomic<int> result{-1};
-    std::thread waiter([&] {
-        NamedMutex c("gate");
-        result = static_cast<int>(c.wait(0xFFFFFFFFu));
-        c.release();
-    });
-    EXPECT_TRUE(a.release());
-    waiter.join();
-    EXPECT_EQ(result.load(), static_cast<int>(WaitResult::Signaled));
 }
 
 TEST_F(NamedMutexTest, NamesReachAcrossProcesses)
@@ -122,31 +109,26 @@ TEST_F(NamedMutexTest, NamesReachAcrossProcesses)
     EXPECT_TRUE(mine.release());
 }
 
+// A holder killed outright frees the name at once, for a waiter already
+// waiting for good as for the next try.
 TEST_F(NamedMutexTest, KilledHolderNeverBlocks)
-{
-    ktest::ChildProcess child;
-    Hold(child, "MutexToProtectm_Section");
-    ASSERT_EQ(Line(child), "locked");
-    NamedMutex mine("MutexToProtectm_Section");
-    EXPECT_EQ(mine.wait(0), WaitResult::Timeout);
-
-    const int status = child.Kill(SIGKILL);
-    EXPECT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(mine.wait(0), WaitResult::Signaled);
-    EXPECT_TRUE(mine.release());
-}
-
-TEST_F(NamedMutexTest, WaitingForeverOnAnotherProcessEndsWhenItDies)
 {
     ktest::ChildProcess child;
     Hold(child, "forever");
     ASSERT_EQ(Line(child), "locked");
     NamedMutex mine("forever");
+    EXPECT_EQ(mine.wait(0), WaitResult::Timeout);
     std::atomic<int> result{-1};
-    std::thread waiter([&] { result = static_cast<int>(mine.wait(0xFFFFFFFFu)); });
-    child.Kill(SIGKILL);
+    std::thread waiter([&] {
+        NamedMutex other("forever");
+        result = static_cast<int>(other.wait(0xFFFFFFFFu));
+        other.release();
+    });
+    EXPECT_TRUE(WIFSIGNALED(child.Kill(SIGKILL)));
     waiter.join();
     EXPECT_EQ(result.load(), static_cast<int>(WaitResult::Signaled));
+    EXPECT_EQ(mine.wait(0), WaitResult::Signaled);
+    EXPECT_TRUE(mine.release());
 }
 
 TEST_F(NamedMutexTest, AnyNameIsUsableAndStaysInsideTheRuntimeDirectory)

@@ -3,7 +3,8 @@
 // (KESTROW_FAULT_LOCK_SECONDS, default 30); the simulator sees every request
 // alone: the library lock holds across threads and processes that share the
 // adapter directory.  A process killed while it holds the lock does not
-// block the next one.
+// block the next one, and one that meets the lock file just as another
+// process creates it uses it.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -12,7 +13,9 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <thread>
 
 #include "AdapterSim.h"
 #include "ChildProcess.h"
@@ -24,11 +27,8 @@ namespace {
 long LockSeconds()
 {
     const char *text = std::getenv("KESTROW_FAULT_LOCK_SECONDS");
-    if (text == nullptr || *text == '\0')
-        return 30;
-    char *end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    return end != text && *end == '\0' && value > 0 && value <= 24 * 3600 ? value : 30;
+    const long value = text != nullptr ? std::atol(text) : 0;
+    return value > 0 && value <= 24 * 3600 ? value : 30;
 }
 
 } // namespace
@@ -92,4 +92,30 @@ TEST(CrossProcessLock, TwoProcessesOfFourThreadsNeverOverlap)
     const ktest::RunResult run =
         ktest::Run({FAULT_LOCKHAMMER, "200", "2"}, std::chrono::seconds(120), {sim.EnvEntry()});
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+}
+
+// A process meets the lock file while another one creates it (the creator
+// pauses in any link() it makes): it uses the file, never finds one still
+// being set up (it would refuse the lock and say so).
+TEST(CrossProcessLock, ALockFileJustPutInPlaceIsWhole)
+{
+    ktest::TempDir dir;
+    const std::string adapters = dir.File("adapters");
+    ktest::ChildProcess creator;
+    std::string error;
+    ASSERT_TRUE(creator.Start({FAULT_LOCKHAMMER, "open"}, &error,
+                              {"LUNMARK_ADAPTER_DIR=" + adapters, "FAULT_PAUSE_AFTER_PLACING=3000"}, true))
+        << error;
+    const std::string file = adapters + "/OIFC_MAIN.lock";
+    for (int i = 0; i < 2000 && !std::filesystem::exists(file); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(std::filesystem::exists(file));
+
+    const ktest::RunResult other =
+        ktest::Run({FAULT_LOCKHAMMER, "open"}, std::chrono::seconds(60), {"LUNMARK_ADAPTER_DIR=" + adapters});
+    EXPECT_EQ(other.out, "opened\n");
+    EXPECT_EQ(other.err, "");
+    EXPECT_EQ(creator.ReadRest(std::chrono::seconds(60)), "opened\n");
+    EXPECT_EQ(creator.Wait(std::chrono::seconds(60)), 0);
+    EXPECT_EQ(creator.Stderr(), "");
 }

@@ -5,6 +5,7 @@
 //
 //   fault-lockhammer MILLISECONDS THREADS
 //   fault-lockhammer hold
+//   fault-lockhammer open
 //
 // Prints "connected" once the adapter is open, then at the end
 // "done requests=N failed=M".  Exit code 0 when every request succeeded and
@@ -12,18 +13,27 @@
 // With "hold" it opens the adapter from the trace poller's first tick,
 // whose connect callback prints "holding" and never returns: the process
 // holds the library lock until it is killed.
+// With "open" it looks for an adapter (which takes the library lock,
+// creating its file when missing), prints "opened" and ends.  With
+// FAULT_PAUSE_AFTER_PLACING=MS in its environment, a link() the library
+// makes returns only MS milliseconds later: were a new lock file linked into
+// place, other processes would meet it before its creator is done with it.
 #include <lunmark/lunmark.h>
 
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <thread>
 #include <vector>
 
+#include <dlfcn.h>
+#include <stdio.h>
 #include <unistd.h>
 
 namespace {
@@ -50,7 +60,24 @@ void HoldForever()
         ::pause();
 }
 
+void PauseAfterPlacing()
+{
+    if (const char *ms = std::getenv("FAULT_PAUSE_AFTER_PLACING"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(ms)));
+}
+
 } // namespace
+
+// Stands in for the C library's, which it calls.
+extern "C" int link(const char *from, const char *to) noexcept
+{
+    static const auto real = reinterpret_cast<int (*)(const char *, const char *)>(::dlsym(RTLD_NEXT, "link"));
+    const int rc = real(from, to);
+    const int saved = errno;
+    PauseAfterPlacing();
+    errno = saved;
+    return rc;
+}
 
 int main(int argc, char **argv)
 {
@@ -60,6 +87,11 @@ int main(int argc, char **argv)
         ecom_trace_start(trace, 10);
         for (;;)
             ::pause();
+    }
+    if (argc == 2 && std::string_view(argv[1]) == "open") {
+        (void)ecom_connect("SEARCH");
+        std::printf("opened\n");
+        return 0;
     }
     long milliseconds = 0;
     long threads = 0;

@@ -1,6 +1,5 @@
 #include "SaveGeneration.h"
 
-#include <charconv>
 #include <cstdio>
 
 #include "ProfileMngr.h"
@@ -51,23 +50,15 @@ long CheckGeneration(const kestrow::CProfileMngr &store, std::string *problem)
         // "genG NAME"
         const std::string &net = record->NetName;
         long g = -1;
-        if (net.rfind("gen", 0) == 0) {
-            const char *begin = net.data() + 3;
-            const char *end = net.data() + net.size();
-            const auto [stop, ec] = std::from_chars(begin, end, g);
-            if (ec != std::errc() || stop == end || *stop != ' ')
-                g = -1;
-        }
-        if (g < 0) {
+        if (std::sscanf(net.c_str(), "gen%ld", &g) != 1 || g < 0 || net != NetNameOf(g, name)) {
             *problem = name + ": network name \"" + net + "\" carries no generation";
             return -1;
         }
         if (generation < 0)
             generation = g;
-        const bool whole = g == generation && net == NetNameOf(g, name) &&
-                           record->PhyChnl == ChannelOf(g) && record->MaxTxPower == PowerOf(g) &&
-                           record->SecKey[0] == KeyOf(g) && record->SecKeyLen[0] == 5 &&
-                           record->ShortPreamble == (g % 2 != 0);
+        const bool whole = g == generation && record->PhyChnl == ChannelOf(g) &&
+                           record->MaxTxPower == PowerOf(g) && record->SecKey[0] == KeyOf(g) &&
+                           record->SecKeyLen[0] == 5 && record->ShortPreamble == (g % 2 != 0);
         if (!whole) {
             *problem = name + " does not hold generation " + std::to_string(generation) +
                        " throughout (its name says " + std::to_string(g) + ")";

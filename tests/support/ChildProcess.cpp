@@ -79,6 +79,23 @@ std::vector<std::string> Environment(const std::vector<std::string> &changes)
     return env;
 }
 
+// Appends what `*fd` has to `*into`; at its end (or on an error) closes it
+// and sets it to -1.  False when nothing was read.
+bool ReadInto(int *fd, std::string *into)
+{
+    char chunk[4096];
+    const ssize_t n = ::read(*fd, chunk, sizeof chunk);
+    if (n > 0) {
+        into->append(chunk, static_cast<std::size_t>(n));
+        return true;
+    }
+    if (n == 0 || errno != EINTR) {
+        ::close(*fd);
+        *fd = -1;
+    }
+    return false;
+}
+
 std::vector<char *> Pointers(const std::vector<std::string> &strings)
 {
     std::vector<char *> p;
@@ -179,7 +196,8 @@ void ChildProcess::CloseInput()
 
 bool ChildProcess::Fill(milliseconds timeout)
 {
-    // Standard error is drained alongside, so a chatty child never blocks.
+    // Standard error is drained alongside, so a chatty child never blocks;
+    // once the output ends, what standard error still has is collected.
     const auto deadline = Clock::now() + timeout;
     while (m_out >= 0) {
         pollfd p[2] = {{m_out, POLLIN, 0}, {m_errFd, POLLIN, 0}};
@@ -188,38 +206,17 @@ bool ChildProcess::Fill(milliseconds timeout)
             continue;
         if (rc <= 0)
             return false;
-        char chunk[4096];
-        if (m_errFd >= 0 && p[1].revents != 0) {
-            const ssize_t n = ::read(m_errFd, chunk, sizeof chunk);
-            if (n > 0)
-                m_err.append(chunk, static_cast<std::size_t>(n));
-            else if (n == 0 || errno != EINTR) {
+        if (m_errFd >= 0 && p[1].revents != 0)
+            ReadInto(&m_errFd, &m_err);
+        if (p[0].revents != 0 && ReadInto(&m_out, &m_buffer))
+            return true;
+    }
+    while (m_errFd >= 0) {
+        pollfd e{m_errFd, POLLIN, 0};
+        if (::poll(&e, 1, RemainingMs(deadline)) <= 0 || !ReadInto(&m_errFd, &m_err)) {
+            if (m_errFd >= 0)
                 ::close(m_errFd);
-                m_errFd = -1;
-            }
-        }
-        if (p[0].revents != 0) {
-            const ssize_t n = ::read(m_out, chunk, sizeof chunk);
-            if (n > 0) {
-                m_buffer.append(chunk, static_cast<std::size_t>(n));
-                return true;
-            }
-            if (n == 0 || errno != EINTR) {
-                // Output ended: collect what standard error still has.
-                while (m_errFd >= 0) {
-                    pollfd e{m_errFd, POLLIN, 0};
-                    const ssize_t m = ::poll(&e, 1, RemainingMs(deadline)) > 0
-                                          ? ::read(m_errFd, chunk, sizeof chunk) : 0;
-                    if (m <= 0) {
-                        ::close(m_errFd);
-                        m_errFd = -1;
-                    } else {
-                        m_err.append(chunk, static_cast<std::size_t>(m));
-                    }
-                }
-                ::close(m_out);
-                m_out = -1;
-            }
+            m_errFd = -1;
         }
     }
     return false;
