@@ -3,7 +3,9 @@
 // idle after the first paint), so that start-up builds only what the first
 // picture shows.  Until then the slot is empty and asks for the sheet's
 // design size, which every page fits: the window gets its final size from
-// the start and does not grow when a page comes.
+// the start and does not grow when a page comes.  The slot fills itself
+// with the page and passes a layout change of the page on to the sheet only
+// when it changes the page's size hints.
 #pragma once
 
 #include <QSize>
@@ -30,9 +32,15 @@ public:
     // 75 average characters by 41 lines.
     static QSize DesignSize(const QFont &font);
 
+protected:
+    bool event(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     std::function<QWidget *()> m_Make;
     QWidget *m_pPage = nullptr;
+    QSize m_Hint;     // the page's size hints as the sheet last saw them
+    QSize m_MinHint;
 };
 
 } // namespace kestrow
