@@ -32,8 +32,11 @@ QPainterPath Line(const std::vector<CLinkSample> &samples, const QRectF &area, d
 {
     QPainterPath path;
     bool open = false;
-    const double step = area.width() / static_cast<double>(CLinkHistory::kCapacity - 1);
-    // The newest sample sits at the right edge.
+    // Until ten minutes are held the time axis spans the samples held, so
+    // the plot fills its width from the first samples on; after that it
+    // scrolls.  The newest sample sits at the right edge.
+    const std::size_t span = std::clamp<std::size_t>(samples.size(), 2, CLinkHistory::kCapacity);
+    const double step = area.width() / static_cast<double>(span - 1);
     const double x0 = area.right() - step * static_cast<double>(samples.size() - 1);
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const std::optional<double> v = value(samples[i]);

@@ -1,7 +1,7 @@
 // CHistoryPlot: the Statistics page's small plot of the last ten minutes:
 // the signal (in dBm or percent, as the preferences say) on top and the
 // receive and send throughput below, one point per sample, newest at the
-// right.  A plain QPainter widget: the plot is a few hundred points, which
+// right; until ten minutes are held the time axis spans what is held.  A plain QPainter widget: the plot is a few hundred points, which
 // needs no charting library (whose start-up time and memory the window
 // would pay even when the page is never shown).
 #pragma once

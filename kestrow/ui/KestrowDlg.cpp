@@ -68,13 +68,22 @@ CKestrowDlg::CKestrowDlg(const QString &caption, QWidget *parent, int selectPage
 
     auto *layout = new QVBoxLayout(this);
     m_pSheet = new QTabWidget;
-    m_pSheet->addTab(&m_GenPage, QStringLiteral("General"));
-    m_pSheet->addTab(&m_ProfilePage, QStringLiteral("Profiles"));
-    m_pSheet->addTab(&m_StatsPage, QStringLiteral("CurrentStatistics"));
-    m_pSheet->addTab(&m_AboutPage, QStringLiteral("&About"));
+    // Each page is built by its slot when first needed; the page shown
+    // first is built below.
+    m_Slots = {
+        new CPageSlot([this] { return m_pGenPage = new CMainGen; }),
+        new CPageSlot([this] { return m_pProfilePage = new CMainProfile; }),
+        new CPageSlot([this] { return m_pStatsPage = new CMainStats; }),
+        new CPageSlot([this] { return m_pAboutPage = new CMainAbout; }),
+    };
+    m_pSheet->addTab(m_Slots[PAGE_GENERAL], QStringLiteral("General"));
+    m_pSheet->addTab(m_Slots[PAGE_PROFILES], QStringLiteral("Profiles"));
+    m_pSheet->addTab(m_Slots[PAGE_STATS], QStringLiteral("CurrentStatistics"));
+    m_pSheet->addTab(m_Slots[PAGE_ABOUT], QStringLiteral("&About"));
     if (selectPage >= 0 && selectPage < m_pSheet->count()) {
         m_pSheet->setCurrentIndex(selectPage);
     }
+    BuildPage(m_pSheet->currentIndex());
     layout->addWidget(m_pSheet);
 
     // The button row: Preferences and View Site at the left, Close at the right.
@@ -100,12 +109,14 @@ CKestrowDlg::CKestrowDlg(const QString &caption, QWidget *parent, int selectPage
 
 CKestrowDlg::~CKestrowDlg()
 {
-    // The pages are members and go before the sheet does; the sheet must not
-    // activate a page that is already gone.
+    // The pages go first, as the sheet goes, without activating one another.
     disconnect(m_pSheet, nullptr, this, nullptr);
-    while (m_pSheet->count() > 0) {
-        m_pSheet->removeTab(m_pSheet->count() - 1);
-    }
+    delete m_pSheet;
+    m_pSheet = nullptr;
+    m_pGenPage = nullptr;
+    m_pProfilePage = nullptr;
+    m_pStatsPage = nullptr;
+    m_pAboutPage = nullptr;
     CKestrowApp &app = theApp();
     // Every later polling tick does nothing.
     if (CSectionLock lock(app, Section::Main); lock) {
@@ -117,7 +128,7 @@ CKestrowDlg::~CKestrowDlg()
     m_Tray.Remove();
 }
 
-void CKestrowDlg::OnInitDialog()
+void CKestrowDlg::OnInitDialog(bool shownSoon)
 {
     if (m_bInitDone) {
         return;
@@ -125,18 +136,22 @@ void CKestrowDlg::OnInitDialog()
     m_bInitDone = true;
     // The first page is set up as the sheet shows it, and asks for values.
     OnPageChanged(m_pSheet->currentIndex());
-    m_ProfilePage.Refresh();
+    if (m_pProfilePage != nullptr) {
+        m_pProfilePage->Refresh();
+    }
     m_bSiteWasVisible = false;
-    // Loading the icons and reaching the notification area (over the session
-    // bus) take time the first paint should not wait for: they follow the
-    // window's first paint, come at once when the window is not shown, and
-    // at the latest after a second.
+    // Loading the icons, reaching the notification area (over the session
+    // bus) and building the other pages take time the first paint should
+    // not wait for: they follow the window's first paint, come at once when
+    // the window is not going to be shown, and at the latest after a second.
     m_bAfterPaintPending = true;
-    QMetaObject::invokeMethod(this, [this] {
-        if (!isVisible()) {
-            FinishAfterFirstPaint();
-        }
-    }, Qt::QueuedConnection);
+    if (!shownSoon) {
+        QMetaObject::invokeMethod(this, [this] {
+            if (!isVisible()) {
+                FinishAfterFirstPaint();
+            }
+        }, Qt::QueuedConnection);
+    }
     QTimer::singleShot(1000, this, &CKestrowDlg::FinishAfterFirstPaint);
 }
 
@@ -153,6 +168,87 @@ void CKestrowDlg::FinishAfterFirstPaint()
     }
     m_Tray.SetIcon(m_TrayState == CTrayIcons::State::Count ? TrayIcon() : m_TrayIcons.Icon(m_TrayState));
     m_Tray.Add();
+    // The other pages follow while the event loop is idle, so that a tab
+    // switch later finds its page ready.
+    BuildNextPageWhenIdle();
+}
+
+void CKestrowDlg::BuildNextPageWhenIdle()
+{
+    QTimer::singleShot(0, this, [this] {
+        for (int page = 0; page < static_cast<int>(m_Slots.size()); ++page) {
+            if (!IsPageBuilt(page)) {
+                BuildPage(page);
+                BuildNextPageWhenIdle();
+                return;
+            }
+        }
+    });
+}
+
+bool CKestrowDlg::IsPageBuilt(int page) const
+{
+    return page >= 0 && page < static_cast<int>(m_Slots.size()) && m_Slots[page]->IsBuilt();
+}
+
+void CKestrowDlg::BuildPage(int index)
+{
+    if (index < 0 || index >= static_cast<int>(m_Slots.size()) || m_Slots[index]->IsBuilt()) {
+        return;
+    }
+    m_Slots[index]->Build();
+    // What came for the page before it was there.
+    switch (index) {
+    case PAGE_GENERAL:
+        if (m_LastAdapter) {
+            m_pGenPage->ShowAdapter(*m_LastAdapter);
+        }
+        break;
+    case PAGE_STATS:
+        if (m_PendingHistory) {
+            m_pStatsPage->ShowHistory(std::move(*m_PendingHistory), ShowDbm());
+            m_PendingHistory.reset();
+        }
+        break;
+    case PAGE_ABOUT:
+        if (m_LastAdapter) {
+            m_pAboutPage->ShowAdapter(*m_LastAdapter);
+        }
+        break;
+    default: break;
+    }
+}
+
+CMainGen &CKestrowDlg::GenPage()
+{
+    BuildPage(PAGE_GENERAL);
+    return *m_pGenPage;
+}
+
+CMainProfile &CKestrowDlg::ProfilePage()
+{
+    BuildPage(PAGE_PROFILES);
+    return *m_pProfilePage;
+}
+
+CMainStats &CKestrowDlg::StatsPage()
+{
+    BuildPage(PAGE_STATS);
+    return *m_pStatsPage;
+}
+
+CMainAbout &CKestrowDlg::AboutPage()
+{
+    BuildPage(PAGE_ABOUT);
+    return *m_pAboutPage;
+}
+
+bool CKestrowDlg::ShowDbm()
+{
+    if (!m_bShowDbm) {
+        m_bShowDbm = CPreferences::ShowDbm(theApp());
+    }
+    return *m_bShowDbm;
 }
 
 CViewSite &CKestrowDlg::ViewSite()
@@ -170,6 +266,12 @@ bool CKestrowDlg::event(QEvent *event)
     const bool handled = QDialog::event(event);
     if (event->type() == QEvent::Paint && m_bAfterPaintPending) {
         QMetaObject::invokeMethod(this, &CKestrowDlg::FinishAfterFirstPaint, Qt::QueuedConnection);
+    }
+    if (event->type() == QEvent::Show && m_bInTray) {
+        // Back from the notification area: the page shows what it had until
+        // its fresh values come.
+        m_bInTray = false;
+        UpdatePages(false);
     }
     return handled;
 }
@@ -191,16 +293,16 @@ void CKestrowDlg::OnPageChanged(int index)
     CRefreshRequest parts;
     switch (index) {
     case PAGE_GENERAL:
-        m_GenPage.OnSetActive();
+        GenPage().OnSetActive();
         parts.general = true;
         break;
-    case PAGE_PROFILES: m_ProfilePage.OnSetActive(); return;
+    case PAGE_PROFILES: ProfilePage().OnSetActive(); return;
     case PAGE_STATS:
-        m_StatsPage.OnSetActive();
+        StatsPage().OnSetActive();
         parts.statistics = true;
         break;
     case PAGE_ABOUT:
-        m_AboutPage.OnSetActive();
+        AboutPage().OnSetActive();
         parts.about = true;
         break;
     default: return;
@@ -210,8 +312,14 @@ void CKestrowDlg::OnPageChanged(int index)
 
 CRefreshRequest CKestrowDlg::VisibleParts() const
 {
-    const int active = ActivePage();
     CRefreshRequest parts;
+    // In the notification area nothing of the window is seen: the routine
+    // only follows the link (for the tray icon and the notifications), and
+    // restoring asks for the page's values.
+    if (m_bInTray) {
+        return parts;
+    }
+    const int active = ActivePage();
     parts.general = active == PAGE_GENERAL;
     parts.statistics = active == PAGE_STATS;
     parts.aboutOnFull = active == PAGE_ABOUT;
@@ -223,7 +331,9 @@ void CKestrowDlg::UpdatePages(bool full)
 {
     CRefreshRequest parts = VisibleParts();
     if (full) {
-        m_ProfilePage.Refresh();
+        if (m_pProfilePage != nullptr) {
+            m_pProfilePage->Refresh();
+        }
         parts.about = parts.aboutOnFull;
     }
     theApp().RequestRefresh(parts);
@@ -239,26 +349,33 @@ void CKestrowDlg::ShowRefresh(CPageRefresh refresh)
 void CKestrowDlg::Render(CPageRefresh &refresh)
 {
     const CStatusSnapshot &s = refresh.status;
+    m_LastAdapter = refresh.adapter;
+    // A page's own values come only while it is shown (and so built); the
+    // adapter line goes on the pages built so far.
     if (refresh.generalRead) {
-        m_GenPage.Show(s, refresh.adapter);
-    } else {
-        m_GenPage.ShowAdapter(refresh.adapter);
+        GenPage().Show(s, refresh.adapter);
+    } else if (m_pGenPage != nullptr) {
+        m_pGenPage->ShowAdapter(refresh.adapter);
     }
     if (refresh.statisticsRead) {
-        m_StatsPage.Show(s);
+        StatsPage().Show(s);
     }
     if (refresh.history) {
-        m_StatsPage.ShowHistory(std::move(*refresh.history), CPreferences::ShowDbm(theApp()));
+        if (m_pStatsPage != nullptr) {
+            m_pStatsPage->ShowHistory(std::move(*refresh.history), ShowDbm());
+        } else {
+            m_PendingHistory = std::move(refresh.history);
+        }
     }
     ShowLink(refresh.link);
     if (refresh.aboutRead) {
-        m_AboutPage.Show(s, refresh.adapter);
-    } else {
-        m_AboutPage.ShowAdapter(refresh.adapter);
+        AboutPage().Show(s, refresh.adapter);
+    } else if (m_pAboutPage != nullptr) {
+        m_pAboutPage->ShowAdapter(refresh.adapter);
     }
     // The first values follow start-up, which made the profile store.
-    if (refresh.full || m_nRefreshes == 0) {
-        m_ProfilePage.Refresh();
+    if ((refresh.full || m_nRefreshes == 0) && m_pProfilePage != nullptr) {
+        m_pProfilePage->Refresh();
     }
     if (refresh.full) {
         ++m_nFullRefreshes;
@@ -320,6 +437,7 @@ void CKestrowDlg::changeEvent(QEvent *event)
 
 void CKestrowDlg::MinimizeToTray()
 {
+    m_bInTray = true;
     hide();
     m_bSiteWasVisible = IsSiteListVisible();
     if (m_bSiteWasVisible) {
@@ -356,8 +474,10 @@ void CKestrowDlg::SetTrayTip(const std::string &text)
 void CKestrowDlg::OnPreferences()
 {
     CPrefs prefs(this, m_pViewSite.get());  // a site list not made yet needs no refresh
-    connect(&prefs, &CPrefs::Applied, this,
-            [this](const CPrefValues &values) { m_Notifier.Policy().SetEnabled(values.notify); });
+    connect(&prefs, &CPrefs::Applied, this, [this](const CPrefValues &values) {
+        m_Notifier.Policy().SetEnabled(values.notify);
+        m_bShowDbm = values.dbm;  // the plot follows from its next samples
+    });
     prefs.exec();
 }
 

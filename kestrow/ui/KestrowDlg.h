@@ -6,14 +6,22 @@
 // when the desktop has a notification area; a double click on the tray icon
 // brings both back.  Without a notification area the window minimises
 // normally, since a hidden window could never be brought back.
+//
+// Start-up builds only the page shown first; the others are built when
+// first shown or, one per turn of the event loop, after the first paint.
+// Values that arrive for a page not built yet (the adapter line, the
+// history) are kept and put on it when it is built.
 #pragma once
 
 #include <QDialog>
 #include <QIcon>
 #include <QString>
 
+#include <array>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "DesktopNotifier.h"
 #include "IMainWindow.h"
@@ -22,6 +30,7 @@
 #include "MainGen.h"
 #include "MainProfile.h"
 #include "MainStats.h"
+#include "PageSlot.h"
 #include "SysTray.h"
 #include "TrayIcons.h"
 #include "ViewSite.h"
@@ -46,8 +55,11 @@ public:
     ~CKestrowDlg() override;
 
     // Set-up before the window is first shown: icons, the first page's own
-    // set-up, a request for first values and the tray icon.
-    void OnInitDialog();
+    // set-up, a request for first values and the tray icon.  The icons, the
+    // tray icon and the pages not shown follow the first paint; for a
+    // window not shown they come at once, unless `shownSoon` says the
+    // caller shows it shortly (once its first values are in).
+    void OnInitDialog(bool shownSoon = false);
 
     // What the main timer routine reads for this window: the active page
     // (the About page on full refreshes only) and the Available Networks
@@ -93,10 +105,12 @@ public:
     CTrayIcons::State TrayState() const { return m_TrayState; }
     // The Available Networks dialog, made on first use.
     CViewSite &ViewSite();
-    CMainGen &GenPage() { return m_GenPage; }
-    CMainStats &StatsPage() { return m_StatsPage; }
-    CMainAbout &AboutPage() { return m_AboutPage; }
-    CMainProfile &ProfilePage() { return m_ProfilePage; }
+    // The pages, each built here when it was not yet.
+    CMainGen &GenPage();
+    CMainStats &StatsPage();
+    CMainAbout &AboutPage();
+    CMainProfile &ProfilePage();
+    bool IsPageBuilt(int page) const;
     bool SiteWasVisible() const { return m_bSiteWasVisible; }
     // How many full refreshes, and how many refreshes of any kind, the
     // window has rendered.
@@ -124,6 +138,14 @@ private:
     // The part of set-up that waits for the first paint: the window and
     // tray icons and the icon in the notification area.  Runs once.
     void FinishAfterFirstPaint();
+    // Builds page `index` when it is not built yet.
+    void BuildPage(int index);
+    // Builds the next page not built yet, and asks for another turn when
+    // one is left.
+    void BuildNextPageWhenIdle();
+    // Whether the signal is shown in dBm: read once, then kept up to date
+    // by the Preferences dialog.
+    bool ShowDbm();
 
     // Beyond the original: the link's events, notifications, tray states.
     CLinkEvents m_LinkEvents;
@@ -131,20 +153,26 @@ private:
     CTrayIcons m_TrayIcons;
     CTrayIcons::State m_TrayState = CTrayIcons::State::Count;
 
-    // Members in the order of the original window object.
     clsSysTray m_Tray;
     std::unique_ptr<CViewSite> m_pViewSite;
-    CMainStats m_StatsPage;
     bool m_bSiteWasVisible = false;
-    CMainAbout m_AboutPage;
-    CMainGen m_GenPage;
-    CMainProfile m_ProfilePage;
+    // The pages, owned by their slots in the sheet; null until built.
+    std::array<CPageSlot *, 4> m_Slots{};
+    CMainGen *m_pGenPage = nullptr;
+    CMainProfile *m_pProfilePage = nullptr;
+    CMainStats *m_pStatsPage = nullptr;
+    CMainAbout *m_pAboutPage = nullptr;
+    // What the pages not built yet are given when they are.
+    std::optional<AdapterState> m_LastAdapter;
+    std::optional<std::vector<CLinkSample>> m_PendingHistory;
+    std::optional<bool> m_bShowDbm;
     QPushButton *m_pBtnPrefs = nullptr;
     QPushButton *m_pBtnViewSite = nullptr;
 
     QTabWidget *m_pSheet = nullptr;
     bool m_bInitDone = false;
     bool m_bMinimizePending = false;
+    bool m_bInTray = false;  // hidden in the notification area
     bool m_bAfterPaintPending = false;
     int m_nFullRefreshes = 0;
     int m_nRefreshes = 0;

@@ -28,8 +28,8 @@ CMainGen::CMainGen(QWidget *parent) : QWidget(parent), m_Controls(this)
 
     QGroupBox *status = CPageLayout::Group(QStringLiteral("Link Status"), &form);
     CPageLayout::AddRow(form, QStringLiteral("Link Quality:"), IDC_LINK_QUALITY, QStringLiteral("Static"));
-    CPageLayout::AddRow(form, QStringLiteral("Received:"), IDC_RECEIVED, QStringLiteral("Static"));
-    CPageLayout::AddRow(form, QStringLiteral("Sent:"), IDC_SENT, QStringLiteral("Static"));
+    CPageLayout::AddCounterRow(form, QStringLiteral("Received:"), IDC_RECEIVED, QStringLiteral("Static"));
+    CPageLayout::AddCounterRow(form, QStringLiteral("Sent:"), IDC_SENT, QStringLiteral("Static"));
     CPageLayout::AddRow(form, QStringLiteral("Network Rate:"), IDC_NET_RATE, QStringLiteral("Static"));
     layout->addWidget(status);
     layout->addStretch(1);

@@ -27,8 +27,8 @@ CMainStats::CMainStats(QWidget *parent) : QWidget(parent), m_Controls(this)
     layout->addWidget(signal);
 
     QGroupBox *activity = CPageLayout::Group(QStringLiteral("Activity"), &form);
-    CPageLayout::AddRow(form, QStringLiteral("Receiving"), IDC_RECEIVING, QStringLiteral("Static"));
-    CPageLayout::AddRow(form, QStringLiteral("Sending"), IDC_SENDING, QStringLiteral("Static"));
+    CPageLayout::AddCounterRow(form, QStringLiteral("Receiving"), IDC_RECEIVING, QStringLiteral("Static"));
+    CPageLayout::AddCounterRow(form, QStringLiteral("Sending"), IDC_SENDING, QStringLiteral("Static"));
     layout->addWidget(activity);
     m_pPlot = new CHistoryPlot(this);
     layout->addWidget(m_pPlot);

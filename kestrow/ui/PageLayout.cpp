@@ -38,6 +38,13 @@ QLabel *CPageLayout::AddRow(QFormLayout *form, const QString &label, int id, con
     return value;
 }
 
+QLabel *CPageLayout::AddCounterRow(QFormLayout *form, const QString &label, int id, const QString &text)
+{
+    QLabel *value = AddRow(form, label, id, text);
+    value->setTextInteractionFlags(Qt::NoTextInteraction);
+    return value;
+}
+
 CPageLayout::SheetButtons CPageLayout::AddSheetButtons(QVBoxLayout *layout)
 {
     auto *row = new QHBoxLayout;

@@ -21,6 +21,12 @@ public:
     // Adds "label  value" to the form and returns the value.
     static QLabel *AddRow(QFormLayout *form, const QString &label, int id,
                           const QString &text = QString());
+    // The same for a value rewritten every second (a traffic counter or
+    // rate).  Its text is not selectable: a selection would not outlive the
+    // next second, and a selectable label lays out a text document, and
+    // repaints twice, at every change.
+    static QLabel *AddCounterRow(QFormLayout *form, const QString &label, int id,
+                                 const QString &text = QString());
 
     // The button row of an edit sheet: OK (id 1, the default), Cancel (2)
     // and Apply (0x3021, disabled until a page changes), in that order at

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "HistoryPlot.h"
 #include "KestrowApp.h"
 #include "KestrowDlg.h"
 #include "TrayIcons.h"
@@ -38,9 +39,14 @@ bool CScreenshots::Start()
     });
     connect(&m_Dlg, &CKestrowDlg::PageValuesShown, this, [this](int page) {
         if (m_bWaitingForPage && page == m_nPage) {
-            m_bWaitingForPage = false;
-            // Let the refreshed texts lay themselves out before painting.
-            QMetaObject::invokeMethod(this, &CScreenshots::TakePage, Qt::QueuedConnection);
+            m_bPageValuesIn = true;
+            TakePageWhenReady();
+        }
+    });
+    // The history plot gains a sample with every refresh.
+    connect(&m_Dlg, &CKestrowDlg::PagesUpdated, this, [this] {
+        if (m_bWaitingForPage && m_bPageValuesIn) {
+            TakePageWhenReady();
         }
     });
     if (theApp().AdapterState() == AdapterState::NotFound) {
@@ -89,7 +95,21 @@ void CScreenshots::NextPage()
         m_Dlg.UpdatePages(false);
     }
     m_bWaitingForPage = true;
+    m_bPageValuesIn = false;
     m_PageTimeout.start();
+}
+
+void CScreenshots::TakePageWhenReady()
+{
+    // Right after start the plot holds a few samples: the Statistics page
+    // waits for some more (bounded by the page's time-out).
+    if (m_nPage == CKestrowDlg::PAGE_STATS &&
+        m_Dlg.StatsPage().Plot()->Samples().size() < static_cast<std::size_t>(kPlotSamples)) {
+        return;
+    }
+    m_bWaitingForPage = false;
+    // Let the refreshed texts lay themselves out before painting.
+    QMetaObject::invokeMethod(this, &CScreenshots::TakePage, Qt::QueuedConnection);
 }
 
 void CScreenshots::TakePage()

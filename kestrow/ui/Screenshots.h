@@ -1,7 +1,8 @@
 // CScreenshots: "--screenshots DIR".  Waits for the main window's first full
 // refresh after its set-up, then shows each page in turn, waits for the
-// values its activation asked for, and writes a PNG of it and of the
-// Available Networks dialog into DIR, then ends the program.  Without an
+// values its activation asked for (on the Statistics page, a few seconds of
+// history too), and writes a PNG of it and of the Available Networks dialog
+// into DIR, then ends the program.  Without an
 // adapter no full refresh comes: the pages are taken as they are.
 #pragma once
 
@@ -37,6 +38,9 @@ private:
     // Shows page `m_nPage` and waits for its values, or takes the Available
     // Networks pictures and finishes after the last page.
     void NextPage();
+    // The page's values are in: takes it, on the Statistics page once the
+    // history plot holds kPlotSamples.
+    void TakePageWhenReady();
     void TakePage();
     bool TakeSite();
     // The tray icon of every link state, as tray-<state>.png.
@@ -48,7 +52,9 @@ private:
     QTimer m_PageTimeout;  // a page whose values do not come is taken as it is
     QStringList m_Written;
     bool m_bStarted = false;
+    static constexpr int kPlotSamples = 8;
     bool m_bWaitingForPage = false;
+    bool m_bPageValuesIn = false;
     bool m_bOk = true;
     bool m_bWithAdapter = true;
     int m_nPage = 0;

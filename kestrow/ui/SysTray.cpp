@@ -60,6 +60,11 @@ bool clsSysTray::Remove()
 
 bool clsSysTray::SetIcon(const QIcon &icon)
 {
+    // The notification area is told only of a change (over the session bus
+    // on most desktops).
+    if (icon.cacheKey() == m_Icon.cacheKey()) {
+        return true;
+    }
     m_Icon = icon;
     if (m_bAdded) {
         m_pIcon->setIcon(m_Icon);
@@ -73,6 +78,9 @@ bool clsSysTray::SetTip(const QString &text)
     // Never leave half of a surrogate pair at the cut.
     if (tip.size() == kMaxTip && tip.back().isHighSurrogate()) {
         tip.chop(1);
+    }
+    if (tip == m_strTip) {
+        return true;
     }
     m_strTip = tip;
     if (m_bAdded) {

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QString>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <cstdio>
@@ -206,10 +207,12 @@ int main(int argc, char **argv)
         app.SetMainWindow(&dlg);
         QObject::connect(&guard, &CSingleInstance::RestoreRequested, &dlg, &CKestrowDlg::RestoreFromTray);
         QObject::connect(&dlg, &QDialog::finished, &qapp, [] { QApplication::quit(); });
-        dlg.OnInitDialog();
+        // The window shows below once its first values are in.
+        dlg.OnInitDialog(/*shownSoon*/ true);
         if (registryFailure) {
-            // Nothing of the Profiles page could be kept.
-            dlg.ProfilePage().setEnabled(false);
+            // Nothing of the Profiles page could be kept (its slot: the
+            // page itself is built later).
+            dlg.Sheet()->widget(CKestrowDlg::PAGE_PROFILES)->setEnabled(false);
             const QString text = QStringLiteral("The registry %1 cannot be opened: %2.\n\n"
                                                 "Profiles cannot be used until it can be opened.")
                                      .arg(QString::fromStdString(registryFailure->path),
