@@ -3,12 +3,10 @@
 // and records what it is sent.
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <csignal>
-
-#include "ChildProcess.h"
 #include "DesktopNotifier.h"
 
 using namespace kestrow;
@@ -37,7 +35,7 @@ signals:
 class TestNotifier : public QObject {
     Q_OBJECT
 private:
-    ktest::ChildProcess m_Bus;
+    QProcess m_Bus;
     CRecordingService m_Service;
     using K = CLinkEvent::Kind;
     const CNotificationPolicy::Clock::time_point t0 = CNotificationPolicy::Clock::time_point{} + 1000s;
@@ -57,10 +55,11 @@ private:
 private slots:
     void initTestCase()
     {
-        std::string error, line;
-        QVERIFY2(m_Bus.Start({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, &error), error.c_str());
-        QVERIFY2(m_Bus.ReadLine(&line, 10s), "dbus-daemon gave no address");
-        const QByteArray address = QByteArray::fromStdString(line).trimmed();
+        m_Bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                    QStringLiteral("--print-address=1")});
+        QVERIFY2(m_Bus.waitForStarted(10000), "dbus-daemon did not start");
+        QTRY_VERIFY_WITH_TIMEOUT(m_Bus.canReadLine() || m_Bus.waitForReadyRead(100), 10000);
+        const QByteArray address = m_Bus.readLine().trimmed();
         QVERIFY(!address.isEmpty());
         // The session bus of this process is the private one from now on.
         qputenv("DBUS_SESSION_BUS_ADDRESS", address);
@@ -75,7 +74,8 @@ private slots:
     void cleanupTestCase()
     {
         QDBusConnection::disconnectFromBus(QStringLiteral("svc"));
-        (void)m_Bus.Kill(SIGTERM);
+        m_Bus.kill();
+        m_Bus.waitForFinished(10000);
     }
 
     void tellsChangesOnceAndFlapsCollapsed()
