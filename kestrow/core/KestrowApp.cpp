@@ -469,6 +469,8 @@ void CKestrowApp::OnMainTimer(CRefreshRequest parts)
         if (parts.statistics)
             out.history = m_History.Samples();
     }
+    if (out.history)
+        out.historyDbm = CPreferences::ShowDbm(*this);
 
     // The window may be going: SetMainWindow waits for this hand-over.
     std::lock_guard<std::mutex> windowLock(m_TipMutex);

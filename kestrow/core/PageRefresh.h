@@ -59,6 +59,8 @@ struct CPageRefresh {
     CLinkState link;
     // The last ten minutes, when the Statistics page is shown.
     std::optional<std::vector<CLinkSample>> history;
+    // The unit the preferences choose for the history's signal (dBm or %).
+    bool historyDbm = false;
 };
 
 } // namespace kestrow

@@ -206,7 +206,7 @@ void CKestrowDlg::BuildPage(int index)
         break;
     case PAGE_STATS:
         if (m_PendingHistory) {
-            m_pStatsPage->ShowHistory(std::move(*m_PendingHistory), ShowDbm());
+            m_pStatsPage->ShowHistory(std::move(m_PendingHistory->samples), m_PendingHistory->dbm);
             m_PendingHistory.reset();
         }
         break;
@@ -241,14 +241,6 @@ CMainAbout &CKestrowDlg::AboutPage()
 {
     BuildPage(PAGE_ABOUT);
     return *m_pAboutPage;
-}
-
-bool CKestrowDlg::ShowDbm()
-{
-    if (!m_bShowDbm) {
-        m_bShowDbm = CPreferences::ShowDbm(theApp());
-    }
-    return *m_bShowDbm;
 }
 
 CViewSite &CKestrowDlg::ViewSite()
@@ -362,9 +354,9 @@ void CKestrowDlg::Render(CPageRefresh &refresh)
     }
     if (refresh.history) {
         if (m_pStatsPage != nullptr) {
-            m_pStatsPage->ShowHistory(std::move(*refresh.history), ShowDbm());
+            m_pStatsPage->ShowHistory(std::move(*refresh.history), refresh.historyDbm);
         } else {
-            m_PendingHistory = std::move(refresh.history);
+            m_PendingHistory = History{std::move(*refresh.history), refresh.historyDbm};
         }
     }
     ShowLink(refresh.link);
@@ -476,7 +468,6 @@ void CKestrowDlg::OnPreferences()
     CPrefs prefs(this, m_pViewSite.get());  // a site list not made yet needs no refresh
     connect(&prefs, &CPrefs::Applied, this, [this](const CPrefValues &values) {
         m_Notifier.Policy().SetEnabled(values.notify);
-        m_bShowDbm = values.dbm;  // the plot follows from its next samples
     });
     prefs.exec();
 }

@@ -143,9 +143,6 @@ private:
     // Builds the next page not built yet, and asks for another turn when
     // one is left.
     void BuildNextPageWhenIdle();
-    // Whether the signal is shown in dBm: read once, then kept up to date
-    // by the Preferences dialog.
-    bool ShowDbm();
 
     // Beyond the original: the link's events, notifications, tray states.
     CLinkEvents m_LinkEvents;
@@ -164,8 +161,11 @@ private:
     CMainAbout *m_pAboutPage = nullptr;
     // What the pages not built yet are given when they are.
     std::optional<AdapterState> m_LastAdapter;
-    std::optional<std::vector<CLinkSample>> m_PendingHistory;
-    std::optional<bool> m_bShowDbm;
+    struct History {
+        std::vector<CLinkSample> samples;
+        bool dbm = false;
+    };
+    std::optional<History> m_PendingHistory;
     QPushButton *m_pBtnPrefs = nullptr;
     QPushButton *m_pBtnViewSite = nullptr;
 
