@@ -59,7 +59,7 @@ protected:
     virtual void sleep_ms(std::uint32_t ms);
 
 private:
-    bool exec_in_frame(std::uint8_t *frame, void *record, std::uint32_t magic);
+    bool exec_in_frame(std::uint8_t *area, void *record, std::uint32_t magic);
     // The retries, handle renewal and reopening around one query: `attempt`
     // makes the request on handle_ and stores the driver's byte count in
     // its argument; success needs at least `length` bytes.
@@ -69,10 +69,12 @@ private:
 
     w32n_handle handle_ = W32N_INVALID_HANDLE;
     std::string device_name_;
-    std::unique_ptr<std::uint8_t[]> frame_;
+    // Each holds one command frame at an offset chosen per request (see
+    // exec_in_frame).
+    std::unique_ptr<std::uint8_t[]> frame_area_;
     // The search's probes travel in a frame of their own: a search can run
     // inside the retry of a request whose frame must survive it.
-    std::unique_ptr<std::uint8_t[]> probe_frame_;
+    std::unique_ptr<std::uint8_t[]> probe_frame_area_;
     bool windows95_ = false;
     std::uint32_t request_counter_ = 0;
     w32n_overlapped overlapped_{};
