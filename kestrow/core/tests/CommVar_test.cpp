@@ -96,17 +96,6 @@ TEST_F(CommVarTest, LibraryExceptionIsCaughtAsARefusal)
     EXPECT_NE(log.text.find("DriverSend Exception Occured"), std::string::npos);
 }
 
-// ConvNumber decides by the code stored before the write phase.
-TEST_F(CommVarTest, WriteStoresCodeBeforeConverting)
-{
-    std::string mode = "2";
-    CCommVar connect(VAR_CONNECT_MODE.read, VAR_CONNECT_MODE.write, &mode, ConvNumber);
-    connect.DriverSend();
-    EXPECT_TRUE(connect.m_bValid);
-    ASSERT_EQ(fake.ExecCodes(), std::vector<std::uint32_t>{VAR_CONNECT_MODE.write});
-    EXPECT_EQ(fake.Calls().back().data[0], 2);
-}
-
 TEST_F(CommVarTest, ListExecEmptyStopsAtFirstFailureAndKeysStartAgainAfterRemoveAll)
 {
     CCommVarList list;
