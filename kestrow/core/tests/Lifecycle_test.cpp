@@ -39,10 +39,9 @@ class LifecycleTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        sim_ = std::make_unique<ktest::AdapterSim>();
-        sim_->ExportEnvironment();
+        sim_.ExportEnvironment();
         std::string error;
-        ASSERT_TRUE(sim_->Start(ktest::ScenarioBuilder::OneOpenNetwork(), &error)) << error;
+        ASSERT_TRUE(sim_.Start(ktest::ScenarioBuilder::OneOpenNetwork(), &error)) << error;
         ASSERT_EQ(platform::Registry::set_current_user_path(dir_.File("registry.sqlite3")), 0u);
         ResetTheApp();
         // The polling thread runs, but its first tick would come after an
@@ -54,7 +53,6 @@ protected:
         theApp().SetMainWindow(nullptr);
         ResetTheApp();
         (void)platform::Registry::set_current_user_path(platform::Registry::default_path());
-        sim_.reset();
     }
     static void FullRefresh()
     {
@@ -68,7 +66,7 @@ protected:
     }
 
     ktest::TempDir dir_;
-    std::unique_ptr<ktest::AdapterSim> sim_;
+    ktest::AdapterSim sim_;
     RecordingWindow window_;
 };
 
@@ -100,7 +98,7 @@ TEST_F(LifecycleTest, AutoSelectionConnectsTheFirstReachableTheLossIsSeenAndShut
 
     // The loss of the link (its handling once only is the station list's
     // test): the next full refresh clears the connection.
-    ASSERT_TRUE(sim_->Ctl("drop-link"));
+    ASSERT_TRUE(sim_.Ctl("drop-link"));
     FullRefresh();
     EXPECT_EQ(profiles.GetCurrent(), nullptr);
     Tick(3);  // an auto-selection tick: the tooltip says what the General page says
@@ -135,7 +133,6 @@ TEST_F(LifecycleTest, TheServiceStopsBesideStartupAndBeforeTheFirstTick)
     auto *table = dynamic_cast<platform::SimulatedServiceManager *>(&platform::local_service_manager());
     ASSERT_NE(table, nullptr);
     ASSERT_TRUE(table->state_of("wzcsvc") == ServiceState::Running || StartWirelessService());
-    ASSERT_EQ(table->state_of("wzcsvc"), ServiceState::Running);
 
     std::mutex m;
     std::condition_variable cv;
