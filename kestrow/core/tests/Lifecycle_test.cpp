@@ -12,7 +12,6 @@
 
 #include "ConnectOps.h"
 #include "IMainWindow.h"
-#include "KestrowApp.h"
 #include "Poll.h"
 #include "ProfileMngr.h"
 #include "StationMngr.h"
