@@ -20,8 +20,6 @@ TEST(LinkHistoryTest, KeepsTheNewestSamplesOldestFirstAndClears)
     EXPECT_EQ(h.Samples().back().rxKBps, static_cast<std::int32_t>(total - 1));
     h.Clear();
     EXPECT_EQ(h.Size(), 0u);
-    h.Add({std::nullopt, 7, 8});
-    EXPECT_FALSE(h.At(0).signalDbm.has_value());
 }
 
 std::vector<std::string> Kinds(const std::vector<CLinkEvent> &events)
