@@ -204,15 +204,15 @@ TEST_F(Lunmark100, SilentDriverTimesOutCloseWakesAWaiterAndAVanishedDriverFails)
     EXPECT_EQ(send(quick, buf, req), W32N_ERR_IO);
     W32N_CloseAdapter(quick);
 
-    // Without a timeout a request waits until its handle is closed.
+    // A request waiting on the default timeout ends when its handle is closed.
     d->set_handler([](const wire::Request &) { return std::vector<std::uint8_t>{}; });
+    const int sent_before = d->requests();
     std::atomic<int> result{0};
     std::thread waiter([&] {
         auto mine = frame(1);
         w32n_ndis_request r{};
         result = send(h, mine, r);
     });
-    const int sent_before = d->requests();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (d->requests() == sent_before && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
