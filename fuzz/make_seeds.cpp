@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -29,8 +29,8 @@
 namespace {
 
 namespace w = lunmark_wire;
-
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 bool write(const fs::path& dir, const std::string& name, const std::string& bytes)
 {
@@ -41,69 +41,50 @@ bool write(const fs::path& dir, const std::string& name, const std::string& byte
     return static_cast<bool>(out);
 }
 
-void word(std::string& s, std::uint32_t w)
-{
-    for (int i = 0; i < 4; ++i)
-        s.push_back(static_cast<char>((w >> (8 * i)) & 0xFF));
-}
-
-std::uint32_t fw(std::uint16_t id, std::uint8_t tag, std::uint8_t count)
-{
-    return id | static_cast<std::uint32_t>(tag) << 16 | static_cast<std::uint32_t>(count) << 24;
-}
-
-// A trace block as the driver sends it: messages, modem blocks, padding.
-std::string trace_seed(const std::string& format, int variant)
-{
-    std::string s(1, static_cast<char>(format.size()));
-    s += format;
-    std::uint16_t block = 0;
-    for (int round = 0; round < 24; ++round) {
-        word(s, fw(static_cast<std::uint16_t>(round), 1, static_cast<std::uint8_t>(round % 3)));
-        for (int p = 0; p < round % 3; ++p)
-            word(s, static_cast<std::uint32_t>(round * 1000 + p));
-        const std::uint16_t type = round % 2 == 0 ? 0x3E : 0x3F;
-        const std::uint16_t n = static_cast<std::uint16_t>(variant == 1 ? 64 : 5 + round);
-        word(s, n | static_cast<std::uint32_t>(type) << 16);
-        for (std::uint16_t k = 0; k < n; ++k)
-            word(s, k == 0 ? 0xBABE0000u + block++ : k);
-        if (variant == 2)
-            word(s, fw(1, 2, 3)); // a bad count
-    }
-    for (int k = 0; k < 80; ++k)
-        word(s, 0xFFFFFFFFu);
-    return s;
-}
-
 std::string file_text(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-
-// One chunk of the adapter harness's input (see adapter_sim_fuzz.cpp).
-void chunk(std::string &s, std::uint8_t op, const std::string &payload)
-{
-    s.push_back(static_cast<char>(op));
-    s.push_back(static_cast<char>(payload.size() & 0xFF));
-    s.push_back(static_cast<char>(payload.size() >> 8));
-    s += payload;
-}
-
-std::string command(std::uint32_t code, const std::string &data = {})
+// Little-endian bytes of `value`, `size` of them.
+std::string le(std::uint32_t value, int size = 4)
 {
     std::string s;
-    word(s, code);
-    word(s, 0);  // status
-    return s + data;
+    for (int i = 0; i < size; ++i)
+        s.push_back(static_cast<char>(value >> (8 * i) & 0xFF));
+    return s;
 }
 
+// A trace block as the driver sends it, after the raw stream harness's
+// format text: messages, modem blocks (`variant` 1: all of the largest
+// size; 2: each followed by a message with a bad count), padding.
+std::string trace_seed(const std::string& format, int variant)
+{
+    std::string s = le(static_cast<std::uint32_t>(format.size()), 1) + format;
+    std::uint32_t block = 0;
+    for (std::uint32_t round = 0; round < 24; ++round) {
+        s += le(round | 1u << 16 | (round % 3) << 24); // firmware message, module 1
+        for (std::uint32_t p = 0; p < round % 3; ++p)
+            s += le(round * 1000 + p);
+        const std::uint32_t words = variant == 1 ? 64 : 5 + round;
+        s += le(words | (round % 2 == 0 ? 0x3Eu : 0x3Fu) << 16); // modem 1 or 2
+        for (std::uint32_t k = 0; k < words; ++k)
+            s += le(k == 0 ? 0xBABE0000u + block++ : k);
+        if (variant == 2)
+            s += le(1u | 2u << 16 | 3u << 24);
+    }
+    for (int k = 0; k < 80; ++k)
+        s += le(0xFFFFFFFFu);
+    return s;
+}
+
+// One chunk of the adapter harness's input (see adapter_sim_fuzz.cpp): its
+// op byte and payload; for op kind 1 the payload is a command code and the
+// record's command data.
 struct Step {
-    std::uint8_t op;      // as in the adapter harness
-    std::string payload;  // for op kind 1: code, status, command data
+    std::uint8_t op;
+    std::string payload;
 };
 
 // A short session: probe, join the open network, scan, read the results,
@@ -111,84 +92,69 @@ struct Step {
 // messages.
 std::vector<Step> session()
 {
-    std::string ssid(1, 4);
-    ssid += "Open";
-    std::string mode;
-    word(mode, 2);
-    std::string eeprom;
-    word(eeprom, 0);
-    word(eeprom, 16);
-    std::string wep = {0, 5, 0, 0, 1, 0, 0, 0};
-    wep += std::string("\x01\x23\x45\x67\x89", 5);
-    std::string bad_frame(w::kFrameSize, '\0');
-    std::string short_message = "LMRQ";
+    namespace cmd = adapter_sim::cmd;
     return {
-        {0x40, command(adapter_sim::cmd::kVersion)},
-        {0x40, command(adapter_sim::cmd::kSsidWrite, ssid)},
-        {0x40, command(adapter_sim::cmd::kConnectModeWrite, mode)},
-        {0x45, command(adapter_sim::cmd::kConnected)},
-        {0x40, command(adapter_sim::cmd::kChannelRead)},
-        {0x40, command(adapter_sim::cmd::kScanStart)},
-        {0x4F, command(adapter_sim::cmd::kScanResults)},
-        {0x40, command(adapter_sim::cmd::kStatistics)},
-        {0x40, command(adapter_sim::cmd::kWepKey, wep)},
-        {0x40, command(adapter_sim::cmd::kEepromRead, eeprom)},
-        {0x40, command(adapter_sim::cmd::kModemRead)},
+        {0x40, le(cmd::kVersion)},
+        {0x40, le(cmd::kSsidWrite) + "\4Open"},
+        {0x40, le(cmd::kConnectModeWrite) + le(2)},
+        {0x45, le(cmd::kConnected)},
+        {0x40, le(cmd::kChannelRead)},
+        {0x40, le(cmd::kScanStart)},
+        {0x4F, le(cmd::kScanResults)},
+        {0x40, le(cmd::kStatistics)},
+        {0x40, le(cmd::kWepKey) + "\0\5\0\0\1\0\0\0\x01\x23\x45\x67\x89"s},
+        {0x40, le(cmd::kEepromRead) + le(0) + le(16)},
+        {0x40, le(cmd::kModemRead)},
         {0x81, {}},
-        {0xC0, bad_frame},
-        {0x00, short_message},
+        {0xC0, std::string(w::kFrameSize, '\0')},
+        {0x00, "LMRQ"},
     };
 }
 
-// The request message of a step, as the harness builds it, numbered as the
+// The request message of a step as the harness builds it, numbered as the
 // first request of a connection so that its reply seeds the reply harness.
-std::vector<std::uint8_t> request_of(const Step &step)
+std::vector<std::uint8_t> request_of(const Step& step)
 {
-    std::vector<std::uint8_t> msg;
-    const auto *p = reinterpret_cast<const std::uint8_t *>(step.payload.data());
-    const std::span<const std::uint8_t> payload(p, step.payload.size());
+    std::vector<std::uint8_t> msg, buffer(step.payload.begin(), step.payload.end());
     switch (step.op >> 6) {
     case 0:
-        msg.assign(payload.begin(), payload.end());
-        break;
+        return buffer;
     case 1: {
         std::vector<std::uint8_t> frame(w::kFrameSize, 0);
         w::put_u32(frame.data(), w::kFrameSignature);
         w::put_u16(frame.data() + 4, static_cast<std::uint16_t>(w::kRecordSize));
         w::put_u32(frame.data() + 8, w::kFrameMagic);
-        std::copy_n(payload.begin(), std::min(payload.size(), w::kRecordSize), frame.begin() + w::kFrameRecordOffset);
+        std::copy_n(buffer.begin(), 4, frame.begin() + w::kFrameRecordOffset);
+        std::copy(buffer.begin() + 4, buffer.end(),
+                  frame.begin() + w::kFrameRecordOffset + w::kRecordDataOffset);
         w::put_u32(frame.data() + w::kFrameTrailerOffset, ~w::kFrameMagic);
-        w::encode_request(msg, w::kRequestQuery, w::kOidPrivateCommand, frame, 1);
+        buffer = frame;
         break;
     }
-    case 2: {
-        const std::vector<std::uint8_t> block(w::kTraceBlockSize, 0);
-        w::encode_request(msg, w::kRequestQuery, w::kOidPrivateTrace, block, 1);
-        break;
+    case 2:
+        w::encode_request(msg, w::kRequestQuery, w::kOidPrivateTrace,
+                          std::vector<std::uint8_t>(w::kTraceBlockSize, 0), 1);
+        return msg;
     }
-    default:
-        w::encode_request(msg, w::kRequestQuery, w::kOidPrivateCommand, payload, 1);
-        break;
-    }
+    w::encode_request(msg, w::kRequestQuery, w::kOidPrivateCommand, buffer, 1);
     return msg;
 }
 
 // Plays the session on a simulated adapter and writes the seeds of the
 // adapter, reply and scan block harnesses.
-bool device_seeds(const fs::path &root)
+bool device_seeds(const fs::path& root)
 {
-    adapter_sim::ScenarioResult parsed = adapter_sim::parse_scenario(fuzz_support::kScenario, "fuzz.scn");
+    const adapter_sim::ScenarioResult parsed = adapter_sim::parse_scenario(fuzz_support::kScenario, "fuzz.scn");
+    std::string error = parsed.error;
     if (!parsed.scenario) {
-        std::fprintf(stderr, "fuzz_seeds: %s\n", parsed.error.c_str());
+        std::fprintf(stderr, "fuzz_seeds: %s\n", error.c_str());
         return false;
     }
-    const adapter_sim::Scenario &sc = *parsed.scenario;
     adapter_sim::FakeClock clock;
     adapter_sim::SimStats stats;
-    adapter_sim::RadioEnvironment air(sc.networks, sc.seed);
-    adapter_sim::Adapter adapter(sc.adapters.at(0), air, clock, stats);
+    adapter_sim::RadioEnvironment air(parsed.scenario->networks, parsed.scenario->seed);
+    adapter_sim::Adapter adapter(parsed.scenario->adapters.at(0), air, clock, stats);
     fuzz_support::TempDir eeprom_dir;
-    std::string error;
     if (!adapter.open_eeprom(eeprom_dir.path(), error)) {
         std::fprintf(stderr, "fuzz_seeds: %s\n", error.c_str());
         return false;
@@ -198,57 +164,48 @@ bool device_seeds(const fs::path &root)
     std::string sequence;
     std::vector<std::uint8_t> reply;
     int n = 0;
-    for (const Step &step : session()) {
-        chunk(sequence, step.op, step.payload);
+    for (const Step& step : session()) {
+        sequence += le(step.op, 1) + le(static_cast<std::uint32_t>(step.payload.size()), 2) + step.payload;
         clock.advance(static_cast<std::int64_t>(step.op & 0x3F) * 100);
         adapter.handle_message(request_of(step), reply);
         // Reply seeds: the caller's buffer length (a frame, or a trace
         // block), then the reply as the driver sent it.
-        const std::uint16_t length = step.op >> 6 == 2 ? w::kTraceBlockSize : w::kFrameSize;
-        std::string seed;
-        seed.push_back(static_cast<char>(length & 0xFF));
-        seed.push_back(static_cast<char>(length >> 8));
-        seed.append(reply.begin(), reply.end());
-        ok &= write(root / "lunmark100_reply_fuzz", "reply-" + std::to_string(n++), seed);
+        const auto length = static_cast<std::uint32_t>(step.op >> 6 == 2 ? w::kTraceBlockSize : w::kFrameSize);
+        ok &= write(root / "lunmark100_reply_fuzz", "reply-" + std::to_string(n++),
+                    le(length, 2) + std::string(reply.begin(), reply.end()));
 
         const auto answer = w::decode_reply(reply);
-        if (step.payload.size() >= 4 && step.op >> 6 == 1 && answer && answer->status == 0 &&
-            w::get_u32(reinterpret_cast<const std::uint8_t *>(step.payload.data())) ==
-                adapter_sim::cmd::kScanResults) {
+        if (step.op >> 6 == 1 && answer && answer->status == 0 &&
+            step.payload.substr(0, 4) == le(adapter_sim::cmd::kScanResults)) {
             // Connected to the open network (00..01 on channel 1), then the
-            // scan block of the record's command data.
-            std::string scan = {3, 0, 0, 0, 0, 0, 1, 1};
+            // scan block of the record's command data, without the zeros
+            // the harness pads with.
             const auto data = answer->data.subspan(w::kFrameRecordOffset + w::kRecordDataOffset,
                                                    kestrow::kScanBlockSize);
             std::string block(data.begin(), data.end());
-            while (!block.empty() && block.back() == '\0')
-                block.pop_back();  // the harness pads with zeros
-            ok &= write(root / "scan_block_fuzz", "simulated", scan + block);
+            block.erase(block.find_last_not_of('\0') + 1);
+            ok &= write(root / "scan_block_fuzz", "simulated", "\3\0\0\0\0\0\1\1"s + block);
         }
     }
-    ok &= write(root / "adapter_sim_fuzz", "session", sequence);
-    return ok;
+    return write(root / "adapter_sim_fuzz", "session", sequence) && ok;
 }
 
 // A profile export as the registry writes it, and the smallest hive.
-bool hive_seeds(const fs::path &root)
+bool hive_seeds(const fs::path& root)
 {
     fuzz_support::TempDir dir;
     std::uint32_t error = 0;
     auto reg = platform::Registry::open(dir.path() + "/registry.sqlite3", &error);
-    if (!reg)
-        return false;
     const std::string key = "Software\\Dovrel\\Configuration Utility";
     const std::string file = dir.path() + "/profiles.hiv";
-    if (reg->set_string(key + "\\Profile 0", "NetName", "CoffeeCorner") != 0 ||
+    if (!reg || reg->set_string(key + "\\Profile 0", "NetName", "CoffeeCorner") != 0 ||
         reg->set_dword(key + "\\Profile 0", "PhyChnl", 6) != 0 ||
         reg->set_string(key + "\\Profile 1", "NetName", "Caf\xC3\xA9 \xFF") != 0 ||
         reg->set_string(key + "\\Profile 1", "WepKey", "0 10 0123456789") != 0 ||
         reg->set_dword(key, "Profiles", 2) != 0 || reg->save_key(key, file) != 0)
         return false;
-    bool ok = write(root / "hive_restore_fuzz", "profiles", file_text(file));
-    ok &= write(root / "hive_restore_fuzz", "empty", platform::HiveFile::empty_hive());
-    return ok;
+    return write(root / "hive_restore_fuzz", "profiles", file_text(file)) &&
+           write(root / "hive_restore_fuzz", "empty", platform::HiveFile::empty_hive());
 }
 
 } // namespace
@@ -259,41 +216,38 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: fuzz_seeds DIR\n");
         return 2;
     }
-    const fs::path root = argv[1];
-    const fs::path data = fs::path(KESTROW_SOURCE_DIR) / "adapter-sim" / "data";
-    bool ok = true;
-    ok &= write(root / "raw_stream_fuzz", "plain", trace_seed("\"value %d and %x\"", 0));
-    ok &= write(root / "raw_stream_fuzz", "full-blocks", trace_seed("%#08x|%-5u|%+.3d|%c", 1));
-    ok &= write(root / "raw_stream_fuzz", "hostile", trace_seed("%s %n %p %f %*d %99999d %", 2));
-
-    ok &= write(root / "ini_fuzz", "crafted",
-                "; comment\n[A]\n01050123=\"Rx %d\"\n01050124=Rx\n0105ABCD=\"upper\"\n"
-                "  02010001 = \"two %d %d\"  \r\n[a]\n01050123=\"dup\"\n[B\nx=\"%s%n\"\n");
-    const std::string ini = file_text(data / "zentil_ReportMessages.ini");
-    if (!ini.empty())
-        ok &= write(root / "ini_fuzz", "shipped", ini);
-
-    ok &= write(root / "xml_fuzz", "six-lines",
-                "  <Config>\n    <ModulesList name=\"Elements\">\n      <Module name=\"MAC\" tag=\"3\"/>\n"
-                "      <Module name=\"PHY\" tag=\"4\"/>\n    </ModulesList>\n  </Config>\n");
-    ok &= write(root / "xml_fuzz", "odd",
-                "<C>\n<!-- c -->\n<Include Name=\"missing.xml\"/>\n\t<M tag=\"0x10\" name=\" a b \"/>\n"
-                "text\n</C>\n");
-    const std::string xml = file_text(data / "ZarurUdo.xml");
-    if (!xml.empty())
-        ok &= write(root / "xml_fuzz", "shipped", xml);
-
-    ok &= device_seeds(root);
-    ok &= hive_seeds(root);
-
-    // Texts the pages and profiles write: selector byte, then the text.
-    ok &= write(root / "conversions_fuzz", "ssid", std::string("\0", 1) + "CoffeeCorner");
-    ok &= write(root / "conversions_fuzz", "ssid-long", std::string("\0", 1) + std::string(40, 'n'));
-    ok &= write(root / "conversions_fuzz", "channel", std::string("\1", 1) + "149 1");
-    ok &= write(root / "conversions_fuzz", "wep-40", std::string("\2", 1) + "1 10 A1B2C3D4E5");
-    ok &= write(root / "conversions_fuzz", "wep-104", std::string("\2", 1) + "0 26  0123456789abcdef0123456789 ");
-    ok &= write(root / "conversions_fuzz", "wep-read", std::string("\6\3\x0d\0\0\2\0\0\0", 9) + "\x01\x23\x45");
-
+    const fs::path root = argv[1], data = fs::path(KESTROW_SOURCE_DIR) / "adapter-sim" / "data";
+    struct Seed {
+        const char* harness;
+        const char* name;
+        std::string bytes;
+    };
+    const std::vector<Seed> seeds = {
+        {"raw_stream_fuzz", "plain", trace_seed("\"value %d and %x\"", 0)},
+        {"raw_stream_fuzz", "full-blocks", trace_seed("%#08x|%-5u|%+.3d|%c", 1)},
+        {"raw_stream_fuzz", "hostile", trace_seed("%s %n %p %f %*d %99999d %", 2)},
+        {"ini_fuzz", "crafted",
+         "; comment\n[A]\n01050123=\"Rx %d\"\n01050124=Rx\n0105ABCD=\"upper\"\n"
+         "  02010001 = \"two %d %d\"  \r\n[a]\n01050123=\"dup\"\n[B\nx=\"%s%n\"\n"},
+        {"ini_fuzz", "shipped", file_text(data / "zentil_ReportMessages.ini")},
+        {"xml_fuzz", "six-lines",
+         "  <Config>\n    <ModulesList name=\"Elements\">\n      <Module name=\"MAC\" tag=\"3\"/>\n"
+         "      <Module name=\"PHY\" tag=\"4\"/>\n    </ModulesList>\n  </Config>\n"},
+        {"xml_fuzz", "odd",
+         "<C>\n<!-- c -->\n<Include Name=\"missing.xml\"/>\n\t<M tag=\"0x10\" name=\" a b \"/>\ntext\n</C>\n"},
+        {"xml_fuzz", "shipped", file_text(data / "ZarurUdo.xml")},
+        // Texts the pages and profiles write: selector byte, then the text.
+        {"conversions_fuzz", "ssid", "\0CoffeeCorner"s},
+        {"conversions_fuzz", "ssid-long", "\0"s + std::string(40, 'n')},
+        {"conversions_fuzz", "channel", "\1" "149 1"},
+        {"conversions_fuzz", "wep-40", "\2" "1 10 A1B2C3D4E5"},
+        {"conversions_fuzz", "wep-104", "\2" "0 26  0123456789abcdef0123456789 "},
+        {"conversions_fuzz", "wep-read", "\6\3\x0d\0\0\2\0\0\0\x01\x23\x45"s},
+    };
+    bool ok = device_seeds(root) && hive_seeds(root);
+    for (const Seed& s : seeds)
+        if (!s.bytes.empty()) // a shipped file may be missing
+            ok &= write(root / s.harness, s.name, s.bytes);
     if (!ok) {
         std::fprintf(stderr, "fuzz_seeds: cannot write the seeds below %s\n", root.c_str());
         return 1;

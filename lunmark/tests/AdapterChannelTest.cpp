@@ -28,10 +28,15 @@ class AdapterChannelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         fake_w32n::reset();
-        fake_w32n::set_adapters({{"a", "", true, true}});
+        fake_w32n::set_adapters({{"a"}});
     }
-    std::vector<std::uint8_t> record = std::vector<std::uint8_t>(LUNMARK_RECORD_SIZE);
 };
+
+// One command request on `ch`.
+bool exec(lunmark::AdapterChannel &ch) {
+    static std::vector<std::uint8_t> record(LUNMARK_RECORD_SIZE);
+    return ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic);
+}
 
 } // namespace
 
@@ -43,13 +48,13 @@ TEST_F(AdapterChannelTest, Windows95FamilyPausesAndRenewsItsHandle) {
     // No device prefix on that family.
     EXPECT_EQ(fake_w32n::calls(CallKind::Open).back().device, "a");
 
-    ASSERT_TRUE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+    ASSERT_TRUE(exec(ch));
     EXPECT_EQ(ch.pauses, std::vector<std::uint32_t>{30});
 
     // A failure: close, pause, reopen, retry.
     ch.pauses.clear();
     fake_w32n::script({Outcome{W32N_ERR_IO, {}}});
-    ASSERT_TRUE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+    ASSERT_TRUE(exec(ch));
     EXPECT_EQ(ch.pauses, (std::vector<std::uint32_t>{100, 30}));
 
     // The reopen reset the counter; the 99th request after it renews the
@@ -57,10 +62,8 @@ TEST_F(AdapterChannelTest, Windows95FamilyPausesAndRenewsItsHandle) {
     // 100, reopen, retry.
     ch.pauses.clear();
     fake_w32n::clear_calls();
-    for (int i = 1; i <= 98; ++i)
-        ASSERT_TRUE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
-    EXPECT_TRUE(fake_w32n::calls(CallKind::Open).empty());
-    ASSERT_TRUE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+    for (int i = 1; i <= 99; ++i)
+        ASSERT_TRUE(exec(ch));
     EXPECT_EQ(fake_w32n::calls(CallKind::Open).size(), 1u);
     const std::vector<std::uint32_t> tail(ch.pauses.end() - 3, ch.pauses.end());
     EXPECT_EQ(tail, (std::vector<std::uint32_t>{30, 100, 30}));
@@ -71,7 +74,7 @@ TEST_F(AdapterChannelTest, Windows95FamilyPausesAndRenewsItsHandle) {
     // A short answer: close and pause 100.
     ch.pauses.clear();
     fake_w32n::script({Outcome{0, 4}});
-    EXPECT_FALSE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+    EXPECT_FALSE(exec(ch));
     EXPECT_EQ(ch.pauses, std::vector<std::uint32_t>{100});
     EXPECT_EQ(ch.handle(), W32N_INVALID_HANDLE);
 }
@@ -81,8 +84,8 @@ TEST_F(AdapterChannelTest, OtherSystemsNeverPause) {
     ASSERT_TRUE(ch.open("a"));
     EXPECT_EQ(fake_w32n::calls(CallKind::Open).back().device, "\\Device\\a");
     fake_w32n::script({Outcome{W32N_ERR_IO, {}}, Outcome{0, 0}});
-    EXPECT_FALSE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+    EXPECT_FALSE(exec(ch));
     for (int i = 0; i < 120; ++i)
-        ASSERT_TRUE(ch.exec_command(record.data(), lunmark::AdapterChannel::kCommandMagic));
+        ASSERT_TRUE(exec(ch));
     EXPECT_TRUE(ch.pauses.empty());
 }

@@ -33,10 +33,25 @@ protected:
         fake_w32n::clear_calls();
     }
 
-    static std::vector<std::uint8_t> record(std::uint32_t code) {
+    // Opens the one adapter "a".
+    static void connect_a() {
+        fake_w32n::set_adapters({{"a"}});
+        ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
+    }
+
+    // A command record of `code` with 32-bit `words` at the given offsets.
+    static std::vector<std::uint8_t> record(std::uint32_t code,
+                                            std::vector<std::pair<std::size_t, std::uint32_t>> words = {}) {
         std::vector<std::uint8_t> r(LUNMARK_RECORD_SIZE);
         lunmark_wire::put_u32(r.data(), code);
+        for (const auto &[at, value] : words)
+            lunmark_wire::put_u32(r.data() + at, value);
         return r;
+    }
+    // Sends a command record of `code`; the result.
+    static int exec(std::uint32_t code) {
+        auto r = record(code);
+        return ecom_exec_oid(r.data());
     }
 
     // The request_record inside a logged command frame.

@@ -14,8 +14,7 @@ class ModemExports : public LunmarkFixture {
 protected:
     void SetUp() override {
         LunmarkFixture::SetUp();
-        fake_w32n::set_adapters({{"a", "", true, true}});
-        ASSERT_EQ(ecom_connect("a"), LUNMARK_OK);
+        connect_a();
         // Register reads answer 0xCAFEF00D plus the selector; EEPROM reads
         // fill the whole data area.
         fake_w32n::set_responder([](const std::string &, std::uint32_t, std::uint8_t *buf, std::uint32_t) {
@@ -26,19 +25,8 @@ protected:
             for (std::size_t i = 0; wire::get_u32(rec) == 2418 && i < 10240; ++i)
                 rec[8 + i] = static_cast<std::uint8_t>(i % 251);
         });
-        fake_w32n::clear_calls();
     }
 };
-
-// A record of `code` with 32-bit `words` at the given offsets.
-std::vector<std::uint8_t> expected(std::uint32_t code,
-                                   std::vector<std::pair<std::size_t, std::uint32_t>> words) {
-    std::vector<std::uint8_t> r(LUNMARK_RECORD_SIZE);
-    wire::put_u32(r.data(), code);
-    for (const auto &[at, value] : words)
-        wire::put_u32(r.data() + at, value);
-    return r;
-}
 
 } // namespace
 
@@ -57,29 +45,28 @@ TEST_F(ModemExports, EachExportSendsItsRecordAndTakesItsAnswer) {
     };
     const std::vector<Case> cases = {
         {"peek7", [&] { return ecom_modem_peek7(0x00012345u, &value); },
-         expected(2416, {{8, 7}, {12, 0x00012345u}})},
+         record(2416, {{8, 7}, {12, 0x00012345u}})},
         {"peek9", [&] { return ecom_modem_peek9(0x00012345u, &value); },
-         expected(2416, {{8, 9}, {12, 0x00012345u}})},
+         record(2416, {{8, 9}, {12, 0x00012345u}})},
         {"poke7", [] { return ecom_modem_poke7(0xA0u, 0x89ABCDEFu); },
-         expected(2417, {{8, 7}, {12, 0xA0u}, {16, 0x89ABCDEFu}})},
+         record(2417, {{8, 7}, {12, 0xA0u}, {16, 0x89ABCDEFu}})},
         {"poke9", [] { return ecom_modem_poke9(0xA0u, 0x89ABCDEFu); },
-         expected(2417, {{8, 9}, {12, 0xA0u}, {16, 0x89ABCDEFu}})},
+         record(2417, {{8, 9}, {12, 0xA0u}, {16, 0x89ABCDEFu}})},
         {"misc message", [&] { return ecom_modem_misc_msg(msg.data(), 512); },
-         with(expected(2420, {{520, 512}}), msg)},
+         with(record(2420, {{520, 512}}), msg)},
         {"empty EEPROM write", [] { return ecom_write_eeprom(nullptr, 0x40, 0); },
-         expected(2419, {{10248, 0x40}})},
+         record(2419, {{10248, 0x40}})},
         {"EEPROM write", [&] { return ecom_write_eeprom(data.data(), 0x1000, 10240); },
-         with(expected(2419, {{10248, 0x1000}, {10252, 10240}}), data)},
+         with(record(2419, {{10248, 0x1000}, {10252, 10240}}), data)},
         {"EEPROM read", [&] { return ecom_read_eeprom(out.data(), 0x200, 10240); },
-         expected(2418, {{10248, 0x200}, {10252, 10240}})},
+         record(2418, {{10248, 0x200}, {10252, 10240}})},
     };
     for (const Case &c : cases) {
         fake_w32n::clear_calls();
         ASSERT_EQ(c.call(), LUNMARK_OK) << c.what;
         const auto requests = fake_w32n::calls(CallKind::Request);
         ASSERT_EQ(requests.size(), 1u) << c.what;
-        const std::uint8_t *r = logged_record(requests[0]);
-        EXPECT_TRUE(std::equal(c.record.begin(), c.record.end(), r)) << c.what;
+        EXPECT_TRUE(std::equal(c.record.begin(), c.record.end(), logged_record(requests[0]))) << c.what;
         if (wire::get_u32(c.record.data()) == 2416) { // the register's value is handed back
             EXPECT_EQ(value, 0xCAFEF00Du + c.record[8]) << c.what;
         }
@@ -89,12 +76,8 @@ TEST_F(ModemExports, EachExportSendsItsRecordAndTakesItsAnswer) {
     EXPECT_EQ(out[10240], 0xEE); // nothing beyond the length
 
     // Without an adapter every one of them fails.
-    ecom_disconnect();
     fake_w32n::set_adapters({});
-    {
-        lunmark::LibraryLock lock;
-        lunmark::context().open(""); // nothing answers: the name is empty
-    }
+    ASSERT_EQ(ecom_connect("SEARCH"), LUNMARK_ERR_CONNECT);
     for (const Case &c : cases)
         EXPECT_EQ(c.call(), LUNMARK_ERR_REQUEST) << c.what;
 }

@@ -4,7 +4,6 @@
 #include <lunmark_wire/socket_protocol.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -23,24 +22,32 @@ void default_responder(const std::string &, std::uint32_t oid, std::uint8_t *buf
 }
 
 struct State {
-    std::mutex mutex;
     std::vector<Adapter> adapters;
     bool windows95 = false;
     Responder responder = default_responder;
     std::deque<Outcome> script;
     std::vector<Call> calls;
     std::map<w32n_handle, std::string> handles;
-    w32n_handle next_handle = 100;
     std::vector<Adapter> enumeration; // snapshot of the running enumeration
     std::size_t enum_next = 0;
-    std::atomic<int> active{0};
-    std::atomic<int> max_active{0};
+    int active = 0;
+    int max_active = 0;
 };
 
-State &state() {
-    static State s;
-    return s;
-}
+std::mutex g_mutex;
+State g_state;
+// Not part of the state that reset() renews, so that stale handles stay invalid.
+w32n_handle g_next_handle = 100;
+
+// The state, under the lock for as long as this lives.
+class Locked {
+public:
+    State *operator->() { return &g_state; }
+    State &operator*() { return g_state; }
+
+private:
+    std::lock_guard<std::mutex> guard_{g_mutex};
+};
 
 const Adapter *find_adapter(const State &s, const std::string &name) {
     const auto it = std::find_if(s.adapters.begin(), s.adapters.end(),
@@ -51,104 +58,58 @@ const Adapter *find_adapter(const State &s, const std::string &name) {
 // One request on `handle` over `buffer`: the script's next outcome or the
 // default, the responder on success, the call logged.
 int answer(w32n_handle handle, std::uint32_t oid, std::uint8_t *buffer, std::uint32_t length,
-           std::uint32_t &bytes_written, w32n_overlapped *overlapped) {
-    State &s = state();
-    const int now = ++s.active;
-    int seen = s.max_active.load();
-    while (now > seen && !s.max_active.compare_exchange_weak(seen, now)) {
-    }
+           std::uint32_t &bytes_written) {
     Call call{CallKind::Request, {}, handle, oid, std::vector<std::uint8_t>(buffer, buffer + length)};
     Outcome outcome;
     Responder responder;
     {
-        std::lock_guard<std::mutex> g(s.mutex);
-        if (auto it = s.handles.find(handle); it == s.handles.end()) {
+        Locked s;
+        s->max_active = std::max(s->max_active, ++s->active);
+        if (auto it = s->handles.find(handle); it == s->handles.end()) {
             outcome.result = W32N_ERR_HANDLE;
         } else {
             call.device = it->second;
-            const Adapter *a = find_adapter(s, call.device);
+            const Adapter *a = find_adapter(*s, call.device);
             const bool probe = oid == wire::kOidPrivateCommand && length >= wire::kFrameSize &&
-                               wire::get_u32(buffer + kFrameCodeOffset) == 16;
-            if (!s.script.empty()) {
-                outcome = s.script.front();
-                s.script.pop_front();
+                               wire::get_u32(buffer + wire::kFrameRecordOffset) == 16;
+            if (!s->script.empty()) {
+                outcome = s->script.front();
+                s->script.pop_front();
             } else if (a == nullptr || (probe && !a->answers_probe)) {
                 outcome.result = W32N_ERR_DRIVER;
             }
         }
-        responder = s.responder;
+        responder = s->responder;
     }
     if (outcome.result == 0)
         responder(call.device, oid, buffer, length);
     bytes_written = outcome.result != 0 ? 0 : outcome.bytes_written.value_or(length);
-    if (overlapped) {
-        overlapped->status = static_cast<std::uint32_t>(outcome.result);
-        overlapped->bytes_transferred = bytes_written;
-        overlapped->event = 1;
-    }
-    {
-        std::lock_guard<std::mutex> g(s.mutex);
-        s.calls.push_back(std::move(call));
-    }
-    --s.active;
+    Locked s;
+    s->calls.push_back(std::move(call));
+    --s->active;
     return outcome.result;
 }
 
 } // namespace
 
-void reset() {
-    State &s = state();
-    std::lock_guard<std::mutex> g(s.mutex);
-    s.adapters.clear();
-    s.windows95 = false;
-    s.responder = default_responder;
-    s.script.clear();
-    s.calls.clear();
-    s.handles.clear();
-    s.enumeration.clear();
-    s.enum_next = 0;
-    s.max_active = 0;
-}
-
-void set_adapters(std::vector<Adapter> adapters) {
-    std::lock_guard<std::mutex> g(state().mutex);
-    state().adapters = std::move(adapters);
-}
-
-void set_windows95(bool on) {
-    std::lock_guard<std::mutex> g(state().mutex);
-    state().windows95 = on;
-}
-
+void reset() { *Locked() = State{}; }
+void set_adapters(std::vector<Adapter> adapters) { Locked()->adapters = std::move(adapters); }
+void set_windows95(bool on) { Locked()->windows95 = on; }
 void set_responder(Responder responder) {
-    std::lock_guard<std::mutex> g(state().mutex);
-    state().responder = responder ? std::move(responder) : Responder(default_responder);
+    Locked()->responder = responder ? std::move(responder) : Responder(default_responder);
 }
-
-void script(std::vector<Outcome> outcomes) {
-    std::lock_guard<std::mutex> g(state().mutex);
-    state().script.assign(outcomes.begin(), outcomes.end());
-}
+void script(std::vector<Outcome> outcomes) { Locked()->script.assign(outcomes.begin(), outcomes.end()); }
+void clear_calls() { Locked()->calls.clear(); }
+int open_handles() { return static_cast<int>(Locked()->handles.size()); }
+int max_concurrent_requests() { return Locked()->max_active; }
 
 std::vector<Call> calls(CallKind kind) {
-    std::lock_guard<std::mutex> g(state().mutex);
+    Locked s;
     std::vector<Call> out;
-    std::copy_if(state().calls.begin(), state().calls.end(), std::back_inserter(out),
+    std::copy_if(s->calls.begin(), s->calls.end(), std::back_inserter(out),
                  [kind](const Call &c) { return c.kind == kind; });
     return out;
 }
-
-void clear_calls() {
-    std::lock_guard<std::mutex> g(state().mutex);
-    state().calls.clear();
-}
-
-int open_handles() {
-    std::lock_guard<std::mutex> g(state().mutex);
-    return static_cast<int>(state().handles.size());
-}
-
-int max_concurrent_requests() { return state().max_active.load(); }
 
 } // namespace fake_w32n
 
@@ -156,64 +117,51 @@ using namespace fake_w32n;
 
 extern "C" {
 
-int W32N_IsWindows95(void) {
-    std::lock_guard<std::mutex> g(state().mutex);
-    return state().windows95 ? 1 : 0;
-}
+int W32N_IsWindows95(void) { return Locked()->windows95 ? 1 : 0; }
 
 // Same contract as the real library: First positions before the first
 // adapter; Next delivers one and says non-zero with the last one.
 int W32N_GetFirstAdapterRegistryInfo(w32n_adapter_record *record) {
-    State &s = state();
-    std::lock_guard<std::mutex> g(s.mutex);
-    s.enumeration = s.adapters;
-    s.enum_next = 0;
+    Locked s;
+    s->enumeration = s->adapters;
+    s->enum_next = 0;
     std::memset(record, 0, sizeof *record);
-    return s.enumeration.empty() ? 1 : 0;
+    return s->enumeration.empty() ? 1 : 0;
 }
 
 int W32N_GetNextAdapterRegistryInfo(w32n_adapter_record *record) {
-    State &s = state();
-    std::lock_guard<std::mutex> g(s.mutex);
-    if (s.enum_next >= s.enumeration.size())
+    Locked s;
+    if (s->enum_next >= s->enumeration.size())
         return 1;
-    const Adapter &a = s.enumeration[s.enum_next++];
+    const Adapter &a = s->enumeration[s->enum_next++];
     std::memset(record, 0, sizeof *record);
-    std::strncpy(record->description, a.description.c_str(), sizeof record->description - 1);
-    std::strncpy(record->location, ("fake:" + a.name).c_str(), sizeof record->location - 1);
     std::strncpy(record->device_name, a.name.c_str(), sizeof record->device_name - 1);
-    return s.enum_next < s.enumeration.size() ? 0 : 1;
+    return s->enum_next < s->enumeration.size() ? 0 : 1;
 }
 
 w32n_handle W32N_OpenAdapterA(const char *device) {
-    State &s = state();
-    std::lock_guard<std::mutex> g(s.mutex);
-    const std::string text = device ? device : "";
-    const std::string prefix = s.windows95 ? "" : "\\Device\\";
+    Locked s;
+    const std::string text = device ? device : "", prefix = s->windows95 ? "" : "\\Device\\";
+    const Adapter *a = text.starts_with(prefix) ? find_adapter(*s, text.substr(prefix.size())) : nullptr;
     w32n_handle h = W32N_INVALID_HANDLE;
-    if (text.compare(0, prefix.size(), prefix) == 0) {
-        const Adapter *a = find_adapter(s, text.substr(prefix.size()));
-        if (a && a->can_open) {
-            h = s.next_handle++;
-            s.handles[h] = a->name;
-        }
+    if (a && a->can_open) {
+        h = g_next_handle++;
+        s->handles[h] = a->name;
     }
-    s.calls.push_back({CallKind::Open, text, h, 0, {}});
+    s->calls.push_back({CallKind::Open, text, h, 0, {}});
     return h;
 }
 
 int W32N_CloseAdapter(w32n_handle handle) {
-    State &s = state();
-    std::lock_guard<std::mutex> g(s.mutex);
-    s.calls.push_back({CallKind::Close, {}, handle, 0, {}});
-    return s.handles.erase(handle) == 1 ? 0 : 1;
+    Locked s;
+    s->calls.push_back({CallKind::Close, {}, handle, 0, {}});
+    return s->handles.erase(handle) == 1 ? 0 : 1;
 }
 
-int W32N_MakeNdisRequest(w32n_handle handle, w32n_ndis_request *request,
-                         w32n_overlapped *overlapped, int) {
+int W32N_MakeNdisRequest(w32n_handle handle, w32n_ndis_request *request, w32n_overlapped *, int) {
     request->bytes_needed = 0;
     return answer(handle, request->oid, static_cast<std::uint8_t *>(request->buffer),
-                  request->buffer_length, request->bytes_written, overlapped);
+                  request->buffer_length, request->bytes_written);
 }
 
 // The buffer is gathered from the send segments, answered like a plain
@@ -221,8 +169,7 @@ int W32N_MakeNdisRequest(w32n_handle handle, w32n_ndis_request *request,
 // bytes, and all of them after a failure, are overwritten with 0xEE: the
 // real library may leave a refused message there, and callers must not
 // count on what they held.
-int W32N_MakeNdisRequestV(w32n_handle handle, w32n_ndis_request_v *request,
-                          w32n_overlapped *overlapped) {
+int W32N_MakeNdisRequestV(w32n_handle handle, w32n_ndis_request_v *request, w32n_overlapped *) {
     std::vector<std::uint8_t> buffer;
     for (std::uint32_t i = 0; i < request->send_count; ++i) {
         const auto *base = static_cast<const std::uint8_t *>(request->send[i].base);
@@ -230,8 +177,7 @@ int W32N_MakeNdisRequestV(w32n_handle handle, w32n_ndis_request_v *request,
     }
     request->bytes_needed = 0;
     const int result = answer(handle, request->oid, buffer.data(),
-                              static_cast<std::uint32_t>(buffer.size()), request->bytes_written,
-                              overlapped);
+                              static_cast<std::uint32_t>(buffer.size()), request->bytes_written);
     std::size_t from = 0;
     const std::size_t written = std::min<std::size_t>(request->bytes_written, buffer.size());
     for (std::uint32_t i = 0; i < request->receive_count; ++i) {

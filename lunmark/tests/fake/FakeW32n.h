@@ -15,7 +15,6 @@ namespace fake_w32n {
 
 struct Adapter {
     std::string name;
-    std::string description;
     bool can_open = true;      // W32N_OpenAdapterA succeeds
     bool answers_probe = true; // a command frame with code 16 succeeds
 };
@@ -56,9 +55,5 @@ void clear_calls();
 int open_handles();
 // Highest number of requests that were ever in progress at once.
 int max_concurrent_requests();
-
-// Offset of the command code inside a command frame, for the tests' reading
-// of logged bytes.
-inline constexpr std::size_t kFrameCodeOffset = 12;
 
 } // namespace fake_w32n

@@ -49,10 +49,7 @@ TEST(SafeFormatter, HostileTextsNeverReadMemory)
 
     FirmwareMessageTable table;
     table.add_line("00010001=\"" + std::string(600, 'x') + "\"");
-    FirmwareMessage m;
-    m.module_tag = 1;
-    m.id = 1;
-    EXPECT_EQ(FirmwareLineFormatter::body(m, table).size(), 511u);
+    EXPECT_EQ(FirmwareLineFormatter::body({.id = 1, .module_tag = 1}, table).size(), 511u);
 }
 
 TEST(IniMessages, QuotingAndKeyRules)
@@ -78,14 +75,11 @@ TEST(IniMessages, QuotingAndKeyRules)
     EXPECT_EQ(*table.find("00050126"), "\"x\"\"y\"=\"z\"");
     EXPECT_EQ(table.size(), 4u); // 0105ABCD is stored, under its upper-case key
 
-    FirmwareMessage m;
-    m.param_count = 1;
-    m.module_tag = 5;
-    m.id = 0x0123;
-    m.param1 = 9;
-    EXPECT_EQ(FirmwareLineFormatter::body(m, table), "\"Rx 9\"");
-    m.id = 0xABCD;
-    EXPECT_EQ(FirmwareLineFormatter::body(m, table), "Unknown resource string 0105abcd( 9 )");
+    const auto body = [&](std::uint16_t id) {
+        return FirmwareLineFormatter::body({.id = id, .module_tag = 5, .param_count = 1, .param1 = 9}, table);
+    };
+    EXPECT_EQ(body(0x0123), "\"Rx 9\"");
+    EXPECT_EQ(body(0xABCD), "Unknown resource string 0105abcd( 9 )");
 }
 
 TEST(IniMessages, ThirtyThousandByteBuffers)

@@ -97,10 +97,8 @@ void TestDriver::serve(int fd) {
 
 std::vector<std::uint8_t> TestDriver::adapter_reply(const wire::Request &request) {
     std::vector<std::uint8_t> frame(request.buffer.begin(), request.buffer.end()), reply;
-    if (frame.size() == wire::kFrameSize) {
-        last_code_ = wire::get_u32(frame.data() + wire::kFrameRecordOffset);
+    if (frame.size() == wire::kFrameSize)
         wire::put_u32(frame.data() + wire::kFrameRecordOffset + 4, 2);
-    }
     wire::encode_reply(reply, 0, frame);
     return reply;
 }

@@ -36,8 +36,6 @@ public:
     void set_answer_twice(bool twice) { answer_twice_ = twice; }
 
     int requests() const { return requests_.load(); }
-    // Command code of the last command frame answered by adapter_reply.
-    std::uint32_t last_command_code() const { return last_code_.load(); }
 
     // The default behaviour: the buffer echoed, with completion status 2 in
     // a command frame's record.
@@ -56,7 +54,6 @@ private:
     Handler handler_;
     std::atomic<bool> answer_twice_{false};
     std::atomic<int> requests_{0};
-    std::atomic<std::uint32_t> last_code_{0};
 };
 
 } // namespace lunmark_test
