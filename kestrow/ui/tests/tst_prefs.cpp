@@ -33,7 +33,7 @@ private slots:
     void init() { m_pFix = std::make_unique<CUiFixture>(); }
     void cleanup() { m_pFix.reset(); }
 
-    void emptyRegistryAndEnabledStates()
+    void emptyRegistryEnabledStatesAndCountry()
     {
         CPrefs dlg;
         QVERIFY(Checked(dlg, CPrefs::IDC_PASSIVE) && !Checked(dlg, CPrefs::IDC_ACTIVE));
@@ -43,6 +43,10 @@ private slots:
         for (int id : {CPrefs::IDC_ACTIVE, CPrefs::IDC_PASSIVE, CPrefs::IDC_SCAN_BAND,
                        CPrefs::IDC_POWER_SAVE, CPrefs::IDC_COUNTRY})
             QVERIFY(!dlg.Controls().Control(id)->isEnabled());
+        // With an adapter the country comes from its regulatory domain.
+        QVERIFY(m_pFix->Start(TwoNetworks("reg_domain = 0x31\n")));
+        CPrefs withAdapter;
+        QCOMPARE(withAdapter.Controls().ItemText(CPrefs::IDC_COUNTRY), QStringLiteral("Spain"));
     }
 
     void applyPassesTheControlsOnAndReportsARefusal()
@@ -81,13 +85,6 @@ private slots:
         Interval(dlg)->setText(QStringLiteral("40"));
         dlg.reject();
         QCOMPARE(CPreferences::Read(theApp()).intervalSecs, 50);
-    }
-
-    void countryComesFromTheRegulatoryDomain()
-    {
-        QVERIFY(m_pFix->Start(TwoNetworks("reg_domain = 0x31\n")));
-        CPrefs dlg;
-        QCOMPARE(dlg.Controls().ItemText(CPrefs::IDC_COUNTRY), QStringLiteral("Spain"));
     }
 };
 

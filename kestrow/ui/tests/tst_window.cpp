@@ -21,12 +21,32 @@
 #include "KestrowApp.h"
 #include "KestrowDlg.h"
 #include "SingleInstance.h"
-#include "StartedApp.h"
 #include "SysTray.h"
 #include "UiFixture.h"
 
 using namespace kestrow;
 using namespace kestrow::test;
+
+namespace {
+
+// The application started as the program starts it, with `window` as its
+// main window; the polling thread does not tick (the test wakes the
+// window).  Going, it takes the window away (declare it after the window).
+struct StartedApp {
+    explicit StartedApp(IMainWindow &window)
+    {
+        theApp().SetPollTiming(std::chrono::hours(1), std::chrono::milliseconds(1000));
+        (void)theApp().Startup();
+        theApp().SetMainWindow(&window);
+    }
+    ~StartedApp()
+    {
+        theApp().SetMainWindow(nullptr);
+        theApp().Shutdown();
+    }
+};
+
+} // namespace
 
 class TestWindow : public QObject {
     Q_OBJECT
@@ -104,24 +124,17 @@ private slots:
         theApp().SetAdapterState(AdapterState::Present);  // else Rescan says there is none
         QVERIFY(dlg.OnCommand(CViewSite::ID_SITE_RESCAN));
         QVERIFY(dlg.ViewSite().Progress()->isVisible());
-        dlg.ViewSite().hide();
     }
 
     void startsWithoutAdapterQuietly()
     {
         CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
-        CStartedApp app(dlg);
-        QCOMPARE(theApp().AdapterState(), AdapterState::NotFound);
+        StartedApp app(dlg);
         dlg.OnInitDialog();
         dlg.show();
         QTRY_COMPARE(dlg.GenPage().AdapterLine()->text(), QStringLiteral("No wireless adapter found"));
+        // What each page shows without a link is the pages' test's.
         QCOMPARE(dlg.GenPage().Controls().ItemText(CMainGen::IDC_SSID), QStringLiteral("Not Connected"));
-        dlg.SetActivePage(CKestrowDlg::PAGE_ABOUT);
-        QTRY_VERIFY(dlg.AboutPage().AdapterLine()->isVisible());
-        QCOMPARE(dlg.AboutPage().Controls().ItemText(CMainAbout::IDC_DRIVER_VERSION),
-                 QStringLiteral("Not Connected"));
-        dlg.SetActivePage(CKestrowDlg::PAGE_STATS);
-        QTRY_COMPARE(dlg.StatsPage().Controls().ItemText(CMainStats::IDC_SIGNAL), QStringLiteral("N/A"));
         QVERIFY(m_pFix->TakeMessages().empty());
     }
 
@@ -132,7 +145,7 @@ private slots:
     {
         QVERIFY(m_pFix->Start());
         CKestrowDlg dlg(QStringLiteral("Configuration Utility"));
-        CStartedApp app(dlg);
+        StartedApp app(dlg);
         dlg.OnInitDialog();
         dlg.show();
         dlg.SetActivePage(CKestrowDlg::PAGE_ABOUT);
@@ -197,7 +210,6 @@ private slots:
         dlg.show();
         QTRY_VERIFY(dlg.Tray().IsAdded());
         QCOMPARE(probe.trayWasIn, 0);
-        dlg.removeEventFilter(&probe);
     }
 
     void trayIconAndPlotFollowTheLink()
