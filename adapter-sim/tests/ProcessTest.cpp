@@ -12,7 +12,6 @@
 #include <csignal>
 #include <filesystem>
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,10 +20,7 @@ using namespace sim_test;
 
 namespace {
 
-bool exists(const std::string &p) {
-    struct stat st {};
-    return ::lstat(p.c_str(), &st) == 0;
-}
+using std::filesystem::exists;
 
 // Waits (at most 20 s) until `path` exists or is gone, as `wanted` says.
 bool await(const std::string &path, bool wanted) {

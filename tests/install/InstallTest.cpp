@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,17 +38,12 @@ class InstallTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        root_ = new ktest::TempDir;
+        root_ = std::make_unique<ktest::TempDir>();
         const ktest::RunResult r =
             RunProgram({INSTALL_CMAKE_COMMAND, "--install", INSTALL_BUILD_DIR, "--prefix", Prefix()});
         installed_ = r.exitCode == 0;
         if (!installed_)
             std::fprintf(stderr, "cmake --install failed:\n%s%s\n", r.out.c_str(), r.err.c_str());
-    }
-    static void TearDownTestSuite()
-    {
-        delete root_;
-        root_ = nullptr;
     }
     void SetUp() override { ASSERT_TRUE(installed_) << "cmake --install failed"; }
 
@@ -57,12 +53,9 @@ protected:
         return Prefix() + "/" + dir + "/" + name;
     }
 
-    static ktest::TempDir *root_;
-    static bool installed_;
+    static inline std::unique_ptr<ktest::TempDir> root_;  // removed at exit
+    static inline bool installed_ = false;
 };
-
-ktest::TempDir *InstallTest::root_ = nullptr;
-bool InstallTest::installed_ = false;
 
 TEST_F(InstallTest, EveryPartIsInPlace)
 {
