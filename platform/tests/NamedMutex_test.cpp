@@ -25,11 +25,13 @@ protected:
     void SetUp() override { ::setenv("XDG_RUNTIME_DIR", dir_.Path().c_str(), 1); }
     void TearDown() override { ::unsetenv("XDG_RUNTIME_DIR"); }
 
-    // The helper holding (or trying) the mutex `name`, talked to by lines.
-    void Hold(ktest::ChildProcess &child, const std::string &name)
+    // Starts the helper holding (or trying) the mutex `name`, talked to by
+    // lines; its first line ("locked" or "busy").
+    std::string Hold(ktest::ChildProcess &child, const std::string &name)
     {
         std::string error;
-        ASSERT_TRUE(child.Start({PLATFORM_TEST_HELPER, "mutex", name}, &error, {}, false, true)) << error;
+        EXPECT_TRUE(child.Start({PLATFORM_TEST_HELPER, "mutex", name}, &error, {}, false, true)) << error;
+        return Line(child);
     }
     static std::string Line(ktest::ChildProcess &child)
     {
@@ -90,8 +92,7 @@ TEST_F(NamedMutexTest, TestReleaseAndReentryWithinAProcess)
 TEST_F(NamedMutexTest, NamesReachAcrossProcesses)
 {
     ktest::ChildProcess child;
-    Hold(child, "OIFC_MAIN");
-    ASSERT_EQ(Line(child), "locked");
+    ASSERT_EQ(Hold(child, "OIFC_MAIN"), "locked");
 
     NamedMutex mine("OIFC_MAIN");
     EXPECT_EQ(mine.wait(0), WaitResult::Timeout);
@@ -103,8 +104,7 @@ TEST_F(NamedMutexTest, NamesReachAcrossProcesses)
 
     // Now the other process finds it taken.
     ktest::ChildProcess second;
-    Hold(second, "OIFC_MAIN");
-    EXPECT_EQ(Line(second), "busy");
+    EXPECT_EQ(Hold(second, "OIFC_MAIN"), "busy");
     EXPECT_TRUE(mine.release());
 }
 
@@ -113,8 +113,7 @@ TEST_F(NamedMutexTest, NamesReachAcrossProcesses)
 TEST_F(NamedMutexTest, KilledHolderNeverBlocks)
 {
     ktest::ChildProcess child;
-    Hold(child, "forever");
-    ASSERT_EQ(Line(child), "locked");
+    ASSERT_EQ(Hold(child, "forever"), "locked");
     NamedMutex mine("forever");
     EXPECT_EQ(mine.wait(0), WaitResult::Timeout);
     std::atomic<int> result{-1};

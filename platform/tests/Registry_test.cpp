@@ -9,6 +9,7 @@
 
 
 #include "ChildProcess.h"
+#include "RegistryDump.h"
 #include "TempDir.h"
 #include "platform/Win32Error.h"
 
@@ -19,29 +20,14 @@ using ktest::TempDir;
 
 const std::string kApp = "Software\\Dovrel\\Configuration Utility";
 
-// Values and subkeys of a key, recursively, as one text for comparisons.
-std::string dump(Registry &reg, const std::string &path, const std::string &indent = "")
-{
-    std::string out;
-    std::vector<RegValue> values;
-    EXPECT_EQ(reg.enum_values(path, &values), 0u) << path;
-    for (const RegValue &v : values)
-        out += indent + v.name + "=" +
-               (v.type == RegType::Dword ? "dword:" + std::to_string(v.dword) : "sz:" + v.text) +
-               "\n";
-    std::vector<std::string> subs;
-    EXPECT_EQ(reg.enum_subkeys(path, &subs), 0u) << path;
-    for (const std::string &s : subs)
-        out += indent + "[" + s + "]\n" + dump(reg, path.empty() ? s : path + "\\" + s, indent + "  ");
-    return out;
-}
-
 class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         reg_ = open_db(db_);
         ASSERT_NE(reg_, nullptr);
+        // A second connection for ktest::DumpRegistryTree.
+        ASSERT_EQ(Registry::set_current_user_path(db_), 0u);
     }
     std::unique_ptr<Registry> open_db(const std::string &path)
     {
@@ -239,18 +225,17 @@ TEST_F(RegistryTest, DefaultPathFollowsTheEnvironment)
 TEST_F(RegistryTest, SaveAndRestoreRoundTripAKeyTree)
 {
     fill_profiles(kApp);
-    const std::string before = dump(*reg_, kApp);
+    const std::string before = ktest::DumpRegistryTree(kApp);
     const std::string file = dir_.File("all.reg");
     ASSERT_EQ(reg_->save_key(kApp, file), 0u);
     EXPECT_EQ(reg_->save_key(kApp, file), kErrorAlreadyExists);
     EXPECT_EQ(reg_->save_key(kApp + "\\Nope", dir_.File("nope.reg")), kErrorFileNotFound);
 
     // Restoring replaces what the key held.
-    ASSERT_EQ(reg_->set_dword(kApp + "\\Import\\Stale", "Old", 1), 0u);
-    ASSERT_EQ(reg_->set_dword(kApp + "\\Import", "Old", 1), 0u);
-    ASSERT_EQ(reg_->restore_key(kApp + "\\Import", file), 0u);
-    std::string imported = dump(*reg_, kApp + "\\Import");
-    EXPECT_EQ(imported, before.substr(0, before.find("[Import]")));
+    ASSERT_EQ(reg_->set_dword(kApp + "\\Stale", "Old", 1), 0u);
+    ASSERT_EQ(reg_->set_dword(kApp, "Old", 1), 0u);
+    ASSERT_EQ(reg_->restore_key(kApp, file), 0u);
+    EXPECT_EQ(ktest::DumpRegistryTree(kApp), before);
 
     // Bytes that are not UTF-8 are kept as Latin-1 characters.
     ASSERT_EQ(reg_->set_string("Latin", "Name\xE9", "caf\xE9"), 0u);
@@ -289,7 +274,7 @@ TEST_F(RegistryTest, DamagedHivesAreRefusedWithNothingChanged)
     const std::string hive = ktest::ReadFile(good);
     ASSERT_GT(hive.size(), 8192u);
     ASSERT_EQ(reg_->set_string(kApp + "\\Import\\Keep", "Me", "yes"), 0u);
-    const std::string before = dump(*reg_, "");
+    const std::string before = ktest::DumpRegistryTree("Software");
 
     struct Case {
         const char *what;
@@ -324,7 +309,7 @@ TEST_F(RegistryTest, DamagedHivesAreRefusedWithNothingChanged)
         const std::string file = dir_.File("bad.reg");
         ktest::WriteFile(file, c.bytes);
         EXPECT_EQ(reg_->restore_key(kApp + "\\Import", file), c.expected) << c.what;
-        EXPECT_EQ(dump(*reg_, ""), before) << c.what;
+        EXPECT_EQ(ktest::DumpRegistryTree("Software"), before) << c.what;
     }
     EXPECT_EQ(reg_->restore_key(kApp + "\\Import", dir_.File("missing.reg")), kErrorFileNotFound);
 }
