@@ -38,13 +38,10 @@ const std::string kScenario =
 
 class EngineTest : public ::testing::Test {
 protected:
-    void SetUp() override { load(kScenario); }
-
-    void load(const std::string &text) {
-        auto r = parse_scenario(text, "engine.scn");
+    void SetUp() override {
+        auto r = parse_scenario(kScenario, "engine.scn");
         ASSERT_TRUE(r.scenario) << r.error;
         m_sc = *r.scenario;
-        adapter.reset();
         air = std::make_unique<RadioEnvironment>(m_sc.networks, m_sc.seed);
         adapter = std::make_unique<Adapter>(m_sc.adapters.at(0), *air, clock, stats);
         std::string error;

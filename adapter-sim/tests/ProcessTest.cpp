@@ -56,9 +56,7 @@ TEST_F(ProcessTest, AnswersProbeSurvivesGarbageAndCountsIt) {
 
     Connection c(socket);
     ASSERT_TRUE(c.open());
-    const Answer a = decode_answer(c.round_trip(kProbe));
-    EXPECT_EQ(a.ndis, 0u);
-    EXPECT_EQ(a.status, 2u);
+    EXPECT_EQ(c.probe_status(), 2u);
 
     // (Arbitrary bytes are the fuzz harness's; here the socket's own cases.)
     std::vector<Bytes> bad = {Bytes{}, Bytes(3, 0x4C), Bytes(w::kMaxMessage + 5000, 0xAB),

@@ -61,12 +61,9 @@ protected:
         }
         ASSERT_TRUE(m_pStore->SaveAll());
         // A sound export of the whole store, to damage.
-        ktest::RecordingMessageSink quiet;
         ASSERT_TRUE(m_pStore->RegOp(kestrow::CProfileMngr::RegExportAll, m_Dir.File("all.reg"), nullptr));
-        ASSERT_TRUE(quiet.shown.empty());
         m_Hive = ktest::ReadFile(m_Dir.File("all.reg"));
         ASSERT_GT(m_Hive.size(), 8192u);
-        ASSERT_EQ(m_Hive.compare(0, 4, "regf"), 0);
     }
 
     void TearDown() override

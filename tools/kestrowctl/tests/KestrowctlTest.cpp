@@ -36,12 +36,11 @@ using ctltest::RunResult;
 
 namespace {
 
-std::size_t Count(const QJsonValue &stations, const std::string &ssid)
+// How many of the stations have `key` equal to `value`.
+long Count(const QJsonValue &stations, const char *key, const QJsonValue &value)
 {
-    std::size_t n = 0;
-    for (const QJsonValue s : stations.toArray())
-        n += Str(s["ssid"]) == ssid ? 1 : 0;
-    return n;
+    const QJsonArray list = stations.toArray();
+    return std::count_if(list.begin(), list.end(), [&](const QJsonValue &s) { return s[key] == value; });
 }
 
 class KestrowctlTest : public ::testing::Test {
@@ -91,13 +90,13 @@ TEST_F(KestrowctlTest, ScanInBothViews)
     QJsonValue ap = JsonOf(env.Ctl({"scan", "--json"}));
     EXPECT_EQ(Str(ap["view"]), "ap");
     const QJsonValue &all = ap["stations"];
-    EXPECT_EQ(Count(all, "Campus"), 3u);
-    EXPECT_EQ(Count(all, ""), 1u);  // the hidden network
+    EXPECT_EQ(Count(all, "ssid", "Campus"), 3);
+    EXPECT_EQ(Count(all, "ssid", ""), 1);  // the hidden network
     EXPECT_EQ(Str(Find(all, "ssid", "LanParty")["mode"]), "Ad-Hoc");
 
     QJsonValue net = JsonOf(env.Ctl({"scan", "--net", "--json"}));
     EXPECT_EQ(Str(net["view"]), "network");
-    EXPECT_EQ(Count(net["stations"], "Campus"), 1u);  // merged (which one stays is the core's)
+    EXPECT_EQ(Count(net["stations"], "ssid", "Campus"), 1);  // merged (which one stays is the core's)
 
     // Text: the view's columns.
     EXPECT_NE(env.Ctl({"scan"}).out.find("Channel  Rate     MAC"), std::string::npos);
@@ -106,11 +105,8 @@ TEST_F(KestrowctlTest, ScanInBothViews)
     // A saved network view in Kestrow does not reduce the access point view.
     ASSERT_EQ(env.Ctl({"join", "Campus"}).exitCode, 0);
     ap = JsonOf(env.Ctl({"scan", "--json"}));
-    EXPECT_EQ(Count(ap["stations"], "Campus"), 3u);
-    std::size_t connected = 0;
-    for (const QJsonValue s : ap["stations"].toArray())
-        connected += s["connected"].toBool() ? 1 : 0;
-    EXPECT_EQ(connected, 1u);
+    EXPECT_EQ(Count(ap["stations"], "ssid", "Campus"), 3);
+    EXPECT_EQ(Count(ap["stations"], "connected", true), 1);
 }
 
 TEST_F(KestrowctlTest, ConnectAndJoinExitCodes)
