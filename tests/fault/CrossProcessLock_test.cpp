@@ -62,14 +62,17 @@ TEST(CrossProcessLock, TwoProcessesOfFourThreadsNeverOverlap)
         ASSERT_TRUE(p->WaitForLine("done", std::chrono::seconds(seconds + 120), &done));
         const int status = p->Wait(std::chrono::seconds(60));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << done;
-        unsigned long long requests = 0, failed = 0;
+        unsigned long long requests = 0;
+        unsigned long long failed = 0;
         ASSERT_EQ(std::sscanf(done.c_str(), "done requests=%llu failed=%llu", &requests, &failed), 2) << done;
         EXPECT_EQ(failed, 0u);
         EXPECT_GT(requests, 0u);
         sent += requests;
     }
 
-    std::uint64_t overlaps = 1, maxInFlight = 0, after = 0;
+    std::uint64_t overlaps = 1;
+    std::uint64_t maxInFlight = 0;
+    std::uint64_t after = 0;
     ASSERT_TRUE(sim.Stat("overlaps", &overlaps));
     ASSERT_TRUE(sim.Stat("max_in_flight", &maxInFlight));
     ASSERT_TRUE(sim.Stat("requests", &after));

@@ -33,10 +33,12 @@ bool Reap(pid_t pid, Clock::time_point deadline, int *status)
 {
     for (;;) {
         const pid_t rc = ::waitpid(pid, status, WNOHANG);
-        if (rc < 0 && errno != EINTR)
-            *status = -1;
-        if (rc == pid || (rc < 0 && errno != EINTR))
+        if (rc == pid)
             return true;
+        if (rc < 0 && errno != EINTR) {
+            *status = -1;
+            return true;
+        }
         if (Clock::now() >= deadline)
             return false;
         std::this_thread::sleep_for(milliseconds(2));
@@ -246,7 +248,7 @@ int ChildProcess::Kill(int signal)
     if (m_pid <= 0)
         return -1;
     (void)::kill(m_pid, signal);
-    return Wait(std::chrono::minutes(1));
+    return Wait(std::chrono::minutes(1));  // then SIGKILL: every wait is bounded
 }
 
 int ChildProcess::Wait(milliseconds timeout, bool *timedOut)
