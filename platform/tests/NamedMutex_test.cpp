@@ -52,29 +52,24 @@ TEST_F(NamedMutexTest, TestReleaseAndReentryWithinAProcess)
     EXPECT_EQ(a.wait(0), WaitResult::Signaled);
     EXPECT_EQ(b.wait(0), WaitResult::Signaled);  // same name, same thread: re-entry
 
+    // Another thread of this process waits `timeout` ms, then releases:
+    // what each gave.
     WaitResult other = WaitResult::Failed;
     bool other_release = true;
-    std::thread([&] {
+    const auto from_another_thread = [&](std::uint32_t timeout) {
         NamedMutex c("MutexToProtectm_Section");
-        other = c.wait(0);
+        other = c.wait(timeout);
         other_release = c.release();
-    }).join();
+    };
+    std::thread(from_another_thread, 0).join();
     EXPECT_EQ(other, WaitResult::Timeout);
     EXPECT_FALSE(other_release);
-
     EXPECT_TRUE(a.release());
-    std::thread([&] {
-        NamedMutex c("MutexToProtectm_Section");
-        other = c.wait(0);  // still held once more
-    }).join();
-    EXPECT_EQ(other, WaitResult::Timeout);
+    std::thread(from_another_thread, 0).join();
+    EXPECT_EQ(other, WaitResult::Timeout);  // still held once more
 
     // A thread waiting for good gets it with the last release.
-    std::thread waiter([&] {
-        NamedMutex c("MutexToProtectm_Section");
-        other = c.wait(0xFFFFFFFFu);
-        other_release = c.release();
-    });
+    std::thread waiter(from_another_thread, 0xFFFFFFFFu);
     EXPECT_TRUE(b.release());
     EXPECT_FALSE(b.release());
     waiter.join();
