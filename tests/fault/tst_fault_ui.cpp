@@ -124,12 +124,6 @@ private:
         QVERIFY(!AnyMessageBox());
     }
 
-    static void ResetCounts()
-    {
-        for (std::atomic<long long> *count : {&g_uiCalls, &g_calls, &g_failedCalls})
-            count->store(0);
-    }
-
 private slots:
     void initTestCase()
     {
@@ -149,7 +143,6 @@ private slots:
         std::string error;
         QVERIFY2(m_pSim->Start(ktest::ScenarioBuilder::OneOpenNetwork(), &error), error.c_str());
         m_pSink = std::make_unique<ktest::RecordingMessageSink>();
-        ResetCounts();
     }
 
     void cleanup()
@@ -200,7 +193,8 @@ private slots:
         StartProgram();
         QTRY_COMPARE_WITH_TIMEOUT(Ssid(), QStringLiteral("KestrowNet"), 60000);
         QVERIFY(m_pSim->Ctl("latency 100"));
-        ResetCounts();
+        for (std::atomic<long long> *count : {&g_uiCalls, &g_calls, &g_failedCalls})
+            count->store(0);
 
         // Refreshes of the General page, then of the Statistics page, each
         // request now a tenth of a second, while the polling thread sends
