@@ -16,21 +16,12 @@
 #include "RequestRecord.h"
 #include "VarCodes.h"
 
-namespace {
-
 using namespace kestrow;
 
-// Bytes of the command data a write may change.
-std::size_t FieldEnd(int which)
-{
-    switch (which) {
-    case 0: return 1 + SSID_MAX_LENGTH;
-    case 1: return 12;
-    default: return WEP_KEY_RECORD_SIZE;
-    }
-}
-
-} // namespace
+// For the network name, channel and WEP key: the bytes of the command data a
+// write may change, and the longest text a read may give.
+const std::size_t kFieldEnd[] = {1 + SSID_MAX_LENGTH, 12, WEP_KEY_RECORD_SIZE};
+const std::size_t kTextMax[] = {SSID_MAX_LENGTH, 6, 26};
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
@@ -53,8 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::memcpy(records[0].data(), data, std::min(size, kRecordDataSize));
         std::string text = "unchanged";
         convert(records.get(), &text, CONVERT_AFTER_READ);
-        if ((which == 0 && text.size() > SSID_MAX_LENGTH) || (which == 2 && text.size() > 26) ||
-            (which == 1 && text.size() > 6))
+        if (text.size() > kTextMax[which])
             __builtin_trap();
         return 0;
     }
@@ -65,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     convert(records.get(), &text, CONVERT_BEFORE_WRITE);
     if (text != sent)
         __builtin_trap();  // a write leaves the text alone
-    const std::size_t end = kRecordDataOffset + FieldEnd(which);
+    const std::size_t end = kRecordDataOffset + kFieldEnd[which];
     if (std::memcmp(records[0].bytes, copy[0].bytes, kRecordDataOffset) != 0 ||
         std::memcmp(records[0].bytes + end, copy[0].bytes + end, kRecordSize - end) != 0 ||
         std::memcmp(records[1].bytes, copy[1].bytes, kRecordSize) != 0)

@@ -38,13 +38,10 @@ const std::string kScenario =
 
 class EngineTest : public ::testing::Test {
 protected:
-    void SetUp() override { load(kScenario); }
-
-    void load(const std::string &text) {
-        auto r = parse_scenario(text, "engine.scn");
+    void SetUp() override {
+        auto r = parse_scenario(kScenario, "engine.scn");
         ASSERT_TRUE(r.scenario) << r.error;
         m_sc = *r.scenario;
-        adapter.reset();
         air = std::make_unique<RadioEnvironment>(m_sc.networks, m_sc.seed);
         adapter = std::make_unique<Adapter>(m_sc.adapters.at(0), *air, clock, stats);
         std::string error;
@@ -75,42 +72,41 @@ TEST_F(EngineTest, MalformedFramesAndMessagesFailWithoutBytes) {
         {"short frame", [](Bytes &f) { f.pop_back(); }, w::kStatusInvalidLength},
         {"long frame", [](Bytes &f) { f.push_back(0); }, w::kStatusInvalidLength},
     };
+    // The reply to `msg`, decoded (its data is not kept).
+    const auto answer = [&](const Bytes &msg) {
+        Bytes reply;
+        adapter->handle_message(msg, reply);
+        return w::decode_reply(reply).value_or(w::Reply{});
+    };
     for (const Case &c : cases) {
         Bytes f = make_frame(cmd::kMacRead);
         c.spoil(f);
-        Bytes reply;
-        adapter->handle_message(make_request(w::kOidPrivateCommand, f), reply);
-        const auto r = w::decode_reply(reply);
-        ASSERT_TRUE(r) << c.what;
-        EXPECT_EQ(r->status, c.ndis) << c.what;
-        EXPECT_EQ(r->bytes_written, 0u) << c.what;
+        const auto r = answer(make_request(w::kOidPrivateCommand, f));
+        EXPECT_EQ(r.status, c.ndis) << c.what;
+        EXPECT_EQ(r.bytes_written, 0u) << c.what;
     }
-    Bytes reply;
     Bytes msg = make_request(w::kOidPrivateCommand, make_frame(cmd::kMacRead));
     msg[0] ^= 0xFF; // request magic
-    adapter->handle_message(msg, reply);
-    EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusInvalidData);
+    EXPECT_EQ(answer(msg).status, w::kStatusInvalidData);
     // Refusals carry the request's sequence back too; a request of protocol
     // version 1 is refused.
     msg = make_request(w::kOidPrivateCommand, make_frame(cmd::kMacRead), 0, 77);
     msg.resize(msg.size() - 100); // truncated: length field larger than the message
-    adapter->handle_message(msg, reply);
-    EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusInvalidData);
-    EXPECT_EQ(w::decode_reply(reply)->sequence, 77u);
+    const auto cut = answer(msg);
+    EXPECT_EQ(cut.status, w::kStatusInvalidData);
+    EXPECT_EQ(cut.sequence, 77u);
     msg = make_request(w::kOidPrivateCommand, make_frame(cmd::kMacRead), 0, 78);
     w::put_u32(msg.data() + 4, 1);
-    adapter->handle_message(msg, reply);
-    EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusInvalidData);
+    EXPECT_EQ(answer(msg).status, w::kStatusInvalidData);
     EXPECT_NE(adapter->log().text().find("wrong-version"), std::string::npos);
-    adapter->handle_message(make_request(w::kOidPrivateCommand, make_frame(cmd::kMacRead), 1), reply);
-    EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusNotSupported);
-    adapter->handle_message(make_request(0x0001010Cu, Bytes(6)), reply);
-    EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusNotSupported);
+    EXPECT_EQ(answer(make_request(w::kOidPrivateCommand, make_frame(cmd::kMacRead), 1)).status,
+              w::kStatusNotSupported);
+    EXPECT_EQ(answer(make_request(0x0001010Cu, Bytes(6))).status, w::kStatusNotSupported);
     EXPECT_EQ(adapter->malformed(), 9u);
     // A trace poll needs the whole 8192-byte block.
-    adapter->handle_message(make_request(w::kOidPrivateTrace, Bytes(8191)), reply);
-    EXPECT_EQ(w::decode_reply(reply)->status, w::kStatusInvalidLength);
-    EXPECT_EQ(w::decode_reply(reply)->bytes_needed, 8192u);
+    const auto poll = answer(make_request(w::kOidPrivateTrace, Bytes(8191)));
+    EXPECT_EQ(poll.status, w::kStatusInvalidLength);
+    EXPECT_EQ(poll.bytes_needed, 8192u);
 }
 
 TEST_F(EngineTest, ScanTakesTwoSecondsAndFillsTheResultBlock) {

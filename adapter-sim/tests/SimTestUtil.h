@@ -48,23 +48,20 @@ inline Bytes make_request(std::uint32_t oid, const Bytes &buffer, std::uint32_t 
 
 inline const Bytes kProbe = make_request(w::kOidPrivateCommand, make_frame(adapter_sim::cmd::kVersion));
 
-// The answer to one command: transport status, record status and data.
+// The answer to one command: record status (0 when the transport failed)
+// and data.
 struct Answer {
-    std::uint32_t ndis = 0xFFFFFFFFu;
     std::uint32_t status = 0;
-    Bytes frame; // the whole frame written back
+    Bytes frame; // the whole frame written back (empty when not whole)
     const std::uint8_t *data() const { return frame.data() + w::kFrameRecordOffset + w::kRecordDataOffset; }
 };
 
 inline Answer decode_answer(const Bytes &reply) {
     Answer a;
-    auto r = w::decode_reply(reply);
-    if (!r)
-        return a;
-    a.ndis = r->status;
-    a.frame.assign(r->data.begin(), r->data.end());
-    if (a.frame.size() == w::kFrameSize)
+    if (const auto r = w::decode_reply(reply); r && r->data.size() == w::kFrameSize) {
+        a.frame.assign(r->data.begin(), r->data.end());
         a.status = w::get_u32(a.frame.data() + w::kFrameRecordOffset + 4);
+    }
     return a;
 }
 

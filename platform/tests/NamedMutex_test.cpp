@@ -25,11 +25,13 @@ protected:
     void SetUp() override { ::setenv("XDG_RUNTIME_DIR", dir_.Path().c_str(), 1); }
     void TearDown() override { ::unsetenv("XDG_RUNTIME_DIR"); }
 
-    // The helper holding (or trying) the mutex `name`, talked to by lines.
-    void Hold(ktest::ChildProcess &child, const std::string &name)
+    // Starts the helper holding (or trying) the mutex `name`, talked to by
+    // lines; its first line ("locked" or "busy").
+    std::string Hold(ktest::ChildProcess &child, const std::string &name)
     {
         std::string error;
-        ASSERT_TRUE(child.Start({PLATFORM_TEST_HELPER, "mutex", name}, &error, {}, false, true)) << error;
+        EXPECT_TRUE(child.Start({PLATFORM_TEST_HELPER, "mutex", name}, &error, {}, false, true)) << error;
+        return Line(child);
     }
     static std::string Line(ktest::ChildProcess &child)
     {
@@ -45,35 +47,29 @@ TEST_F(NamedMutexTest, TestReleaseAndReentryWithinAProcess)
     NamedMutex a("MutexToProtectm_Section");
     NamedMutex b("MutexToProtectm_Section");
     ASSERT_TRUE(a.valid());
-    EXPECT_EQ(a.name(), "MutexToProtectm_Section");
 
     EXPECT_FALSE(a.release());  // not owned yet
     EXPECT_EQ(a.wait(0), WaitResult::Signaled);
     EXPECT_EQ(b.wait(0), WaitResult::Signaled);  // same name, same thread: re-entry
 
+    // Another thread of this process waits `timeout` ms, then releases:
+    // what each gave.
     WaitResult other = WaitResult::Failed;
     bool other_release = true;
-    std::thread([&] {
+    const auto from_another_thread = [&](std::uint32_t timeout) {
         NamedMutex c("MutexToProtectm_Section");
-        other = c.wait(0);
+        other = c.wait(timeout);
         other_release = c.release();
-    }).join();
+    };
+    std::thread(from_another_thread, 0).join();
     EXPECT_EQ(other, WaitResult::Timeout);
     EXPECT_FALSE(other_release);
-
     EXPECT_TRUE(a.release());
-    std::thread([&] {
-        NamedMutex c("MutexToProtectm_Section");
-        other = c.wait(0);  // still held once more
-    }).join();
-    EXPECT_EQ(other, WaitResult::Timeout);
+    std::thread(from_another_thread, 0).join();
+    EXPECT_EQ(other, WaitResult::Timeout);  // still held once more
 
     // A thread waiting for good gets it with the last release.
-    std::thread waiter([&] {
-        NamedMutex c("MutexToProtectm_Section");
-        other = c.wait(0xFFFFFFFFu);
-        other_release = c.release();
-    });
+    std::thread waiter(from_another_thread, 0xFFFFFFFFu);
     EXPECT_TRUE(b.release());
     EXPECT_FALSE(b.release());
     waiter.join();
@@ -91,8 +87,7 @@ TEST_F(NamedMutexTest, TestReleaseAndReentryWithinAProcess)
 TEST_F(NamedMutexTest, NamesReachAcrossProcesses)
 {
     ktest::ChildProcess child;
-    Hold(child, "OIFC_MAIN");
-    ASSERT_EQ(Line(child), "locked");
+    ASSERT_EQ(Hold(child, "OIFC_MAIN"), "locked");
 
     NamedMutex mine("OIFC_MAIN");
     EXPECT_EQ(mine.wait(0), WaitResult::Timeout);
@@ -104,8 +99,7 @@ TEST_F(NamedMutexTest, NamesReachAcrossProcesses)
 
     // Now the other process finds it taken.
     ktest::ChildProcess second;
-    Hold(second, "OIFC_MAIN");
-    EXPECT_EQ(Line(second), "busy");
+    EXPECT_EQ(Hold(second, "OIFC_MAIN"), "busy");
     EXPECT_TRUE(mine.release());
 }
 
@@ -114,8 +108,7 @@ TEST_F(NamedMutexTest, NamesReachAcrossProcesses)
 TEST_F(NamedMutexTest, KilledHolderNeverBlocks)
 {
     ktest::ChildProcess child;
-    Hold(child, "forever");
-    ASSERT_EQ(Line(child), "locked");
+    ASSERT_EQ(Hold(child, "forever"), "locked");
     NamedMutex mine("forever");
     EXPECT_EQ(mine.wait(0), WaitResult::Timeout);
     std::atomic<int> result{-1};

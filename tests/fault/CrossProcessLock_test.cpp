@@ -48,14 +48,13 @@ TEST(CrossProcessLock, TwoProcessesOfFourThreadsNeverOverlap)
     ktest::TempDir dir;
     ktest::ChildProcess first;
     ktest::ChildProcess second;
-    ASSERT_TRUE(first.Start({FAULT_LOCKHAMMER, ms, "4"}, &error,
-                            {sim.EnvEntry(), "XDG_RUNTIME_DIR=" + dir.Subdir("run1")}))
-        << error;
-    ASSERT_TRUE(second.Start({FAULT_LOCKHAMMER, ms, "4"}, &error,
-                             {sim.EnvEntry(), "XDG_RUNTIME_DIR=" + dir.Subdir("run2")}))
-        << error;
-    ASSERT_TRUE(first.WaitForLine("connected", std::chrono::seconds(60)));
-    ASSERT_TRUE(second.WaitForLine("connected", std::chrono::seconds(60)));
+    for (ktest::ChildProcess *p : {&first, &second}) {
+        const std::string run = dir.Subdir(p == &first ? "run1" : "run2");
+        ASSERT_TRUE(p->Start({FAULT_LOCKHAMMER, ms, "4"}, &error, {sim.EnvEntry(), "XDG_RUNTIME_DIR=" + run}))
+            << error;
+    }
+    for (ktest::ChildProcess *p : {&first, &second})
+        ASSERT_TRUE(p->WaitForLine("connected", std::chrono::seconds(60)));
 
     std::uint64_t sent = 0;
     for (ktest::ChildProcess *p : {&first, &second}) {

@@ -22,7 +22,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -37,16 +36,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool ParseNumber(std::string_view text, long *value, long low, long high)
-{
-    long v = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || v < low || v > high)
-        return false;
-    *value = v;
-    return true;
-}
 
 // Read of the connection state: a small request every adapter answers.
 constexpr std::uint32_t kConnectedState = 0x590;
@@ -93,10 +82,9 @@ int main(int argc, char **argv)
         std::printf("opened\n");
         return 0;
     }
-    long milliseconds = 0;
-    long threads = 0;
-    if (argc != 3 || !ParseNumber(argv[1], &milliseconds, 1, 24L * 3600 * 1000) ||
-        !ParseNumber(argv[2], &threads, 1, 64)) {
+    const long milliseconds = argc == 3 ? std::atol(argv[1]) : 0;
+    const long threads = argc == 3 ? std::atol(argv[2]) : 0;
+    if (milliseconds < 1 || milliseconds > 24L * 3600 * 1000 || threads < 1 || threads > 64) {
         std::fputs("usage: fault-lockhammer MILLISECONDS THREADS\n", stderr);
         return 2;
     }
@@ -112,16 +100,12 @@ int main(int argc, char **argv)
     std::atomic<std::uint64_t> failed{0};
     std::atomic<int> idleThreads{0};
     std::vector<std::thread> pool;
-    pool.reserve(static_cast<std::size_t>(threads));
     for (long t = 0; t < threads; ++t) {
         pool.emplace_back([&] {
-            std::vector<unsigned char> record(LUNMARK_RECORD_SIZE);
             std::uint64_t mine = 0;
             while (std::chrono::steady_clock::now() < deadline) {
-                std::memset(record.data(), 0, record.size());
-                const std::uint32_t code = kConnectedState;
-                std::memcpy(record.data(), &code, sizeof code);
-                if (ecom_exec_oid(record.data()) != LUNMARK_OK)
+                std::uint32_t record[LUNMARK_RECORD_SIZE / 4] = {kConnectedState};
+                if (ecom_exec_oid(record) != LUNMARK_OK)
                     failed.fetch_add(1);
                 ++mine;
             }

@@ -8,34 +8,26 @@ namespace fault {
 
 namespace {
 
-std::string NetNameOf(long generation, const std::string &profile)
+// The fields of the record `name` in `generation`; the WEP key is ten hex
+// digits of it (40 bits).
+void Fill(kestrow::CProfile &record, const std::string &name, long generation)
 {
-    return "gen" + std::to_string(generation) + " " + profile;
+    char key[16];
+    std::snprintf(key, sizeof key, "%010lx", static_cast<unsigned long>(generation) & 0xFFFFFFFFFFUL);
+    record.NetName = "gen" + std::to_string(generation) + " " + name;
+    record.PhyChnl = static_cast<std::int32_t>(generation % 11);
+    record.MaxTxPower = static_cast<std::int32_t>(generation % 100000);
+    record.SecKey[0] = key;
+    record.SecKeyLen[0] = 5;
+    record.ShortPreamble = generation % 2 != 0;
 }
-
-// Ten hex digits of the generation: a 40-bit WEP key.
-std::string KeyOf(long generation)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%010lx", static_cast<unsigned long>(generation) & 0xFFFFFFFFFFUL);
-    return text;
-}
-
-std::int32_t ChannelOf(long generation) { return static_cast<std::int32_t>(generation % 11); }
-std::int32_t PowerOf(long generation) { return static_cast<std::int32_t>(generation % 100000); }
 
 } // namespace
 
 void SetGeneration(kestrow::CProfileMngr &store, long generation)
 {
-    for (auto &[name, record] : store.Profiles()) {
-        record->NetName = NetNameOf(generation, name);
-        record->PhyChnl = ChannelOf(generation);
-        record->MaxTxPower = PowerOf(generation);
-        record->SecKey[0] = KeyOf(generation);
-        record->SecKeyLen[0] = 5;
-        record->ShortPreamble = generation % 2 != 0;
-    }
+    for (auto &[name, record] : store.Profiles())
+        Fill(*record, name, generation);
 }
 
 long CheckGeneration(const kestrow::CProfileMngr &store, std::string *problem)
@@ -47,21 +39,16 @@ long CheckGeneration(const kestrow::CProfileMngr &store, std::string *problem)
     }
     long generation = -1;
     for (const auto &[name, record] : store.Profiles()) {
-        // "genG NAME"
-        const std::string &net = record->NetName;
-        long g = -1;
-        if (std::sscanf(net.c_str(), "gen%ld", &g) != 1 || g < 0 || net != NetNameOf(g, name)) {
-            *problem = name + ": network name \"" + net + "\" carries no generation";
-            return -1;
-        }
-        if (generation < 0)
-            generation = g;
-        const bool whole = g == generation && record->PhyChnl == ChannelOf(g) &&
-                           record->MaxTxPower == PowerOf(g) && record->SecKey[0] == KeyOf(g) &&
-                           record->SecKeyLen[0] == 5 && record->ShortPreamble == (g % 2 != 0);
-        if (!whole) {
-            *problem = name + " does not hold generation " + std::to_string(generation) +
-                       " throughout (its name says " + std::to_string(g) + ")";
+        // The first record's network name "genG NAME" gives the generation.
+        if (generation < 0 && std::sscanf(record->NetName.c_str(), "gen%ld", &generation) != 1)
+            generation = -1;
+        kestrow::CProfile want(*record);
+        Fill(want, name, generation);
+        if (generation < 0 || want.NetName != record->NetName || want.PhyChnl != record->PhyChnl ||
+            want.MaxTxPower != record->MaxTxPower || want.SecKey[0] != record->SecKey[0] ||
+            want.SecKeyLen[0] != record->SecKeyLen[0] || want.ShortPreamble != record->ShortPreamble) {
+            *problem = name + " (network name \"" + record->NetName + "\") does not hold generation " +
+                       std::to_string(generation) + " throughout";
             return -1;
         }
     }

@@ -75,27 +75,23 @@ private:
     // Page refreshes (full or not) since the window was set up.
     int m_nPageUpdates = 0;
 
-    // An auto-selected profile of the open network, in the registry before
-    // the program starts: the polling thread connects it by itself.
-    static void WriteAutoProfile()
-    {
-        CProfileMngr store;
-        CProfile source;
-        source.NetName = "KestrowNet";
-        source.NetMode = true;
-        source.PhyType = 2;
-        source.PhyChnl = CProfile::ChannelIndex(2, 6);
-        const std::string name = store.AddNew(&source);
-        CProfile *record = store.Get(name);
-        QVERIFY(record != nullptr);
-        record->ProfName = "Office";
-        record->AutoSelect = true;
-        record->Priority = store.UpdatePriorities(-1);
-        QVERIFY(store.SaveAll());
-    }
-
+    // Starts the program with an auto-selected profile of the open network
+    // in the registry: the polling thread connects it by itself.
     void StartProgram()
     {
+        {
+            CProfileMngr store;
+            CProfile source;
+            source.NetName = "KestrowNet";
+            source.NetMode = true;
+            source.PhyType = 2;
+            source.PhyChnl = CProfile::ChannelIndex(2, 6);
+            CProfile *record = store.Get(store.AddNew(&source));
+            QVERIFY(record != nullptr);
+            record->AutoSelect = true;
+            record->Priority = store.UpdatePriorities(-1);
+            QVERIFY(store.SaveAll());
+        }
         CKestrowApp &app = theApp();
         app.SetWakeCallback([this] {
             if (!m_bWakeQueued.exchange(true)) {
@@ -118,12 +114,14 @@ private:
     QString Ssid() { return m_pDlg->GenPage().Controls().ItemText(CMainGen::IDC_SSID); }
     QString Channel() { return m_pDlg->GenPage().Controls().ItemText(CMainGen::IDC_CHANNEL); }
 
-    QString Messages() const
+    // No message box was shown, through the core's sink or otherwise.
+    void NoMessages()
     {
-        QStringList texts;
+        std::string texts;
         for (const std::string &text : m_pSink->Texts())
-            texts << QString::fromStdString(text);
-        return texts.join(QLatin1Char('\n'));
+            texts += text + "\n";
+        QVERIFY2(texts.empty(), texts.c_str());
+        QVERIFY(!AnyMessageBox());
     }
 
 private slots:
@@ -145,9 +143,6 @@ private slots:
         std::string error;
         QVERIFY2(m_pSim->Start(ktest::ScenarioBuilder::OneOpenNetwork(), &error), error.c_str());
         m_pSink = std::make_unique<ktest::RecordingMessageSink>();
-        g_uiCalls.store(0);
-        g_calls.store(0);
-        g_failedCalls.store(0);
     }
 
     void cleanup()
@@ -168,7 +163,6 @@ private slots:
 
     void simulatorKilledAndRestarted()
     {
-        WriteAutoProfile();
         StartProgram();
         QTRY_COMPARE_WITH_TIMEOUT(Ssid(), QStringLiteral("KestrowNet"), 60000);
         QCOMPARE(Channel(), QStringLiteral("6 / 2.437 GHz - 802.11g"));
@@ -182,8 +176,7 @@ private slots:
         const int updates = m_nPageUpdates;
         QTRY_VERIFY_WITH_TIMEOUT(m_nPageUpdates >= updates + 3, 60000);
         QCOMPARE(Ssid(), QStringLiteral("Not Connected"));
-        QVERIFY2(m_pSink->shown.empty(), qPrintable(Messages()));
-        QVERIFY(!AnyMessageBox());
+        NoMessages();
 
         // Back on the same directory (its stale socket file is replaced):
         // the next requests reopen the adapter by themselves, auto-selection
@@ -192,19 +185,16 @@ private slots:
         QVERIFY2(m_pSim->Restart(&error), error.c_str());
         QTRY_COMPARE_WITH_TIMEOUT(Ssid(), QStringLiteral("KestrowNet"), 60000);
         QTRY_COMPARE_WITH_TIMEOUT(Channel(), QStringLiteral("6 / 2.437 GHz - 802.11g"), 60000);
-        QVERIFY2(m_pSink->shown.empty(), qPrintable(Messages()));
-        QVERIFY(!AnyMessageBox());
+        NoMessages();
     }
 
     void slowDriverKeepsTheWindowResponsive()
     {
-        WriteAutoProfile();
         StartProgram();
         QTRY_COMPARE_WITH_TIMEOUT(Ssid(), QStringLiteral("KestrowNet"), 60000);
         QVERIFY(m_pSim->Ctl("latency 100"));
-        g_uiCalls.store(0);
-        g_calls.store(0);
-        g_failedCalls.store(0);
+        for (std::atomic<long long> *count : {&g_uiCalls, &g_calls, &g_failedCalls})
+            count->store(0);
 
         // Refreshes of the General page, then of the Statistics page, each
         // request now a tenth of a second, while the polling thread sends
@@ -220,8 +210,7 @@ private slots:
         QVERIFY(g_calls.load() > 0);
         QCOMPARE(g_failedCalls.load(), 0LL);
         QTRY_COMPARE_WITH_TIMEOUT(Ssid(), QStringLiteral("KestrowNet"), 60000);
-        QVERIFY2(m_pSink->shown.empty(), qPrintable(Messages()));
-        QVERIFY(!AnyMessageBox());
+        NoMessages();
     }
 };
 

@@ -86,20 +86,20 @@ bool AdapterSim::Ctl(const std::string &command, std::string *reply, const std::
 
 bool AdapterSim::Stat(const std::string &key, std::uint64_t *value) const
 {
+    // "stats" prints one "NAME NUMBER" line per counter.
     std::string reply;
     if (!Ctl("stats", &reply))
         return false;
-    std::istringstream lines(reply);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        std::string name;
-        std::uint64_t number = 0;
-        if (fields >> name >> number && name == key) {
-            *value = number;
-            return true;
-        }
-    }
-    return false;
+    const std::size_t at = ("\n" + reply).find("\n" + key + " ");
+    if (at == std::string::npos)
+        return false;
+    const char *number = reply.c_str() + at + key.size() + 1;
+    char *end = nullptr;
+    const std::uint64_t parsed = std::strtoull(number, &end, 10);
+    if (end == number)
+        return false;
+    *value = parsed;
+    return true;
 }
 
 void AdapterSim::ExportEnvironment()

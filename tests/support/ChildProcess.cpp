@@ -4,11 +4,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <iterator>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,30 +27,22 @@ int RemainingMs(Clock::time_point deadline)
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-// Waits until `pid` has ended, at most until `deadline`; a pidfd lets poll()
-// wait without a sleeping loop.
-bool WaitEnded(pid_t pid, Clock::time_point deadline)
+// Reaps `pid` once it has ended, at most until `deadline`; false when it
+// still runs then.  *status is -1 when it cannot be waited for.
+bool Reap(pid_t pid, Clock::time_point deadline, int *status)
 {
-    const long fd = ::syscall(SYS_pidfd_open, pid, 0);
-    if (fd < 0)
-        return true;
-    pollfd p{static_cast<int>(fd), POLLIN, 0};
-    int rc = 0;
-    do {
-        rc = ::poll(&p, 1, RemainingMs(deadline));
-    } while (rc < 0 && errno == EINTR);
-    ::close(static_cast<int>(fd));
-    return rc > 0;
-}
-
-int Reap(pid_t pid)
-{
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
-            return -1;
+    for (;;) {
+        const pid_t rc = ::waitpid(pid, status, WNOHANG);
+        if (rc == pid)
+            return true;
+        if (rc < 0 && errno != EINTR) {
+            *status = -1;
+            return true;
+        }
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(milliseconds(2));
     }
-    return status;
 }
 
 // The caller's environment changed by `changes`: "NAME=value" sets NAME,
@@ -66,16 +59,11 @@ std::vector<std::string> Environment(const std::vector<std::string> &changes)
     };
     std::vector<std::string> env;
     for (char **e = environ; *e != nullptr; ++e) {
-        bool changed = false;
-        for (const std::string &change : changes)
-            changed = changed || matches(*e, change);
-        if (!changed)
+        if (std::none_of(changes.begin(), changes.end(), [&](const std::string &c) { return matches(*e, c); }))
             env.emplace_back(*e);
     }
-    for (const std::string &change : changes) {
-        if (change.find('=') != std::string::npos)
-            env.push_back(change);
-    }
+    std::copy_if(changes.begin(), changes.end(), std::back_inserter(env),
+                 [](const std::string &c) { return c.find('=') != std::string::npos; });
     return env;
 }
 
@@ -135,37 +123,33 @@ bool ChildProcess::Start(const std::vector<std::string> &argv, std::string *erro
     m_err.clear();
     if (pipeStdin)
         (void)::signal(SIGPIPE, SIG_IGN);  // a child that ended fails Send()
-    int out[2] = {-1, -1};
-    int err[2] = {-1, -1};
-    int in[2] = {-1, -1};
-    if (::pipe2(out, O_CLOEXEC) != 0 || (captureStderr && ::pipe2(err, O_CLOEXEC) != 0) ||
-        (pipeStdin && ::pipe2(in, O_CLOEXEC) != 0)) {
-        *error = std::string("pipe: ") + std::strerror(errno);
-        for (int fd : {out[0], out[1], err[0], err[1], in[0], in[1]})
-            if (fd >= 0)
-                ::close(fd);
-        return false;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    if (captureStderr)
-        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    if (pipeStdin)
-        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-    const std::vector<std::string> environment = Environment(env);
-    const std::vector<char *> args = Pointers(argv);
-    const std::vector<char *> envp = Pointers(environment);
+    // Pipes for standard output, error and input (when wanted); the child's
+    // end of each is dup2()ed onto its descriptor (1, 2, 0).
+    const bool wanted[3] = {true, captureStderr, pipeStdin};
+    int pipes[3][2] = {{-1, -1}, {-1, -1}, {-1, -1}};
+    int rc = 0;
+    for (int i = 0; i < 3 && rc == 0; ++i)
+        rc = wanted[i] && ::pipe2(pipes[i], O_CLOEXEC) != 0 ? errno : 0;
+    const auto childEnd = [&](int i) { return pipes[i][i == 2 ? 0 : 1]; };
     pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    for (int fd : {err[1], in[0]})
-        if (fd >= 0)
-            ::close(fd);
-    m_out = out[0];
-    m_errFd = err[0];
-    m_in = in[1];
+    if (rc == 0) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        for (int i = 0; i < 3; ++i)
+            if (wanted[i])
+                posix_spawn_file_actions_adddup2(&actions, childEnd(i), (i + 1) % 3);
+        const std::vector<std::string> environment = Environment(env);
+        const std::vector<char *> args = Pointers(argv);
+        const std::vector<char *> envp = Pointers(environment);
+        rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    for (int i = 0; i < 3; ++i)
+        if (childEnd(i) >= 0)
+            ::close(childEnd(i));
+    m_out = pipes[0][0];
+    m_errFd = pipes[1][0];
+    m_in = pipes[2][1];
     if (rc != 0) {
         Close();
         *error = argv[0] + ": " + std::strerror(rc);
@@ -197,27 +181,25 @@ void ChildProcess::CloseInput()
 bool ChildProcess::Fill(milliseconds timeout)
 {
     // Standard error is drained alongside, so a chatty child never blocks;
-    // once the output ends, what standard error still has is collected.
+    // once the output ends, standard error is read to its end (or the
+    // deadline) too.  poll() skips the descriptors already closed (-1).
     const auto deadline = Clock::now() + timeout;
-    while (m_out >= 0) {
+    while (m_out >= 0 || m_errFd >= 0) {
         pollfd p[2] = {{m_out, POLLIN, 0}, {m_errFd, POLLIN, 0}};
-        const int rc = ::poll(p, m_errFd >= 0 ? 2 : 1, RemainingMs(deadline));
+        const int rc = ::poll(p, 2, RemainingMs(deadline));
         if (rc < 0 && errno == EINTR)
             continue;
-        if (rc <= 0)
+        if (rc <= 0) {
+            if (m_out < 0) {  // standard error stays open past the output: give up on it
+                ::close(m_errFd);
+                m_errFd = -1;
+            }
             return false;
-        if (m_errFd >= 0 && p[1].revents != 0)
+        }
+        if (p[1].revents != 0)
             ReadInto(&m_errFd, &m_err);
         if (p[0].revents != 0 && ReadInto(&m_out, &m_buffer))
             return true;
-    }
-    while (m_errFd >= 0) {
-        pollfd e{m_errFd, POLLIN, 0};
-        if (::poll(&e, 1, RemainingMs(deadline)) <= 0 || !ReadInto(&m_errFd, &m_err)) {
-            if (m_errFd >= 0)
-                ::close(m_errFd);
-            m_errFd = -1;
-        }
     }
     return false;
 }
@@ -266,21 +248,21 @@ int ChildProcess::Kill(int signal)
     if (m_pid <= 0)
         return -1;
     (void)::kill(m_pid, signal);
-    const int status = Reap(m_pid);
-    m_pid = -1;
-    return status;
+    return Wait(std::chrono::minutes(1));  // then SIGKILL: every wait is bounded
 }
 
 int ChildProcess::Wait(milliseconds timeout, bool *timedOut)
 {
     if (m_pid <= 0)
         return -1;
-    const bool ended = WaitEnded(m_pid, Clock::now() + timeout);
+    int status = -1;
+    const bool ended = Reap(m_pid, Clock::now() + timeout, &status);
     if (timedOut != nullptr)
         *timedOut = !ended;
-    if (!ended)
-        return Kill(SIGKILL);
-    const int status = Reap(m_pid);
+    if (!ended) {
+        (void)::kill(m_pid, SIGKILL);
+        (void)Reap(m_pid, Clock::time_point::max(), &status);
+    }
     m_pid = -1;
     return status;
 }
