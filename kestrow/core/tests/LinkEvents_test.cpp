@@ -53,11 +53,12 @@ TEST(LinkEventsTest, ReportsEachChangeOnceAndNothingForTheStartingPoint)
     EXPECT_STREQ(CLinkEvent::LevelName(*back[1].level), "excellent");
 }
 
+using namespace std::chrono_literals;
+using K = CLinkEvent::Kind;
+const auto t0 = CNotificationPolicy::Clock::time_point{} + 1000s;
+
 TEST(NotificationPolicyTest, QuietAtStartForTheUsersOwnConnectAndWhenSwitchedOff)
 {
-    using namespace std::chrono_literals;
-    using K = CLinkEvent::Kind;
-    const auto t0 = CNotificationPolicy::Clock::time_point{} + 1000s;
     CNotificationPolicy policy(t0);
     const CLinkEvent home{K::Connected, "Home", -60, SignalLevel::Excellent};
     const CLinkEvent lost{K::Lost, "Home", {}, {}};
@@ -76,9 +77,6 @@ TEST(NotificationPolicyTest, QuietAtStartForTheUsersOwnConnectAndWhenSwitchedOff
 
 TEST(NotificationPolicyTest, AFlappingLinkIsToldOnceAndThenOnlyTheStateItEndsIn)
 {
-    using namespace std::chrono_literals;
-    using K = CLinkEvent::Kind;
-    const auto t0 = CNotificationPolicy::Clock::time_point{} + 1000s;
     CNotificationPolicy policy(t0 - 60s);
     const CLinkEvent up{K::Connected, "Home", -60, {}};
     const CLinkEvent down{K::Lost, "Home", {}, {}};

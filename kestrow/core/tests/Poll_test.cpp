@@ -53,7 +53,6 @@ protected:
     void Managers()
     {
         test::SaveProfile(0, "auto", "home", 0);
-        test::SaveProfileCount(1);
         app().SetProfileMngr(std::make_unique<CProfileMngr>());
         profiles_ = app().ProfileMngr();
         app().SetStationMngr(std::make_unique<CStationMngr>(app(), *profiles_));
@@ -156,7 +155,7 @@ TEST_F(PollTest, BusyMainLockDefersAutoSelectionAndReadBackButNotTheRefreshPerio
     app().TakeRefreshPending();
     fake_.ClearCalls();
     Ticks(5);
-    EXPECT_TRUE(fake_.Calls().empty());
+    EXPECT_TRUE(fake_.ExecCodes().empty());
     EXPECT_FALSE(app().RefreshPending());
 }
 

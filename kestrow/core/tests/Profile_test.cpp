@@ -75,14 +75,9 @@ TEST_F(ProfileTest, SaveLoadRoundTripsUnderTheNamesOtherVersionsRead)
     EXPECT_EQ(back.Priority, 3);
     EXPECT_TRUE(back.Use802_1);
 
-    platform::Registry *reg = platform::Registry::current_user();
-    const std::string key = CKestrowApp::SectionKeyPath("Profile 7");
-    std::uint32_t dword = 0;
-    std::string text;
-    EXPECT_EQ(reg->query_dword(key, "Sec Key Len 2", &dword), 0u);
-    EXPECT_EQ(reg->query_string(key, "Sec Key 2", &text), 0u);
-    EXPECT_EQ(reg->query_dword(key, "NetMode", &dword), 0u);
-    EXPECT_EQ(dword, 1u);
+    EXPECT_NE(app().GetProfileInt("Profile 7", "Sec Key Len 2", -1), -1);
+    EXPECT_EQ(app().GetProfileString("Profile 7", "Sec Key 2", ""), "0123456789");
+    EXPECT_EQ(app().GetProfileInt("Profile 7", "NetMode", -1), 1);
 
     // A copy has no section and holds no auto-selection slot.
     const CProfile copy(back);
@@ -177,7 +172,6 @@ TEST_F(ProfileTest, ReadFillsTheStationAndKeepsTheKeyEntries)
 }
 
 using test::SaveProfile;
-using test::SaveProfileCount;
 using ProfileMngrTest = test::CoreTest;
 
 bool KeyExists(const std::string &section)
@@ -189,9 +183,9 @@ TEST_F(ProfileMngrTest, LoadToleratesGapsHonoursTheCountAndReadsAHundredProfiles
 {
     SaveProfile(0, "first", "n0", 0, false);
     SaveProfile(5, "sixth", "n5", 0);
-    SaveProfileCount(0);
+    ASSERT_TRUE(app().WriteProfileInt("", kNumOfProfiles, 0));
     EXPECT_EQ(CProfileMngr().GetCount(), 0u);  // "NumOfProfiles" 0 loads nothing
-    SaveProfileCount(2);
+    ASSERT_TRUE(app().WriteProfileInt("", kNumOfProfiles, 2));
     {
         CProfileMngr store;
         ASSERT_EQ(store.GetCount(), 2u);
@@ -211,7 +205,6 @@ TEST_F(ProfileMngrTest, AutoSelectionCyclesAndPrioritiesCloseUpAfterRemovals)
     SaveProfile(1, "b", "nb", 1);
     SaveProfile(2, "c", "nc", 2);
     SaveProfile(3, "d", "nd", -1, false);
-    SaveProfileCount(4);
     CProfileMngr store;
     std::vector<std::string> order;
     for (int i = 0; i < 4; ++i)
@@ -254,7 +247,6 @@ TEST_F(ProfileMngrTest, ExportsThatCannotBeMadeAndARemovalThatTouchesOnlyItsOwnK
     ktest::TempDir dir;
     ktest::RecordingMessageSink messages;
     SaveProfile(0, "Alpha", "na", 0);
-    SaveProfileCount(1);
     CProfileMngr store;
     platform::set_privilege_failure_for_testing(1300);
     EXPECT_FALSE(store.RegOp(CProfileMngr::RegExportAll, dir.File("p.reg"), nullptr));

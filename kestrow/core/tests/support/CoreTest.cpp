@@ -1,5 +1,7 @@
 #include "CoreTest.h"
 
+#include <algorithm>
+
 #include "Profile.h"
 #include "ProfileMngr.h"
 #include "RegistryDump.h"
@@ -25,10 +27,7 @@ void SaveProfile(int index, const std::string &name, const std::string &ssid, in
     p.AutoSelect = member;
     p.Priority = priority;
     ASSERT_TRUE(p.Save(false));
-}
-
-void SaveProfileCount(int count)
-{
+    const int count = std::max(theApp().GetProfileInt("", kNumOfProfiles, 0), index + 1);
     ASSERT_TRUE(theApp().WriteProfileInt("", kNumOfProfiles, count));
 }
 

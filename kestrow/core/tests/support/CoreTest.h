@@ -22,10 +22,9 @@ protected:
 };
 
 // Saves "Profile <index>" named `name` for the 802.11g infrastructure
-// network `ssid`, with the auto-selection flag and priority given.
+// network `ssid`, with the auto-selection flag and priority given, and
+// raises the number of stored profiles the store loads to cover it.
 void SaveProfile(int index, const std::string &name, const std::string &ssid, int priority,
                  bool member = true);
-// Writes the number of stored profiles the store loads.
-void SaveProfileCount(int count);
 
 } // namespace kestrow::test

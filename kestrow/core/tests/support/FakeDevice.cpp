@@ -1,7 +1,6 @@
 #include "FakeDevice.h"
 
 #include <algorithm>
-#include <iterator>
 #include <stdexcept>
 
 namespace kestrow::test {
@@ -22,40 +21,25 @@ FakeDevice::~FakeDevice()
     g_fake = nullptr;
 }
 
-std::vector<FakeCall> FakeDevice::Execs() const
-{
-    std::vector<FakeCall> execs;
-    std::copy_if(calls_.begin(), calls_.end(), std::back_inserter(execs),
-                 [](const FakeCall &c) { return c.kind == FakeCall::Exec; });
-    return execs;
-}
-
 std::vector<std::uint32_t> FakeDevice::ExecCodes() const
 {
     std::vector<std::uint32_t> codes;
-    for (const FakeCall &c : Execs())
+    for (const FakeCall &c : execs_)
         codes.push_back(c.command);
     return codes;
 }
 
 int FakeDevice::OnConnect(const char *name)
 {
-    g_fake->calls_.push_back(FakeCall{FakeCall::Connect, name ? name : "", 0, {}});
+    g_fake->connects_.push_back(name ? name : "");
     return g_fake->connect_result;
-}
-
-int FakeDevice::OnDisconnect()
-{
-    g_fake->calls_.push_back(FakeCall{FakeCall::Disconnect, "", 0, {}});
-    return 0;
 }
 
 int FakeDevice::OnExec(void *raw)
 {
     auto *record = static_cast<request_record *>(raw);
     const std::uint32_t code = record->command();
-    g_fake->calls_.push_back(
-        FakeCall{FakeCall::Exec, "", code, std::vector<std::uint8_t>(record->data(), record->data() + 64)});
+    g_fake->execs_.push_back(FakeCall{code, std::vector<std::uint8_t>(record->data(), record->data() + 64)});
     const auto it = g_fake->replies_.find(code);
     const Reply reply = it == g_fake->replies_.end() ? Reply{0, {}, kStatusDone} : it->second;
     if (reply.result == kThrows)

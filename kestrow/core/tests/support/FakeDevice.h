@@ -13,11 +13,10 @@
 
 namespace kestrow::test {
 
+// A request the device library was given.
 struct FakeCall {
-    enum Kind { Connect, Disconnect, Exec } kind;
-    std::string name;                 // Connect: the name given
-    std::uint32_t command = 0;        // Exec: command code sent
-    std::vector<std::uint8_t> data;   // Exec: first 64 bytes of command data sent
+    std::uint32_t command = 0;        // command code sent
+    std::vector<std::uint8_t> data;   // first 64 bytes of command data sent
 };
 
 class FakeDevice {
@@ -37,11 +36,16 @@ public:
     void Refuse(std::uint32_t code) { replies_[code] = Reply{21, {}, 2}; }  // the library returns 21
     void Throw(std::uint32_t code) { replies_[code] = Reply{kThrows, {}, 2}; }  // the call throws
 
-    // The requests sent, and just their command codes.
-    std::vector<FakeCall> Execs() const;
+    // The requests sent, just their command codes, and the names given to
+    // each connect.
+    const std::vector<FakeCall> &Execs() const { return execs_; }
     std::vector<std::uint32_t> ExecCodes() const;
-    const std::vector<FakeCall> &Calls() const { return calls_; }
-    void ClearCalls() { calls_.clear(); }
+    const std::vector<std::string> &Connects() const { return connects_; }
+    void ClearCalls()
+    {
+        execs_.clear();
+        connects_.clear();
+    }
 
     int connect_result = 0;
 
@@ -53,11 +57,12 @@ private:
         std::uint32_t status;
     };
     static int OnConnect(const char *name);
-    static int OnDisconnect();
+    static int OnDisconnect() { return 0; }
     static int OnExec(void *record);
 
     std::map<std::uint32_t, Reply> replies_;
-    std::vector<FakeCall> calls_;
+    std::vector<FakeCall> execs_;
+    std::vector<std::string> connects_;
     DeviceOps ops_;
     const DeviceOps *previous_ = nullptr;
 };
