@@ -58,12 +58,10 @@ TEST_F(ProcessTest, AnswersProbeSurvivesGarbageAndCountsIt) {
     ASSERT_TRUE(c.open());
     EXPECT_EQ(c.probe_status(), 2u);
 
-    // (Arbitrary bytes are the fuzz harness's; here the socket's own cases.)
-    std::vector<Bytes> bad = {Bytes{}, Bytes(3, 0x4C), Bytes(w::kMaxMessage + 5000, 0xAB),
-                              Bytes(kProbe.begin(), kProbe.begin() + 5000)}; // the last truncated
-    Bytes wrong_magic = kProbe;
-    wrong_magic[2] = 'X';
-    bad.push_back(wrong_magic);
+    // (Arbitrary bytes are the fuzz harness's, spoilt headers the engine
+    // test's; here the socket's own cases.)
+    const std::vector<Bytes> bad = {Bytes{}, Bytes(3, 0x4C), Bytes(w::kMaxMessage + 5000, 0xAB),
+                                    Bytes(kProbe.begin(), kProbe.begin() + 5000)}; // the last truncated
     for (const Bytes &m : bad) {
         const auto r = w::decode_reply(c.round_trip(m));
         ASSERT_TRUE(r);

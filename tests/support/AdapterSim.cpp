@@ -86,20 +86,17 @@ bool AdapterSim::Ctl(const std::string &command, std::string *reply, const std::
 
 bool AdapterSim::Stat(const std::string &key, std::uint64_t *value) const
 {
-    // "stats" prints one "NAME NUMBER" line per counter.
+    // "stats" prints one "NAME VALUE" line per counter.
     std::string reply;
-    if (!Ctl("stats", &reply))
-        return false;
-    const std::size_t at = ("\n" + reply).find("\n" + key + " ");
-    if (at == std::string::npos)
-        return false;
-    const char *number = reply.c_str() + at + key.size() + 1;
-    char *end = nullptr;
-    const std::uint64_t parsed = std::strtoull(number, &end, 10);
-    if (end == number)
-        return false;
-    *value = parsed;
-    return true;
+    std::istringstream lines(Ctl("stats", &reply) ? reply : std::string());
+    for (std::string line, name; std::getline(lines, line);) {
+        std::istringstream words(line);
+        if (std::uint64_t n = 0; words >> name >> n && name == key) {
+            *value = n;
+            return true;
+        }
+    }
+    return false;
 }
 
 void AdapterSim::ExportEnvironment()

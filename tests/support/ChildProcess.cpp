@@ -27,24 +27,6 @@ int RemainingMs(Clock::time_point deadline)
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-// Reaps `pid` once it has ended, at most until `deadline`; false when it
-// still runs then.  *status is -1 when it cannot be waited for.
-bool Reap(pid_t pid, Clock::time_point deadline, int *status)
-{
-    for (;;) {
-        const pid_t rc = ::waitpid(pid, status, WNOHANG);
-        if (rc == pid)
-            return true;
-        if (rc < 0 && errno != EINTR) {
-            *status = -1;
-            return true;
-        }
-        if (Clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(milliseconds(2));
-    }
-}
-
 // The caller's environment changed by `changes`: "NAME=value" sets NAME,
 // "NAME" removes it, "PREFIX*" removes every variable starting so.
 std::vector<std::string> Environment(const std::vector<std::string> &changes)
@@ -256,15 +238,18 @@ int ChildProcess::Wait(milliseconds timeout, bool *timedOut)
     if (m_pid <= 0)
         return -1;
     int status = -1;
-    const bool ended = Reap(m_pid, Clock::now() + timeout, &status);
+    const auto deadline = Clock::now() + timeout;
+    pid_t rc = 0;
+    while ((rc = ::waitpid(m_pid, &status, WNOHANG)) == 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(milliseconds(2));
     if (timedOut != nullptr)
-        *timedOut = !ended;
-    if (!ended) {
+        *timedOut = rc == 0;
+    if (rc == 0) {  // still running: killed, then reaped without a limit
         (void)::kill(m_pid, SIGKILL);
-        (void)Reap(m_pid, Clock::time_point::max(), &status);
+        (void)::waitpid(m_pid, &status, 0);
     }
     m_pid = -1;
-    return status;
+    return rc < 0 ? -1 : status;
 }
 
 RunResult Run(const std::vector<std::string> &argv, milliseconds timeout,

@@ -32,7 +32,6 @@ public:
     bool Send(const std::string &text);
     void CloseInput();
     bool Running() const { return m_pid > 0; }
-    pid_t Pid() const { return m_pid; }
 
     // Next line of standard output (without the newline); false when none
     // came within `timeout` or the output ended.
