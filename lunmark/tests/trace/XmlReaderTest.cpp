@@ -73,14 +73,6 @@ TEST(XmlReader, IncludeFilesAndMissingOnes)
     EXPECT_EQ(table.entries(), (Pairs{{5, "INC"}}));
     EXPECT_EQ(reports, std::vector<std::string>{"[XML_PARSER] Could not find include file - nothere.xml"});
 
-    xml_main doc;
-    ASSERT_TRUE(doc.parse_file(main, [](const std::string&) {}));
-    const xml_element* config = doc.first_child();
-    ASSERT_NE(config, nullptr);
-    ASSERT_GE(config->children().size(), 2u);
-    EXPECT_EQ(config->children()[0]->name(), "ModulesList");
-    EXPECT_EQ(config->children().back()->attribute("name"), "after");
-
     EXPECT_FALSE(table.load(dir.Path() + "/absent.xml"));
     EXPECT_EQ(table.size(), 0u);
 }
