@@ -66,10 +66,6 @@ protected:
         lunmark::LibraryLock lock;
         return lunmark::context().device_name();
     }
-    static w32n_handle handle() {
-        lunmark::LibraryLock lock;
-        return lunmark::context().handle();
-    }
 
     // fork(), with a child that is ended by an alarm after 30 s should it hang.
     static pid_t fork_child() {
