@@ -146,19 +146,19 @@ bool device_seeds(const fs::path& root)
 {
     const adapter_sim::ScenarioResult parsed = adapter_sim::parse_scenario(fuzz_support::kScenario, "fuzz.scn");
     std::string error = parsed.error;
-    if (!parsed.scenario) {
+    const auto fail = [&] {
         std::fprintf(stderr, "fuzz_seeds: %s\n", error.c_str());
         return false;
-    }
+    };
+    if (!parsed.scenario)
+        return fail();
     adapter_sim::FakeClock clock;
     adapter_sim::SimStats stats;
     adapter_sim::RadioEnvironment air(parsed.scenario->networks, parsed.scenario->seed);
     adapter_sim::Adapter adapter(parsed.scenario->adapters.at(0), air, clock, stats);
     fuzz_support::TempDir eeprom_dir;
-    if (!adapter.open_eeprom(eeprom_dir.path(), error)) {
-        std::fprintf(stderr, "fuzz_seeds: %s\n", error.c_str());
-        return false;
-    }
+    if (!adapter.open_eeprom(eeprom_dir.path(), error))
+        return fail();
 
     bool ok = true;
     std::string sequence;

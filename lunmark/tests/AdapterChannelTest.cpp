@@ -24,14 +24,6 @@ protected:
     void sleep_ms(std::uint32_t ms) override { pauses.push_back(ms); }
 };
 
-class AdapterChannelTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        fake_w32n::reset();
-        fake_w32n::set_adapters({{"a"}});
-    }
-};
-
 // One command request on `ch`.
 bool exec(lunmark::AdapterChannel &ch) {
     static std::vector<std::uint8_t> record(LUNMARK_RECORD_SIZE);
@@ -40,7 +32,9 @@ bool exec(lunmark::AdapterChannel &ch) {
 
 } // namespace
 
-TEST_F(AdapterChannelTest, Windows95FamilyPausesAndRenewsItsHandle) {
+TEST(AdapterChannelTest, Windows95FamilyPausesAndRenewsItsHandle) {
+    fake_w32n::reset();
+    fake_w32n::set_adapters({{"a"}});
     fake_w32n::set_windows95(true);
     RecordingChannel ch;
     ASSERT_TRUE(ch.is_windows95());
@@ -79,7 +73,9 @@ TEST_F(AdapterChannelTest, Windows95FamilyPausesAndRenewsItsHandle) {
     EXPECT_EQ(ch.handle(), W32N_INVALID_HANDLE);
 }
 
-TEST_F(AdapterChannelTest, OtherSystemsNeverPause) {
+TEST(AdapterChannelTest, OtherSystemsNeverPause) {
+    fake_w32n::reset();
+    fake_w32n::set_adapters({{"a"}});
     RecordingChannel ch;
     ASSERT_TRUE(ch.open("a"));
     EXPECT_EQ(fake_w32n::calls(CallKind::Open).back().device, "\\Device\\a");

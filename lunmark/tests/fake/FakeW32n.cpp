@@ -153,9 +153,7 @@ w32n_handle W32N_OpenAdapterA(const char *device) {
 }
 
 int W32N_CloseAdapter(w32n_handle handle) {
-    Locked s;
-    s->calls.push_back({CallKind::Close, {}, handle, 0, {}});
-    return s->handles.erase(handle) == 1 ? 0 : 1;
+    return Locked()->handles.erase(handle) == 1 ? 0 : 1;
 }
 
 int W32N_MakeNdisRequest(w32n_handle handle, w32n_ndis_request *request, w32n_overlapped *, int) {

@@ -19,7 +19,7 @@ struct Adapter {
     bool answers_probe = true; // a command frame with code 16 succeeds
 };
 
-enum class CallKind { Open, Close, Request };
+enum class CallKind { Open, Request };
 
 struct Call {
     CallKind kind;

@@ -90,17 +90,12 @@ TEST(IniMessages, ThirtyThousandByteBuffers)
         std::snprintf(key, sizeof key, "%08x", i);
         text += std::string(key) + "=\"message number one two\"\n"; // 33 bytes with NUL
     }
-    IniReader ini;
-    ini.load_text(text);
     // 882 whole lines of 34 bytes, then the 883rd cut to the 10 bytes left.
-    const auto lines = ini.section("s");
-    ASSERT_EQ(lines.size(), 883u);
-    EXPECT_EQ(lines.back(), "00000372=\"");
-
     ktest::TempDir dir;
     FirmwareMessageTable table;
     ASSERT_TRUE(table.load(dir.Write("m.ini", text)));
     EXPECT_EQ(table.size(), 883u);
+    EXPECT_EQ(*table.find("00000372"), "\"");
     EXPECT_EQ(table.find("00000373"), nullptr);
 
     // A file past the read limit (sparse: NUL bytes after the first lines) is

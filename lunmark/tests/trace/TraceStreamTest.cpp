@@ -14,7 +14,6 @@ TEST(TraceStream, AppendOverflowCompactsThenDropsAndAnEmptiedStreamStartsOver)
     // 15 chunks fill 122880 bytes; the 16th would cross the append limit.
     for (int i = 0; i < 15; ++i)
         ASSERT_TRUE(s->append(chunk.data(), 8192));
-    EXPECT_EQ(s->overflow_count(), 0u);
     for (int i = 0; i < 1000; ++i)
         s->take32();
     const std::uint32_t unread = s->length();

@@ -1,4 +1,4 @@
-// Helpers shared by the trace tests: crafting stream words and temp files.
+// Helpers shared by the trace tests: crafting stream words, reading lines.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "trace/TraceStream.h"
+
+#include <lunmark/lunmark.h>
 
 namespace lunmark::test {
 
@@ -32,6 +34,12 @@ inline void put(TraceStream& s, const std::vector<std::uint32_t>& words)
 {
     for (std::uint32_t w : words)
         s.append32(w);
+}
+
+// The text of a firmware line handed to a callback.
+inline std::string text_of(const lunmark_bstr* line)
+{
+    return std::string((*line), (*line) + lunmark_bstr_len(*line));
 }
 
 } // namespace lunmark::test

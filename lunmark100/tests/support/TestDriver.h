@@ -27,9 +27,7 @@ public:
 
     // Listens on <dir>/<name>; throws std::runtime_error when it cannot.
     TestDriver(const std::string &dir, const std::string &name);
-    ~TestDriver();
-    TestDriver(const TestDriver &) = delete;
-    TestDriver &operator=(const TestDriver &) = delete;
+    ~TestDriver(); // not copyable: it owns threads and a mutex
 
     void set_handler(Handler handler);
     // Sends every answer twice, as a misbehaving driver would.
