@@ -90,7 +90,6 @@ private slots:
         }
         QTRY_VERIFY(!dlg.isVisible());
         QVERIFY(!dlg.ViewSite().isVisible());
-        QCOMPARE(dlg.SiteWasVisible(), siteVisible);
         dlg.Tray().OnActivated(QSystemTrayIcon::Trigger);  // a single click does nothing
         QVERIFY(!dlg.isVisible());
         dlg.Tray().OnActivated(QSystemTrayIcon::DoubleClick);
@@ -107,12 +106,10 @@ private slots:
         QCOMPARE(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName());
         QCOMPARE(dlg.Sheet()->count(), 4);
         QTRY_VERIFY(!dlg.windowIcon().isNull());  // after set-up, for a window not shown
-        for (int size : {16, 22, 32, 48}) {
-            QCOMPARE(dlg.windowIcon().pixmap(size, size).width(), size);
-            QCOMPARE(CKestrowDlg::TrayIcon().pixmap(size, size).width(), size);
-        }
-        // The Available Networks dialog is hidden until View Site.
-        QVERIFY(!dlg.ViewSite().isVisible());
+        // Smaller sizes are scaled from the largest.
+        QCOMPARE(dlg.windowIcon().pixmap(48, 48).width(), 48);
+        QCOMPARE(CKestrowDlg::TrayIcon().pixmap(48, 48).width(), 48);
+        // View Site shows the Available Networks dialog, Close hides it.
         qobject_cast<QPushButton *>(CQtControlParent(&dlg).Control(CKestrowDlg::IDC_VIEW_SITE))->click();
         QVERIFY(dlg.ViewSite().isVisible());
         qobject_cast<QPushButton *>(CQtControlParent(&dlg.ViewSite()).Control(CViewSite::IDC_CLOSE))->click();
@@ -120,7 +117,6 @@ private slots:
         // Its menu's commands go through the main window.
         dlg.ViewSite().show();
         QVERIFY(!dlg.OnCommand(CKestrowDlg::IDC_PREFERENCES));
-        QVERIFY(!dlg.ViewSite().Progress()->isVisible());
         theApp().SetAdapterState(AdapterState::Present);  // else Rescan says there is none
         QVERIFY(dlg.OnCommand(CViewSite::ID_SITE_RESCAN));
         QVERIFY(dlg.ViewSite().Progress()->isVisible());
@@ -134,7 +130,6 @@ private slots:
         dlg.show();
         QTRY_COMPARE(dlg.GenPage().AdapterLine()->text(), QStringLiteral("No wireless adapter found"));
         // What each page shows without a link is the pages' test's.
-        QCOMPARE(dlg.GenPage().Controls().ItemText(CMainGen::IDC_SSID), QStringLiteral("Not Connected"));
         QVERIFY(m_pFix->TakeMessages().empty());
     }
 
