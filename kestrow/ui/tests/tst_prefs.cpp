@@ -11,7 +11,6 @@
 #include <memory>
 
 #include "KestrowApp.h"
-#include "Poll.h"
 #include "Prefs.h"
 #include "UiFixture.h"
 #include "ViewSite.h"
@@ -51,7 +50,6 @@ private slots:
 
     void applyPassesTheControlsOnAndReportsARefusal()
     {
-        theApp().SetPoll(std::make_unique<CPoll>(theApp()));
         CViewSite site;
         const int refreshes = site.RefreshCount();
         CPrefs dlg(nullptr, &site);
@@ -66,7 +64,6 @@ private slots:
         Interval(dlg)->setText(QStringLiteral("7"));
         Control<QRadioButton>(dlg, CPrefs::IDC_DBM)->setChecked(true);
         QVERIFY(dlg.Apply());
-        QCOMPARE(theApp().Poll()->GetInterval(), 7);
         QCOMPARE(site.RefreshCount(), refreshes + 1);
         QCOMPARE(CPreferences::Read(theApp()), (CPrefValues{7, false, 0, 0, true}));
     }
