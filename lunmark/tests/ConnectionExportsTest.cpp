@@ -96,13 +96,20 @@ TEST_F(ConnectionExports, TheRecordGoesOutFramedAndOnlyAnIntactAnswerIsTaken) {
         };
     };
     fake_w32n::set_responder(invert(wire::kFrameRecordOffset, wire::kFrameTrailerOffset));
-    ASSERT_EQ(ecom_exec_ndis_oid(r.data()), LUNMARK_OK);
-    const auto requests = fake_w32n::calls(CallKind::Request);
-    EXPECT_EQ(requests.back().oid, 0xFFA0C90Au);
-    expect_frame_around(requests.back().bytes, sent);
-    // The answer replaces the record.
-    for (std::size_t i = 0; i < r.size(); ++i)
-        ASSERT_EQ(r[i], static_cast<std::uint8_t>(~sent[i])) << i;
+    // Wherever the record lies in its page (some travel copied into the
+    // frame), it goes out framed and the answer replaces it.
+    std::vector<std::uint8_t> area(r.size() + 2 * 4096);
+    std::uint8_t *const page = area.data() + (4096 - reinterpret_cast<std::uintptr_t>(area.data()) % 4096);
+    for (const std::size_t offset : {0, 16, 4064}) {
+        std::uint8_t *const at = page + offset;
+        std::copy(sent.begin(), sent.end(), at);
+        ASSERT_EQ(ecom_exec_ndis_oid(at), LUNMARK_OK);
+        const auto requests = fake_w32n::calls(CallKind::Request);
+        EXPECT_EQ(requests.back().oid, 0xFFA0C90Au);
+        expect_frame_around(requests.back().bytes, sent);
+        for (std::size_t i = 0; i < r.size(); ++i)
+            ASSERT_EQ(at[i], static_cast<std::uint8_t>(~sent[i])) << offset << " " << i;
+    }
 
     // A short answer, or one that changed the words around the record,
     // fails, leaves the record and closes the adapter; the next request
