@@ -59,37 +59,42 @@ bool frame_words_intact(const std::uint8_t *frame, std::uint32_t magic) {
 // can be placed relative to the caller's record within a memory page.
 constexpr std::size_t kPageSize = 4096;
 constexpr std::size_t kFrameAreaSize = wire::kFrameSize + kPageSize;
+// How far apart (modulo a page) the frame's record and the caller's lie.
+constexpr std::uintptr_t kClearance = 64;
 
-// The frame in `area` for a request on `record`.  Two 15 KB copies touch
-// the frame: the kernel fills it with the answer from its own buffer (which
-// starts at a page boundary, the 20-byte reply header first), and the
-// answer's record is then copied from it into the caller's.  A copy whose
-// destination lies 1 to 31 bytes ahead of its source modulo 4 KiB runs
-// several times slower (each store looks to the processor as if it might
-// overwrite a load still pending: some 5 us instead of 0.25 us for the
-// record, some 7 us per round trip for the kernel's copy).  The frame's
-// record therefore lies 64 bytes after the caller's record, and, where
-// that would start the frame 16 to 56 bytes into a page, 64 bytes before.
+// Whether a 15 KB copy from `from` to `to` runs slow: with the destination
+// 1 to 31 bytes ahead of the source modulo 4 KiB, each store looks to the
+// processor as if it might overwrite a load still pending, and the copy
+// costs several times as much (5 us instead of 0.25 us for a record; some
+// 7 to 9 us more per round trip for the kernel's copies).
+bool copy_is_slow(std::uintptr_t to, std::uintptr_t from) {
+    const auto ahead = (to - from) % kPageSize;
+    return ahead >= 1 && ahead < 32;
+}
+
+// The kernel copies each message between the caller's memory and a buffer
+// of its own that starts at a page boundary, the message header first.
+constexpr std::uintptr_t kKernelRecordAt = wire::kRequestHeaderSize + wire::kFrameRecordOffset;
+constexpr std::uintptr_t kKernelAnswerFrameAt = wire::kReplyHeaderSize;
+
+// The frame in `area` for a request on `record`.  Two copies touch the
+// frame: the kernel's of the answer into it, and the answer's record from it
+// into the caller's.  The frame's record lies kClearance bytes after the
+// caller's, or as far before it where the kernel's copy would be slow.
 std::uint8_t *frame_for(std::uint8_t *area, const void *record) {
     const auto base = reinterpret_cast<std::uintptr_t>(area);
     const auto at = reinterpret_cast<std::uintptr_t>(record) - wire::kFrameRecordOffset;
-    std::uintptr_t frame = at + 64;
-    if (const auto in_page = frame % kPageSize; in_page >= 16 && in_page <= 56)
-        frame = at - 64;
+    std::uintptr_t frame = at + kClearance;
+    if (copy_is_slow(frame, kKernelAnswerFrameAt))
+        frame = at - kClearance;
     return area + (frame - base) % kPageSize;
 }
 
 // Whether the kernel's copy of the record straight from the caller's memory
-// would be a slow one: it copies the request into a buffer of its own that
-// starts at a page boundary, the record behind the request header and the
-// frame's first words.  A record 5 to 35 bytes into its page then lies just
-// behind the place it is copied to.  Such a record is copied into the
-// frame (64 bytes behind it, see frame_for) and sent from there: 0.25 us
-// against some 9 us more per round trip.
+// would be slow.  Such a record is copied into the frame first (kClearance
+// away, so that copy is not) and sent from there: 0.25 us against some 9 us.
 bool record_goes_inside(const void *record) {
-    constexpr std::size_t kKernelRecordAt = wire::kRequestHeaderSize + wire::kFrameRecordOffset;
-    const auto in_page = reinterpret_cast<std::uintptr_t>(record) % kPageSize;
-    return in_page > kKernelRecordAt - 32 && in_page < kKernelRecordAt;
+    return copy_is_slow(kKernelRecordAt, reinterpret_cast<std::uintptr_t>(record));
 }
 
 } // namespace

@@ -70,7 +70,7 @@ private:
     w32n_handle handle_ = W32N_INVALID_HANDLE;
     std::string device_name_;
     // Each holds one command frame at an offset chosen per request (see
-    // exec_in_frame).
+    // frame_for in the source).
     std::unique_ptr<std::uint8_t[]> frame_area_;
     // The search's probes travel in a frame of their own: a search can run
     // inside the retry of a request whose frame must survive it.
