@@ -8,14 +8,13 @@
 #include "CommVar.h"
 #include "CommVarList.h"
 #include "Conversions.h"
+#include "DebugLog.h"
+#include "TextSink.h"
 #include "VarCodes.h"
 #include "support/CoreTest.h"
-#include "support/Recorders.h"
 
 namespace kestrow {
 namespace {
-
-using test::Le32;
 
 // Records the phases a conversion was called with.
 std::vector<std::int32_t> g_phases;
@@ -25,6 +24,12 @@ void RecordPhase(request_record *, std::string *text, std::int32_t phase)
     if (phase == CONVERT_AFTER_READ)
         *text = "converted";
 }
+
+// A control recording every text set, in order.
+struct RecordingControl : ITextSink {
+    void SetText(const std::string &text) override { texts.push_back(text); }
+    std::vector<std::string> texts;
+};
 
 class CommVarTest : public test::CoreTest {
 protected:
@@ -40,20 +45,20 @@ protected:
 TEST_F(CommVarTest, RefusalStopsTheVariableABadStatusDoesNot)
 {
     const OID_PAIR pairs[] = {VAR_CHANNEL, VAR_PHY};
-    test::RecordingParent parent({1065});
+    RecordingControl control;
     fake_.Refuse(VAR_CHANNEL.read);
-    EXPECT_FALSE(CCommVar(1065, pairs, 2, parent.FindControl(1065), RecordPhase).m_bValid);
+    EXPECT_FALSE(CCommVar(1065, pairs, 2, &control, RecordPhase).m_bValid);
     EXPECT_EQ(fake_.ExecCodes(), std::vector<std::uint32_t>{VAR_CHANNEL.read});
     EXPECT_EQ(g_phases, std::vector<std::int32_t>{CONVERT_BEFORE_READ});
-    EXPECT_TRUE(parent[1065].texts.empty());
+    EXPECT_TRUE(control.texts.empty());
 
     fake_.ClearCalls();
     g_phases.clear();
     fake_.Answer(VAR_CHANNEL.read, {}, 7);
-    EXPECT_FALSE(CCommVar(1065, pairs, 2, parent.FindControl(1065), RecordPhase).m_bValid);
+    EXPECT_FALSE(CCommVar(1065, pairs, 2, &control, RecordPhase).m_bValid);
     EXPECT_EQ(fake_.ExecCodes(), (std::vector<std::uint32_t>{VAR_CHANNEL.read, VAR_PHY.read}));
     EXPECT_EQ(g_phases, (std::vector<std::int32_t>{3, 0, 3, 0}));
-    EXPECT_EQ(parent[1065].texts, std::vector<std::string>{"converted"});
+    EXPECT_EQ(control.texts, std::vector<std::string>{"converted"});
 }
 
 TEST_F(CommVarTest, NoAdapterLeavesTheTextAndControlUnchanged)
@@ -69,20 +74,22 @@ TEST_F(CommVarTest, NoAdapterLeavesTheTextAndControlUnchanged)
     // Each attempt tried to connect again, with "SEARCH".
     EXPECT_EQ(fake_.Connects(), (std::vector<std::string>{"SEARCH", "SEARCH"}));
 
-    test::RecordingParent parent({1063});
-    CCommVar bound(1063, VAR_SSID.read, VAR_SSID.write, parent.FindControl(1063), ConvSsid);
-    EXPECT_TRUE(parent[1063].texts.empty());
+    RecordingControl control;
+    CCommVar bound(1063, VAR_SSID.read, VAR_SSID.write, &control, ConvSsid);
+    EXPECT_TRUE(control.texts.empty());
 }
 
 TEST_F(CommVarTest, LibraryExceptionIsCaughtAsARefusal)
 {
     fake_.Throw(VAR_NET_RATE.read);
-    test::DebugCapture log;
+    std::string log;
+    DebugLogHook previous = SetDebugLogHook([&log](std::string_view text) { log.append(text); });
     CCommVar var(VAR_NET_RATE.read, VAR_NET_RATE.write, nullptr, RecordPhase);
     var.DriverRecv(false);
+    SetDebugLogHook(std::move(previous));
     EXPECT_FALSE(var.m_bValid);
     EXPECT_EQ(g_phases, std::vector<std::int32_t>{CONVERT_BEFORE_READ});
-    EXPECT_NE(log.text.find("DriverRecv Exception Occured"), std::string::npos);
+    EXPECT_NE(log.find("DriverRecv Exception Occured"), std::string::npos);
 
     fake_.Throw(VAR_NET_RATE.write);
     var.DriverSend();
@@ -121,19 +128,22 @@ TEST_F(CommVarTest, ListExecEmptyStopsAtFirstFailureAndKeysStartAgainAfterRemove
 
 TEST_F(CommVarTest, BoundControlShowsItsValueBeforeAddReturns)
 {
-    fake_.Answer(VAR_REG_DOMAIN.read, Le32(0x31));
-    test::RecordingParent parent({1145});
+    fake_.Answer(VAR_REG_DOMAIN.read, {0x31});
+    struct : IControlParent {
+        ITextSink *FindControl(int id) override { return id == 1145 ? &control : nullptr; }
+        RecordingControl control;
+    } parent;
     CCommVarList list(&parent);
     list.AddControl(1145, VAR_REG_DOMAIN.read, VAR_REG_DOMAIN.write, ConvCountry);
-    EXPECT_EQ(parent[1145].texts, std::vector<std::string>{"SPAIN"});
+    EXPECT_EQ(parent.control.texts, std::vector<std::string>{"SPAIN"});
 
     // A control the parent does not have makes the variable unbound in effect.
     EXPECT_NE(list.AddControl(9999, VAR_MAC.read, VAR_MAC.write, ConvMac), nullptr);
-    fake_.Answer(VAR_REG_DOMAIN.read, Le32(0x40));
+    fake_.Answer(VAR_REG_DOMAIN.read, {0x40});
     EXPECT_TRUE(list.Exec(false, true));
-    EXPECT_EQ(parent[1145].texts.back(), "JAPAN");
+    EXPECT_EQ(parent.control.texts.back(), "JAPAN");
     EXPECT_TRUE(list.Exec(false, false));
-    EXPECT_EQ(parent[1145].texts.size(), 2u);  // read without control update
+    EXPECT_EQ(parent.control.texts.size(), 2u);  // read without control update
 }
 
 } // namespace

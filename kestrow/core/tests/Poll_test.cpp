@@ -6,6 +6,7 @@
 
 #include "Poll.h"
 #include "ProfileMngr.h"
+#include "RequestRecord.h"
 #include "SectionLock.h"
 #include "StationMngr.h"
 #include "support/CoreTest.h"
@@ -16,11 +17,10 @@ namespace {
 // The statistics counters' answer: frames sent at byte 20, received at 44.
 std::vector<std::uint8_t> Counters(std::uint32_t sent, std::uint32_t received)
 {
-    std::vector<std::uint8_t> data(64, 0);
-    const auto tx = test::Le32(sent), rx = test::Le32(received);
-    std::copy(tx.begin(), tx.end(), data.begin() + 20);
-    std::copy(rx.begin(), rx.end(), data.begin() + 44);
-    return data;
+    request_record r;
+    r.set_u32(20, sent);
+    r.set_u32(44, received);
+    return {r.data(), r.data() + 64};
 }
 
 class PollTest : public test::CoreTest {
@@ -54,17 +54,12 @@ protected:
     {
         test::SaveProfile(0, "auto", "home", 0);
         app().SetProfileMngr(std::make_unique<CProfileMngr>());
-        profiles_ = app().ProfileMngr();
-        app().SetStationMngr(std::make_unique<CStationMngr>(app(), *profiles_));
-        stations_ = app().StationMngr();
+        app().SetStationMngr(std::make_unique<CStationMngr>(app(), *app().ProfileMngr()));
         app().SetScanActive(false);
         poll_->SetInterval(20);
     }
 
-    // Owned by the application object.
-    CPoll *poll_ = nullptr;
-    CProfileMngr *profiles_ = nullptr;
-    CStationMngr *stations_ = nullptr;
+    CPoll *poll_ = nullptr;  // owned by the application object
 };
 
 TEST_F(PollTest, RefreshPeriodFollowsThePreferenceAndShortensAfterResetOrScan)
@@ -129,8 +124,8 @@ TEST_F(PollTest, ScanSuspendsSamplingAndAutoSelection)
     Ticks(1);
     EXPECT_EQ(Connects(), 1u);
     EXPECT_EQ(app().ReadBackCountdown(), 1);  // set to 2, counted down once
-    EXPECT_EQ(profiles_->GetCurrent(), profiles_->Get("auto"));
-    EXPECT_EQ(stations_->ConnectedKey, "home;1");
+    EXPECT_EQ(app().ProfileMngr()->GetCurrent(), app().ProfileMngr()->Get("auto"));
+    EXPECT_EQ(app().StationMngr()->ConnectedKey, "home;1");
 }
 
 TEST_F(PollTest, BusyMainLockDefersAutoSelectionAndReadBackButNotTheRefreshPeriod)

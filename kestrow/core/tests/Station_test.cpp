@@ -2,28 +2,55 @@
 // tracking of a lost connection.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 
 #include "Poll.h"
 #include "ProfileMngr.h"
+#include "RequestRecord.h"
+#include "Station.h"
 #include "StationMngr.h"
 #include "SurveyTable.h"
 #include "support/CoreTest.h"
-#include "support/ScanBlockBuilder.h"
 
 namespace kestrow {
 namespace {
 
-using Entry = test::ScanBlockBuilder::Entry;
+// A scan result entry; its BSSID is 00-11-22-33-44-<last>.
+struct Entry {
+    std::string ssid;
+    int channel = 1;
+    std::uint8_t last = 0;
+    std::int32_t signal = -60;
+    std::uint32_t phy = 2;
+    bool privacy = false;
+    int ssidLength = -1;  // -1: the SSID's own length
+};
 
-Entry Net(const std::string &ssid, int channel, std::uint8_t last, int signal = -60)
+// The scan result block (the command data of variable 0x190) holding these
+// entries, with their numbers as the counts.
+std::vector<std::uint8_t> Block(const std::vector<Entry> &infra, const std::vector<Entry> &adhoc = {})
 {
-    Entry e;
-    e.ssid = ssid;
-    e.channel = channel;
-    e.bssid[5] = last;
-    e.signal = signal;
-    return e;
+    request_record r;
+    const auto put = [&r](std::size_t countAt, std::size_t at, const std::vector<Entry> &entries) {
+        r.set_u8(countAt, static_cast<std::uint8_t>(entries.size()));
+        for (const Entry &e : entries) {
+            for (std::size_t i = 1; i < 5; ++i)
+                r.set_u8(at + kEntryBssid + i, static_cast<std::uint8_t>(0x11 * i));
+            r.set_u8(at + kEntryBssid + 5, e.last);
+            r.set_u8(at + kEntrySsidLen, static_cast<std::uint8_t>(e.ssidLength >= 0 ? e.ssidLength : e.ssid.size()));
+            for (std::size_t i = 0; i < std::min<std::size_t>(e.ssid.size(), kEntryMaxSsid); ++i)
+                r.set_u8(at + kEntrySsid + i, static_cast<std::uint8_t>(e.ssid[i]));
+            r.set_u32(at + kEntryPhyType, e.phy);
+            r.set_u32(at + kEntrySignal, static_cast<std::uint32_t>(e.signal));
+            r.set_u8(at + kEntryChannel, static_cast<std::uint8_t>(e.channel));
+            r.set_u8(at + kEntryPrivacy, e.privacy ? 1 : 0);
+            at += kScanEntrySize;
+        }
+    };
+    put(kScanInfraCount, kScanInfraList, infra);
+    put(kScanAdHocCount, kScanAdHocList, adhoc);
+    return {r.data(), r.data() + kRecordDataSize};
 }
 
 using StationTest = test::CoreTest;
@@ -34,22 +61,15 @@ TEST_F(StationTest, CraftedBlocksDecodeWithTheirLimits)
     CStationMngr stations(app(), store);
     EXPECT_TRUE(app().ScanActive());  // the constructor started a scan
 
-    Entry longName = Net(std::string(40, 'x'), 11, 9);
-    longName.ssidLength = 200;  // claims more than 32 bytes
-    Entry hidden = Net("", 6, 3);
-    hidden.ssidLength = 5;  // a length with zero bytes: a hidden network
-    Entry adhoc = Net("party", 3, 7, -70);
-    adhoc.phy = 1;
-    adhoc.privacy = true;
-    test::ScanBlockBuilder block;
-    block.Infra(Net("cafe", 1, 1, -80))
-        .Infra(Net("cafe", 1, 2, -40))  // same name and channel: skipped
-        .Infra(Net("cafe", 6, 3, -55))
-        .Infra(hidden)
-        .Infra(longName)
-        .AdHoc(adhoc)
-        .MoreResults(true);
-    fake_.Answer(0x190, block.Bytes());
+    std::vector<std::uint8_t> block = Block(
+        {{"cafe", 1, 1, -80},
+         {"cafe", 1, 2, -40},  // same name and channel: skipped
+         {"cafe", 6, 3, -55},
+         {.ssid = "", .channel = 6, .last = 3, .ssidLength = 5},  // zero bytes: a hidden network
+         {.ssid = std::string(40, 'x'), .channel = 11, .last = 9, .ssidLength = 200}},  // claims more than 32
+        {{.ssid = "party", .channel = 3, .last = 7, .signal = -70, .phy = 1, .privacy = true}});
+    block[kScanMoreResults] = 1;
+    fake_.Answer(0x190, block);
     EXPECT_TRUE(stations.UpdateFromScan());  // more results to come
 
     ASSERT_EQ(stations.GetCount(), 5u);
@@ -66,14 +86,15 @@ TEST_F(StationTest, CraftedBlocksDecodeWithTheirLimits)
               std::make_tuple(false, 1, 1, std::string("Station 5")));
 
     // Counts above 20 are read as 20; an empty block gives an empty list.
-    test::ScanBlockBuilder many;
+    std::vector<Entry> many;
     for (int i = 0; i < 20; ++i)
-        many.Infra(Net("n" + std::to_string(i), 1, static_cast<std::uint8_t>(i)));
-    many.Counts(250, 0);
-    fake_.Answer(0x190, many.Bytes());
+        many.push_back({"n" + std::to_string(i), 1, static_cast<std::uint8_t>(i)});
+    block = Block(many);
+    block[kScanInfraCount] = 250;
+    fake_.Answer(0x190, block);
     EXPECT_FALSE(stations.UpdateFromScan());
     EXPECT_EQ(stations.GetCount(), 20u);
-    fake_.Answer(0x190, test::ScanBlockBuilder().Bytes());
+    fake_.Answer(0x190, Block({}));
     EXPECT_FALSE(stations.UpdateFromScan());
     EXPECT_EQ(stations.GetCount(), 0u);
 }
@@ -82,14 +103,12 @@ TEST_F(StationTest, MergeByNetworkKeepsTheStrongestAndTheFirstOnATie)
 {
     CProfileMngr store(CProfileMngr::Mode::ReadOnly);
     CStationMngr stations(app(), store);
-    test::ScanBlockBuilder block;
-    block.Infra(Net("tie", 1, 1, -50))
-        .Infra(Net("tie", 6, 2, -50))
-        .Infra(Net("strong", 1, 3, -70))
-        .Infra(Net("strong", 11, 4, -45))
-        .Infra(Net("weak", 1, 5, -127))
-        .Infra(Net("weak", 6, 6, -127));
-    fake_.Answer(0x190, block.Bytes());
+    fake_.Answer(0x190, Block({{"tie", 1, 1, -50},
+                               {"tie", 6, 2, -50},
+                               {"strong", 1, 3, -70},
+                               {"strong", 11, 4, -45},
+                               {"weak", 1, 5, -127},
+                               {"weak", 6, 6, -127}}));
     ASSERT_TRUE(app().WriteProfileInt("", "View AP or NET", 1));
     stations.UpdateFromScan();
     std::vector<std::string> keys;
@@ -109,9 +128,7 @@ TEST_F(StationTest, ConnectionLossIsHandledOnceAndOwnAdHocIsNoLoss)
     app().SetStationMngr(std::make_unique<CStationMngr>(app(), profiles));
     CStationMngr &stations = *app().StationMngr();
 
-    test::ScanBlockBuilder block;
-    block.Infra(Net("home", 6, 7));
-    fake_.Answer(0x190, block.Bytes());
+    fake_.Answer(0x190, Block({{"home", 6, 7}}));
     fake_.Answer(0x590, {1});  // connected to that entry
     fake_.Answer(0x50, {0, 0x11, 0x22, 0x33, 0x44, 7});
     fake_.Answer(0x350, {12, 0, 0, 0, 0, 0, 0, 0, 6, 0, 0, 0});  // channel 6
@@ -155,12 +172,7 @@ TEST_F(SurveyTable, RowsSortByBytesAndTheNetworkViewHasOneRowPerName)
 {
     CProfileMngr store(CProfileMngr::Mode::ReadOnly);
     CStationMngr stations(app(), store);
-    test::ScanBlockBuilder block;
-    block.Infra(Net("\xC3\x89" "cole", 6, 1))
-        .Infra(Net("Zed", 1, 2))
-        .Infra(Net("cafe", 1, 3, -50))
-        .Infra(Net("cafe", 11, 4, -80));
-    fake_.Answer(0x190, block.Bytes());
+    fake_.Answer(0x190, Block({{"\xC3\x89" "cole", 6, 1}, {"Zed", 1, 2}, {"cafe", 1, 3, -50}, {"cafe", 11, 4, -80}}));
     stations.UpdateFromScan();
 
     const auto keys = [&](bool networkView, int column, bool ascending) {

@@ -1,12 +1,36 @@
 #include "CoreTest.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "Profile.h"
 #include "ProfileMngr.h"
 #include "RegistryDump.h"
+#include "TempDir.h"
 
 namespace kestrow::test {
+
+namespace {
+
+// Every test program gets its own registry file and runtime directory (for
+// the named gates), so that test programs running side by side never meet.
+class PrivateDirsEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        ASSERT_FALSE(dir_.Path().empty()) << "cannot create a temporary directory";
+        setenv("XDG_RUNTIME_DIR", dir_.Subdir("runtime").c_str(), 1);
+        setenv("KESTROW_REGISTRY", dir_.File("registry.sqlite3").c_str(), 1);
+    }
+
+private:
+    ktest::TempDir dir_;
+};
+
+[[maybe_unused]] ::testing::Environment *const g_private_dirs =
+    ::testing::AddGlobalTestEnvironment(new PrivateDirsEnvironment);
+
+} // namespace
 
 void CoreTest::SetUp()
 {

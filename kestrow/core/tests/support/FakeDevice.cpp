@@ -51,10 +51,4 @@ int FakeDevice::OnExec(void *raw)
     return reply.result;
 }
 
-std::vector<std::uint8_t> Le32(std::uint32_t v)
-{
-    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-            static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
-}
-
 } // namespace kestrow::test

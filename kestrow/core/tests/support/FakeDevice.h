@@ -67,7 +67,4 @@ private:
     const DeviceOps *previous_ = nullptr;
 };
 
-// Little-endian 32-bit value as bytes, for building answers.
-std::vector<std::uint8_t> Le32(std::uint32_t v);
-
 } // namespace kestrow::test
