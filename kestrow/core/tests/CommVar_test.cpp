@@ -31,14 +31,7 @@ struct RecordingControl : ITextSink {
     std::vector<std::string> texts;
 };
 
-class CommVarTest : public test::CoreTest {
-protected:
-    void SetUp() override
-    {
-        CoreTest::SetUp();
-        g_phases.clear();
-    }
-};
+using CommVarTest = test::CoreTest;
 
 // A refused request ends the variable's requests; a bad status only marks
 // the variable invalid, its other requests are still sent and converted.
@@ -46,6 +39,7 @@ TEST_F(CommVarTest, RefusalStopsTheVariableABadStatusDoesNot)
 {
     const OID_PAIR pairs[] = {VAR_CHANNEL, VAR_PHY};
     RecordingControl control;
+    g_phases.clear();
     fake_.Refuse(VAR_CHANNEL.read);
     EXPECT_FALSE(CCommVar(1065, pairs, 2, &control, RecordPhase).m_bValid);
     EXPECT_EQ(fake_.ExecCodes(), std::vector<std::uint32_t>{VAR_CHANNEL.read});
@@ -82,6 +76,7 @@ TEST_F(CommVarTest, NoAdapterLeavesTheTextAndControlUnchanged)
 TEST_F(CommVarTest, LibraryExceptionIsCaughtAsARefusal)
 {
     fake_.Throw(VAR_NET_RATE.read);
+    g_phases.clear();
     std::string log;
     DebugLogHook previous = SetDebugLogHook([&log](std::string_view text) { log.append(text); });
     CCommVar var(VAR_NET_RATE.read, VAR_NET_RATE.write, nullptr, RecordPhase);
