@@ -1,5 +1,6 @@
 // lunmark-tool run as a program, against an empty adapter directory and a
-// real adapter-sim process.
+// real adapter-sim process, with the build's data files (next to its
+// programs, in ../share/lunmark).
 #include "AdapterSim.h"
 #include "ChildProcess.h"
 #include "ScenarioBuilder.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 using ktest::RunResult;
 
@@ -18,6 +20,8 @@ protected:
         ::setenv("LUNMARK_ADAPTER_DIR", dir.Path().c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
         ::unsetenv("LUNMARK_REQUEST_TIMEOUT_MS");
+        const auto data = std::filesystem::path(LUNMARK_TOOL).parent_path().parent_path() / "share/lunmark";
+        ::setenv("LUNMARK_DATA_DIR", data.c_str(), 1);
     }
     static RunResult tool(std::vector<std::string> args) {
         args.insert(args.begin(), LUNMARK_TOOL);
@@ -54,7 +58,7 @@ TEST_F(LunmarkTool, ReportsErrorsClearly) {
     }
 }
 
-TEST_F(LunmarkTool, ProbesReadsWritesAndFailsWhatTheDriverRefuses) {
+TEST_F(LunmarkTool, ProbesReadsWritesTracesAndFailsWhatTheDriverRefuses) {
     // The first adapter in name order does not answer the probe.
     ktest::AdapterSim sim;
     sim.ExportEnvironment();
@@ -91,4 +95,15 @@ TEST_F(LunmarkTool, ProbesReadsWritesAndFailsWhatTheDriverRefuses) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("did not carry out the command (status 1)"), std::string::npos) << r.err;
+
+    // A scan leaves its firmware line in the trace, named by the shipped
+    // module file and worded by the shipped message file.
+    ASSERT_EQ(tool({"exec", "0x200"}).exitCode, 0);
+    r = tool({"trace", "--seconds", "1", "--period", "20"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("[SCAN] \"Scan started on 24 channels\" - (00000018)(000000000)\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("modem 1 block "), std::string::npos);
+    EXPECT_NE(r.out.find("modem 2 block "), std::string::npos);
+    EXPECT_NE(r.out.find("\ntrace: "), std::string::npos);
 }
