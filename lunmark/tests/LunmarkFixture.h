@@ -22,13 +22,9 @@ class LunmarkFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         fake_w32n::reset();
-        {
-            lunmark::LibraryLock lock;
-            lunmark::LibraryContext &ctx = lunmark::context();
-            ctx.close();
-            ctx.open(""); // no adapters: leaves the device name empty
-        }
-        fake_w32n::clear_calls();
+        lunmark::LibraryLock lock;
+        lunmark::context().close();
+        lunmark::context().open(""); // no adapters: leaves the device name empty, sends nothing
     }
 
     // Opens the one adapter "a".

@@ -10,8 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-using ktest::RunResult;
-
 namespace {
 
 class LunmarkTool : public ::testing::Test {
@@ -23,7 +21,7 @@ protected:
         const auto data = std::filesystem::path(LUNMARK_TOOL).parent_path().parent_path() / "share/lunmark";
         ::setenv("LUNMARK_DATA_DIR", data.c_str(), 1);
     }
-    static RunResult tool(std::vector<std::string> args) {
+    static ktest::RunResult tool(std::vector<std::string> args) {
         args.insert(args.begin(), LUNMARK_TOOL);
         return ktest::Run(args, std::chrono::seconds(120));
     }
