@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 namespace {
 
@@ -31,12 +32,8 @@ protected:
 } // namespace
 
 TEST_F(LunmarkTool, ReportsErrorsClearly) {
-    struct Case {
-        std::vector<std::string> args;
-        int exit_code;
-        const char *message;
-    };
-    const std::vector<Case> cases = {
+    // Each command line, its exit code and what its error message holds.
+    const std::vector<std::tuple<std::vector<std::string>, int, const char *>> cases = {
         {{"adapters"}, 1, "no adapters found"},
         {{"frobnicate"}, 2, "unknown command \"frobnicate\""},
         {{}, 2, "no command given"},
@@ -49,10 +46,10 @@ TEST_F(LunmarkTool, ReportsErrorsClearly) {
         {{"poke7", "1", "2"}, 1, "no adapter"},
         {{"trace", "--period", "0"}, 2, ""},
     };
-    for (const Case &c : cases) {
-        const auto r = tool(c.args);
-        EXPECT_EQ(r.exitCode, c.exit_code) << c.args.size() << " " << r.err;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    for (const auto &[args, exit_code, message] : cases) {
+        const auto r = tool(args);
+        EXPECT_EQ(r.exitCode, exit_code) << args.size() << " " << r.err;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
     }
 }
 
