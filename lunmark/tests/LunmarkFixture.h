@@ -22,13 +22,9 @@ class LunmarkFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         fake_w32n::reset();
-        {
-            lunmark::LibraryLock lock;
-            lunmark::LibraryContext &ctx = lunmark::context();
-            ctx.close();
-            ctx.open(""); // no adapters: leaves the device name empty
-        }
-        fake_w32n::clear_calls();
+        lunmark::LibraryLock lock;
+        lunmark::context().close();
+        lunmark::context().open(""); // no adapters: leaves the device name empty, sends nothing
     }
 
     // Opens the one adapter "a".
@@ -52,13 +48,10 @@ protected:
         return ecom_exec_oid(r.data());
     }
 
-    // The request_record inside a logged command frame.
-    static const std::uint8_t *logged_record(const fake_w32n::Call &c) {
-        return c.bytes.data() + lunmark_wire::kFrameRecordOffset;
-    }
+    // The command code of the record inside a logged command frame.
     static std::uint32_t logged_code(const fake_w32n::Call &c) {
         return c.bytes.size() >= lunmark_wire::kFrameSize
-                   ? lunmark_wire::get_u32(logged_record(c))
+                   ? lunmark_wire::get_u32(c.bytes.data() + lunmark_wire::kFrameRecordOffset)
                    : 0xFFFFFFFFu;
     }
 

@@ -4,8 +4,8 @@
 
 #include <functional>
 #include <numeric>
+#include <tuple>
 
-using fake_w32n::CallKind;
 namespace wire = lunmark_wire;
 
 namespace {
@@ -38,12 +38,8 @@ TEST_F(ModemExports, EachExportSendsItsRecordAndTakesItsAnswer) {
         std::copy(area.begin(), area.end(), r.begin() + 8);
         return r;
     };
-    struct Case {
-        const char *what;
-        std::function<int()> call;
-        std::vector<std::uint8_t> record;
-    };
-    const std::vector<Case> cases = {
+    // Each export's call and the record it sends.
+    const std::vector<std::tuple<const char *, std::function<int()>, std::vector<std::uint8_t>>> cases = {
         {"peek7", [&] { return ecom_modem_peek7(0x00012345u, &value); },
          record(2416, {{8, 7}, {12, 0x00012345u}})},
         {"peek9", [&] { return ecom_modem_peek9(0x00012345u, &value); },
@@ -61,14 +57,15 @@ TEST_F(ModemExports, EachExportSendsItsRecordAndTakesItsAnswer) {
         {"EEPROM read", [&] { return ecom_read_eeprom(out.data(), 0x200, 10240); },
          record(2418, {{10248, 0x200}, {10252, 10240}})},
     };
-    for (const Case &c : cases) {
+    for (const auto &[what, call, sent] : cases) {
         fake_w32n::clear_calls();
-        ASSERT_EQ(c.call(), LUNMARK_OK) << c.what;
-        const auto requests = fake_w32n::calls(CallKind::Request);
-        ASSERT_EQ(requests.size(), 1u) << c.what;
-        EXPECT_TRUE(std::equal(c.record.begin(), c.record.end(), logged_record(requests[0]))) << c.what;
-        if (wire::get_u32(c.record.data()) == 2416) { // the register's value is handed back
-            EXPECT_EQ(value, 0xCAFEF00Du + c.record[8]) << c.what;
+        ASSERT_EQ(call(), LUNMARK_OK) << what;
+        const auto requests = fake_w32n::requests();
+        ASSERT_EQ(requests.size(), 1u) << what;
+        EXPECT_TRUE(std::equal(sent.begin(), sent.end(), requests[0].bytes.begin() + wire::kFrameRecordOffset))
+            << what;
+        if (wire::get_u32(sent.data()) == 2416) { // the register's value is handed back
+            EXPECT_EQ(value, 0xCAFEF00Du + sent[8]) << what;
         }
     }
     for (std::size_t i = 0; i < 10240; ++i)
@@ -78,8 +75,8 @@ TEST_F(ModemExports, EachExportSendsItsRecordAndTakesItsAnswer) {
     // Without an adapter every one of them fails.
     fake_w32n::set_adapters({});
     ASSERT_EQ(ecom_connect("SEARCH"), LUNMARK_ERR_CONNECT);
-    for (const Case &c : cases)
-        EXPECT_EQ(c.call(), LUNMARK_ERR_REQUEST) << c.what;
+    for (const auto &[what, call, sent] : cases)
+        EXPECT_EQ(call(), LUNMARK_ERR_REQUEST) << what;
 }
 
 TEST_F(ModemExports, OversizedOrNullArgumentsAreRefusedWithoutSending) {
@@ -92,5 +89,5 @@ TEST_F(ModemExports, OversizedOrNullArgumentsAreRefusedWithoutSending) {
     EXPECT_EQ(ecom_modem_misc_msg(nullptr, 1), LUNMARK_ERR_REQUEST);
     EXPECT_EQ(ecom_modem_peek7(0, nullptr), LUNMARK_ERR_REQUEST);
     EXPECT_EQ(ecom_modem_peek9(0, nullptr), LUNMARK_ERR_REQUEST);
-    EXPECT_TRUE(fake_w32n::calls(CallKind::Request).empty());
+    EXPECT_TRUE(fake_w32n::requests().empty());
 }

@@ -44,23 +44,28 @@ protected:
         return f;
     }
 
+    // What a request ended with: its result and the counts it handed back.
+    struct Sent {
+        int rc;
+        std::uint32_t written, needed;
+    };
     // Every request that reaches a connection completes its overlapped
     // record with the result and the count of bytes written.
-    static void expect_completed(const w32n_overlapped &ov, int rc, std::uint32_t written) {
+    static Sent completed(const w32n_overlapped &ov, int rc, const auto &req) {
         EXPECT_EQ(ov.status, static_cast<std::uint32_t>(rc));
-        EXPECT_EQ(ov.bytes_transferred, written);
+        EXPECT_EQ(ov.bytes_transferred, req.bytes_written);
         EXPECT_EQ(ov.event, 1u);
+        return {rc, req.bytes_written, req.bytes_needed};
     }
 
-    static int send(w32n_handle h, std::vector<std::uint8_t> &buffer, w32n_ndis_request &req) {
-        req = {};
+    static Sent send(w32n_handle h, std::vector<std::uint8_t> &buffer) {
+        w32n_ndis_request req{};
         req.oid = wire::kOidPrivateCommand;
         req.buffer = buffer.data();
         req.buffer_length = static_cast<std::uint32_t>(buffer.size());
         w32n_overlapped ov{};
         const int rc = W32N_MakeNdisRequest(h, &req, &ov, 1);
-        expect_completed(ov, rc, req.bytes_written);
-        return rc;
+        return completed(ov, rc, req);
     }
 
     // The same request through W32N_MakeNdisRequestV: `buffer` goes out in
@@ -68,8 +73,7 @@ protected:
     // and the answer comes back into two segments cut at an odd place, each
     // with guard bytes on either side that must stay untouched.  `got` is
     // what the segments received, put together.
-    static int send_v(w32n_handle h, std::vector<std::uint8_t> &buffer,
-                      std::vector<std::uint8_t> &got, w32n_ndis_request_v &req) {
+    static Sent send_v(w32n_handle h, std::vector<std::uint8_t> &buffer, std::vector<std::uint8_t> &got) {
         constexpr std::size_t kGuard = 16;
         const auto n = static_cast<std::uint32_t>(buffer.size());
         const std::uint32_t cut = n / 3 | 1;
@@ -78,7 +82,7 @@ protected:
             {buffer.data(), 5}, {buffer.data() + 5, n - 9}, {buffer.data() + n - 4, 4}};
         const w32n_segment in[] = {{into.data() + kGuard, cut},
                                    {into.data() + 2 * kGuard + cut, n - cut}};
-        req = {};
+        w32n_ndis_request_v req{};
         req.oid = wire::kOidPrivateCommand;
         req.send = out;
         req.send_count = 3;
@@ -86,14 +90,13 @@ protected:
         req.receive_count = 2;
         w32n_overlapped ov{};
         const int rc = W32N_MakeNdisRequestV(h, &req, &ov);
-        expect_completed(ov, rc, req.bytes_written);
         for (const std::size_t at : {std::size_t{0}, kGuard + cut, into.size() - kGuard})
             EXPECT_TRUE(std::all_of(into.begin() + at, into.begin() + at + kGuard,
                                     [](std::uint8_t b) { return b == 0xA5; }))
                 << "a write outside the receive segments";
         got.assign(into.begin() + kGuard, into.begin() + kGuard + cut);
         got.insert(got.end(), into.begin() + 2 * kGuard + cut, into.end() - kGuard);
-        return rc;
+        return completed(ov, rc, req);
     }
 
     static std::vector<std::uint8_t> reply_bytes(std::uint32_t magic, std::uint32_t status,
@@ -145,28 +148,25 @@ TEST_F(Lunmark100, EnumeratesSocketsInByteOrderWithDescriptions) {
 }
 
 TEST_F(Lunmark100, OpensByDeviceNameAndRefusesBadArguments) {
-    const w32n_handle h2 = W32N_OpenAdapterA("wlan0");
-    EXPECT_GE(h2, 0);
+    const w32n_handle h2 = W32N_OpenAdapterA("wlan0"); // closed below: a valid handle
     EXPECT_NE(h, h2);
     for (const char *bad : {"\\Device\\", "\\Device\\missing", "\\Device\\..", "../wlan0",
-                            "\\Device\\a/b"})
-        EXPECT_EQ(W32N_OpenAdapterA(bad), W32N_INVALID_HANDLE) << bad;
-    EXPECT_EQ(W32N_OpenAdapterA(nullptr), W32N_INVALID_HANDLE);
+                            "\\Device\\a/b", static_cast<const char *>(nullptr)})
+        EXPECT_EQ(W32N_OpenAdapterA(bad), W32N_INVALID_HANDLE) << (bad ? bad : "null");
     EXPECT_EQ(W32N_CloseAdapter(h2), 0);
     EXPECT_NE(W32N_CloseAdapter(h2), 0);
     EXPECT_NE(W32N_CloseAdapter(W32N_INVALID_HANDLE), 0);
 
     auto buf = frame(1);
-    w32n_ndis_request req{};
-    EXPECT_EQ(send(h2, buf, req), W32N_ERR_HANDLE);
+    EXPECT_EQ(send(h2, buf).rc, W32N_ERR_HANDLE);
     EXPECT_EQ(W32N_MakeNdisRequest(0, nullptr, nullptr, 1), W32N_ERR_ARGUMENT);
     std::vector<std::uint8_t> huge(wire::kMaxBuffer + 1);
-    EXPECT_EQ(send(h, huge, req), W32N_ERR_ARGUMENT);
-    req = {};
+    EXPECT_EQ(send(h, huge).rc, W32N_ERR_ARGUMENT);
+    w32n_ndis_request req{};
     req.buffer_length = 4; // no buffer
     EXPECT_EQ(W32N_MakeNdisRequest(h, &req, nullptr, 1), W32N_ERR_ARGUMENT);
     // The connection is still good after refused arguments.
-    EXPECT_EQ(send(h, buf, req), 0);
+    EXPECT_EQ(send(h, buf).rc, 0);
 }
 
 TEST_F(Lunmark100, RequestCarriesTheBufferBothWays) {
@@ -175,16 +175,16 @@ TEST_F(Lunmark100, RequestCarriesTheBufferBothWays) {
     // the send segments stay as they were.
     auto buf = frame(0x30), expected = buf;
     wire::put_u32(expected.data() + wire::kFrameRecordOffset + 4, 2);
-    w32n_ndis_request req{};
-    ASSERT_EQ(send(h, buf, req), 0);
-    EXPECT_EQ(req.bytes_written, wire::kFrameSize);
+    const Sent sent = send(h, buf);
+    ASSERT_EQ(sent.rc, 0);
+    EXPECT_EQ(sent.written, wire::kFrameSize);
     EXPECT_EQ(buf, expected);
 
     auto out = frame(0x30);
     std::vector<std::uint8_t> got;
-    w32n_ndis_request_v vreq{};
-    ASSERT_EQ(send_v(h, out, got, vreq), 0);
-    EXPECT_EQ(vreq.bytes_written, wire::kFrameSize);
+    const Sent scattered = send_v(h, out, got);
+    ASSERT_EQ(scattered.rc, 0);
+    EXPECT_EQ(scattered.written, wire::kFrameSize);
     EXPECT_EQ(out, frame(0x30));
     EXPECT_EQ(got, expected);
 }
@@ -193,15 +193,14 @@ TEST_F(Lunmark100, SilentDriverTimesOutCloseWakesAWaiterAndAVanishedDriverFails)
     d->set_handler([](const wire::Request &) { return std::vector<std::uint8_t>{}; });
     auto buf = frame(1);
     const auto before = buf;
-    w32n_ndis_request req{};
     ::setenv("LUNMARK_REQUEST_TIMEOUT_MS", "50", 1);
     const w32n_handle quick = W32N_OpenAdapterA("\\Device\\wlan0"); // takes the timeout
-    EXPECT_EQ(send(quick, buf, req), W32N_ERR_TIMEOUT);
+    EXPECT_EQ(send(quick, buf).rc, W32N_ERR_TIMEOUT);
     EXPECT_EQ(buf, before);
     // The connection was dropped: a late answer cannot be taken for the
     // next request's.
     d->set_handler([this](const wire::Request &r) { return d->adapter_reply(r); });
-    EXPECT_EQ(send(quick, buf, req), W32N_ERR_IO);
+    EXPECT_EQ(send(quick, buf).rc, W32N_ERR_IO);
     W32N_CloseAdapter(quick);
 
     // A request waiting on the default timeout ends when its handle is closed.
@@ -210,8 +209,7 @@ TEST_F(Lunmark100, SilentDriverTimesOutCloseWakesAWaiterAndAVanishedDriverFails)
     std::atomic<int> result{0};
     std::thread waiter([&] {
         auto mine = frame(1);
-        w32n_ndis_request r{};
-        result = send(h, mine, r);
+        result = send(h, mine).rc;
     });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (d->requests() == sent_before && std::chrono::steady_clock::now() < deadline)
@@ -223,7 +221,7 @@ TEST_F(Lunmark100, SilentDriverTimesOutCloseWakesAWaiterAndAVanishedDriverFails)
     h = W32N_OpenAdapterA("\\Device\\wlan0");
     ASSERT_GE(h, 0);
     d.reset();
-    EXPECT_EQ(send(h, buf, req), W32N_ERR_IO);
+    EXPECT_EQ(send(h, buf).rc, W32N_ERR_IO);
     EXPECT_EQ(W32N_OpenAdapterA("\\Device\\wlan0"), W32N_INVALID_HANDLE);
 }
 
@@ -242,13 +240,11 @@ TEST_F(Lunmark100, MalformedAnswersFailAndDropTheConnection) {
             const w32n_handle h2 = W32N_OpenAdapterA("\\Device\\wlan0");
             auto buf = frame(1);
             const auto before = buf;
-            w32n_ndis_request req{};
-            w32n_ndis_request_v vreq{};
             std::vector<std::uint8_t> got;
-            EXPECT_EQ(scattered ? send_v(h2, buf, got, vreq) : send(h2, buf, req), W32N_ERR_PROTOCOL)
+            EXPECT_EQ((scattered ? send_v(h2, buf, got) : send(h2, buf)).rc, W32N_ERR_PROTOCOL)
                 << what << (scattered ? " (scattered)" : "");
             EXPECT_EQ(buf, before) << what;
-            EXPECT_EQ(send(h2, buf, req), W32N_ERR_IO) << what;
+            EXPECT_EQ(send(h2, buf).rc, W32N_ERR_IO) << what;
             W32N_CloseAdapter(h2);
         }
     }
@@ -261,25 +257,23 @@ TEST_F(Lunmark100, DriverStatusIsAFailureButKeepsTheConnection) {
         return out;
     });
     auto buf = frame(1);
-    w32n_ndis_request req{};
-    EXPECT_EQ(send(h, buf, req), W32N_ERR_DRIVER);
-    EXPECT_EQ(req.bytes_needed, 20000u);
+    const Sent refused = send(h, buf);
+    EXPECT_EQ(refused.rc, W32N_ERR_DRIVER);
+    EXPECT_EQ(refused.needed, 20000u);
     d->set_handler([this](const wire::Request &r) { return d->adapter_reply(r); });
-    EXPECT_EQ(send(h, buf, req), 0);
+    EXPECT_EQ(send(h, buf).rc, 0);
 }
 
 TEST_F(Lunmark100, ARepeatedAnswerIsNeverTakenForTheNextRequest) {
     d->set_answer_twice(true);
-    w32n_ndis_request req{};
-    w32n_ndis_request_v vreq{};
     for (std::uint32_t code : {0x30u, 0x31u, 0x32u, 0x33u}) {
         // The scattered requests receive the earlier answer's repeat into
         // their own segments, and then their own answer.
         auto buf = frame(code), sent = buf;
         if (code % 2 == 0)
-            ASSERT_EQ(send(h, buf, req), 0);
+            ASSERT_EQ(send(h, buf).rc, 0);
         else
-            ASSERT_EQ(send_v(h, sent, buf, vreq), 0);
+            ASSERT_EQ(send_v(h, sent, buf).rc, 0);
         EXPECT_EQ(wire::get_u32(buf.data() + wire::kFrameRecordOffset), code);
     }
     EXPECT_EQ(d->requests(), 4);
@@ -290,26 +284,18 @@ TEST_F(Lunmark100, ScatteredRequestChecksItsSegmentsAndKeepsToThem) {
     const w32n_segment fits{small.data(), 8}, too_big{big.data(), wire::kMaxBuffer + 1},
         half{small.data(), 4}, null_base{nullptr, 4};
     const std::vector<w32n_segment> many(W32N_MAX_SEGMENTS + 1, w32n_segment{small.data(), 1});
-    struct Bad {
-        const char *what;
-        const w32n_segment *send;
-        std::uint32_t send_count;
-        const w32n_segment *receive;
-        std::uint32_t receive_count;
+    const auto n = static_cast<std::uint32_t>(many.size());
+    // The fields in order: type, oid, send segments and their count, receive
+    // segments and their count, and the two counts the call sets.
+    const std::pair<const char *, w32n_ndis_request_v> bad[] = {
+        {"more than the protocol carries", {0, 0, &too_big, 1, &too_big, 1, 0, 0}},
+        {"room for less than the buffer", {0, 0, &fits, 1, &half, 1, 0, 0}},
+        {"a null base", {0, 0, &null_base, 1, &fits, 1, 0, 0}},
+        {"a null list", {0, 0, nullptr, 1, &fits, 1, 0, 0}},
+        {"too many segments", {0, 0, &fits, 1, many.data(), n, 0, 0}},
     };
-    for (const Bad &b : {Bad{"more than the protocol carries", &too_big, 1, &too_big, 1},
-                         Bad{"room for less than the buffer", &fits, 1, &half, 1},
-                         Bad{"a null base", &null_base, 1, &fits, 1},
-                         Bad{"a null list", nullptr, 1, &fits, 1},
-                         Bad{"too many segments", &fits, 1, many.data(),
-                             static_cast<std::uint32_t>(many.size())}}) {
-        w32n_ndis_request_v req{};
-        req.send = b.send;
-        req.send_count = b.send_count;
-        req.receive = b.receive;
-        req.receive_count = b.receive_count;
-        EXPECT_EQ(W32N_MakeNdisRequestV(h, &req, nullptr), W32N_ERR_ARGUMENT) << b.what;
-    }
+    for (auto [what, req] : bad)
+        EXPECT_EQ(W32N_MakeNdisRequestV(h, &req, nullptr), W32N_ERR_ARGUMENT) << what;
     EXPECT_EQ(W32N_MakeNdisRequestV(h, nullptr, nullptr), W32N_ERR_ARGUMENT);
     EXPECT_EQ(d->requests(), 0);
 
@@ -317,7 +303,6 @@ TEST_F(Lunmark100, ScatteredRequestChecksItsSegmentsAndKeepsToThem) {
     // what the segments hold never land outside them.
     auto buf = frame(1);
     std::vector<std::uint8_t> got;
-    w32n_ndis_request_v req{};
     for (const std::uint32_t written : {100u, static_cast<std::uint32_t>(wire::kFrameSize)}) {
         d->set_handler([written](const wire::Request &r) {
             std::vector<std::uint8_t> out, data(r.buffer.begin(), r.buffer.end());
@@ -326,8 +311,9 @@ TEST_F(Lunmark100, ScatteredRequestChecksItsSegmentsAndKeepsToThem) {
             wire::put_u32(out.data() + 12, written);
             return out;
         });
-        ASSERT_EQ(send_v(h, buf, got, req), 0) << written;
-        EXPECT_EQ(req.bytes_written, written);
+        const Sent sent = send_v(h, buf, got);
+        ASSERT_EQ(sent.rc, 0) << written;
+        EXPECT_EQ(sent.written, written);
         EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + written, got.begin())) << written;
     }
 }

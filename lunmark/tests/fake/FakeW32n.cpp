@@ -27,9 +27,9 @@ struct State {
     Responder responder = default_responder;
     std::deque<Outcome> script;
     std::vector<Call> calls;
+    int opens = 0;
     std::map<w32n_handle, std::string> handles;
-    std::vector<Adapter> enumeration; // snapshot of the running enumeration
-    std::size_t enum_next = 0;
+    std::size_t enum_next = 0; // the running enumeration's next adapter
     int active = 0;
     int max_active = 0;
 };
@@ -59,7 +59,7 @@ const Adapter *find_adapter(const State &s, const std::string &name) {
 // default, the responder on success, the call logged.
 int answer(w32n_handle handle, std::uint32_t oid, std::uint8_t *buffer, std::uint32_t length,
            std::uint32_t &bytes_written) {
-    Call call{CallKind::Request, {}, handle, oid, std::vector<std::uint8_t>(buffer, buffer + length)};
+    Call call{{}, handle, oid, std::vector<std::uint8_t>(buffer, buffer + length)};
     Outcome outcome;
     Responder responder;
     {
@@ -100,16 +100,10 @@ void set_responder(Responder responder) {
 }
 void script(std::vector<Outcome> outcomes) { Locked()->script.assign(outcomes.begin(), outcomes.end()); }
 void clear_calls() { Locked()->calls.clear(); }
+std::vector<Call> requests() { return Locked()->calls; }
+int opens() { return Locked()->opens; }
 int open_handles() { return static_cast<int>(Locked()->handles.size()); }
 int max_concurrent_requests() { return Locked()->max_active; }
-
-std::vector<Call> calls(CallKind kind) {
-    Locked s;
-    std::vector<Call> out;
-    std::copy_if(s->calls.begin(), s->calls.end(), std::back_inserter(out),
-                 [kind](const Call &c) { return c.kind == kind; });
-    return out;
-}
 
 } // namespace fake_w32n
 
@@ -123,20 +117,19 @@ int W32N_IsWindows95(void) { return Locked()->windows95 ? 1 : 0; }
 // adapter; Next delivers one and says non-zero with the last one.
 int W32N_GetFirstAdapterRegistryInfo(w32n_adapter_record *record) {
     Locked s;
-    s->enumeration = s->adapters;
     s->enum_next = 0;
     std::memset(record, 0, sizeof *record);
-    return s->enumeration.empty() ? 1 : 0;
+    return s->adapters.empty() ? 1 : 0;
 }
 
 int W32N_GetNextAdapterRegistryInfo(w32n_adapter_record *record) {
     Locked s;
-    if (s->enum_next >= s->enumeration.size())
+    if (s->enum_next >= s->adapters.size())
         return 1;
-    const Adapter &a = s->enumeration[s->enum_next++];
+    const Adapter &a = s->adapters[s->enum_next++];
     std::memset(record, 0, sizeof *record);
     std::strncpy(record->device_name, a.name.c_str(), sizeof record->device_name - 1);
-    return s->enum_next < s->enumeration.size() ? 0 : 1;
+    return s->enum_next < s->adapters.size() ? 0 : 1;
 }
 
 w32n_handle W32N_OpenAdapterA(const char *device) {
@@ -148,7 +141,7 @@ w32n_handle W32N_OpenAdapterA(const char *device) {
         h = g_next_handle++;
         s->handles[h] = a->name;
     }
-    s->calls.push_back({CallKind::Open, text, h, 0, {}});
+    ++s->opens;
     return h;
 }
 

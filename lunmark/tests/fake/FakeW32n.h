@@ -19,14 +19,12 @@ struct Adapter {
     bool answers_probe = true; // a command frame with code 16 succeeds
 };
 
-enum class CallKind { Open, Request };
-
+// A request as the driver saw it.
 struct Call {
-    CallKind kind;
-    std::string device;            // Open: the text passed; Request: adapter name
+    std::string device; // the adapter's name; empty on a handle not open
     w32n_handle handle = W32N_INVALID_HANDLE;
     std::uint32_t oid = 0;
-    std::vector<std::uint8_t> bytes; // Request: the buffer as sent (a scattered one gathered)
+    std::vector<std::uint8_t> bytes; // the buffer as sent (a scattered one gathered)
 };
 
 // What the next scripted request does instead of the default answer.
@@ -49,7 +47,10 @@ void set_responder(Responder responder);
 // Outcomes for the next requests, in order; afterwards the default.
 void script(std::vector<Outcome> outcomes);
 
-std::vector<Call> calls(CallKind kind);
+// The requests since the last clear_calls(), and the W32N_OpenAdapterA
+// calls since reset().
+std::vector<Call> requests();
+int opens();
 void clear_calls();
 // Handles open right now.
 int open_handles();

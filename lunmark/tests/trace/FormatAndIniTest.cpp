@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "TempDir.h"
-#include "TraceTestUtil.h"
 #include "trace/DataDirectory.h"
 #include "trace/FirmwareLineFormatter.h"
 #include "trace/FirmwareMessageTable.h"
@@ -114,7 +114,6 @@ TEST(DataDirectory, BareNamesGoToTheDataDirectory)
     EXPECT_EQ(DataDirectory::resolve("a.ini"), "/data/dir/a.ini");
     EXPECT_EQ(DataDirectory::resolve("./a.ini"), "./a.ini");
     ::unsetenv("LUNMARK_DATA_DIR");
-    EXPECT_EQ(DataDirectory::resolve("a.ini").rfind("/a.ini"), DataDirectory::resolve("a.ini").size() - 6);
     FirmwareMessageTable table;
     EXPECT_FALSE(table.load("/nonexistent/zentil_ReportMessages.ini"));
 }

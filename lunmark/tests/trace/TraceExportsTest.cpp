@@ -104,16 +104,8 @@ protected:
         g_reenter = false;
         g_reentered = 0;
     }
-    void TearDown() override
-    {
-        ecom_trace_stop();
-        ecom_trace_register_firmware_str_debug_cb(nullptr);
-        ecom_trace_register_modem_1_cb(nullptr);
-        ecom_trace_register_modem_2_cb(nullptr);
-        ecom_register_notify_connect_cb(nullptr);
-        ecom_register_notify_disconnect_cb(nullptr);
-        ecom_trace_set_fw_string_resource_table("");
-    }
+    // Callbacks stay registered: they only record, and SetUp clears that.
+    void TearDown() override { ecom_trace_stop(); }
     std::vector<std::uint32_t> output = std::vector<std::uint32_t>(64, 0);
 };
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "TraceTestUtil.h"
+#include "trace/TraceStream.h"
 
 using lunmark::TraceStream;
 

@@ -2,8 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 

@@ -1,5 +1,6 @@
 // lunmark-tool run as a program, against an empty adapter directory and a
-// real adapter-sim process.
+// real adapter-sim process, with the build's data files (next to its
+// programs, in ../share/lunmark).
 #include "AdapterSim.h"
 #include "ChildProcess.h"
 #include "ScenarioBuilder.h"
@@ -7,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-
-using ktest::RunResult;
+#include <filesystem>
+#include <tuple>
 
 namespace {
 
@@ -18,8 +19,10 @@ protected:
         ::setenv("LUNMARK_ADAPTER_DIR", dir.Path().c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
         ::unsetenv("LUNMARK_REQUEST_TIMEOUT_MS");
+        const auto data = std::filesystem::path(LUNMARK_TOOL).parent_path().parent_path() / "share/lunmark";
+        ::setenv("LUNMARK_DATA_DIR", data.c_str(), 1);
     }
-    static RunResult tool(std::vector<std::string> args) {
+    static ktest::RunResult tool(std::vector<std::string> args) {
         args.insert(args.begin(), LUNMARK_TOOL);
         return ktest::Run(args, std::chrono::seconds(120));
     }
@@ -29,12 +32,8 @@ protected:
 } // namespace
 
 TEST_F(LunmarkTool, ReportsErrorsClearly) {
-    struct Case {
-        std::vector<std::string> args;
-        int exit_code;
-        const char *message;
-    };
-    const std::vector<Case> cases = {
+    // Each command line, its exit code and what its error message holds.
+    const std::vector<std::tuple<std::vector<std::string>, int, const char *>> cases = {
         {{"adapters"}, 1, "no adapters found"},
         {{"frobnicate"}, 2, "unknown command \"frobnicate\""},
         {{}, 2, "no command given"},
@@ -47,14 +46,14 @@ TEST_F(LunmarkTool, ReportsErrorsClearly) {
         {{"poke7", "1", "2"}, 1, "no adapter"},
         {{"trace", "--period", "0"}, 2, ""},
     };
-    for (const Case &c : cases) {
-        const auto r = tool(c.args);
-        EXPECT_EQ(r.exitCode, c.exit_code) << c.args.size() << " " << r.err;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    for (const auto &[args, exit_code, message] : cases) {
+        const auto r = tool(args);
+        EXPECT_EQ(r.exitCode, exit_code) << args.size() << " " << r.err;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
     }
 }
 
-TEST_F(LunmarkTool, ProbesReadsWritesAndFailsWhatTheDriverRefuses) {
+TEST_F(LunmarkTool, ProbesReadsWritesTracesAndFailsWhatTheDriverRefuses) {
     // The first adapter in name order does not answer the probe.
     ktest::AdapterSim sim;
     sim.ExportEnvironment();
@@ -91,4 +90,15 @@ TEST_F(LunmarkTool, ProbesReadsWritesAndFailsWhatTheDriverRefuses) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("did not carry out the command (status 1)"), std::string::npos) << r.err;
+
+    // A scan leaves its firmware line in the trace, named by the shipped
+    // module file and worded by the shipped message file.
+    ASSERT_EQ(tool({"exec", "0x200"}).exitCode, 0);
+    r = tool({"trace", "--seconds", "1", "--period", "20"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("[SCAN] \"Scan started on 24 channels\" - (00000018)(000000000)\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("modem 1 block "), std::string::npos);
+    EXPECT_NE(r.out.find("modem 2 block "), std::string::npos);
+    EXPECT_NE(r.out.find("\ntrace: "), std::string::npos);
 }
