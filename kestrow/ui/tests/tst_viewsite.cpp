@@ -92,8 +92,7 @@ private:
         CEditProfileSec &sec = sheet.SecPage();
         sec.KeySize(0)->setCurrentIndex(1);
         emit sec.KeySize(0)->activated(1);
-        sec.KeyField(0)->SetKeyText(QStringLiteral("0123456789ABCDEF0123456789"));
-        sec.KeyRadio(0)->setChecked(true);
+        sec.KeyField(0)->SetKeyText(QStringLiteral("0123456789ABCDEF0123456789"));  // complete: the active key
     }
 
 private slots:
@@ -201,7 +200,7 @@ private slots:
         m_pSite->OnToggleView();
         QCOMPARE(theApp().GetProfileInt("", kViewPreference, -1), 1);
         QCOMPARE(m_pSite->List()->model()->columnCount(), 4);
-        m_pSite->ApplyStations(three);
+        m_pSite->ApplyStations(three);  // the next refresh fills the new view
         QVERIFY(m_pSite->SelectRow("Campus"));
         // The name's standing station goes and comes back: the row stays picked.
         m_pSite->ApplyStations({Row("Campus", 6, -70, true), Row("Lab", 36, -60)});
