@@ -132,10 +132,8 @@ private slots:
         QFETCH(int, count);
         QFETCH(int, selected);
         QFETCH(int, secondIndex);
-        if (!domain.isEmpty()) {
+        if (!domain.isEmpty())
             QVERIFY(m_pFix->Start("[adapter sim0]\nscan_time = 1\nreg_domain = " + domain.toStdString() + "\n"));
-            QVERIFY(theApp().ConnectDriver());
-        }
         CProfile &p = NewProfile();
         p.PhyChnl = 6;  // channel 7
         auto sheet = Sheet();

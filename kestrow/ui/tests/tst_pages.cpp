@@ -50,7 +50,6 @@ private:
     {
         CKestrowApp &app = theApp();
         QVERIFY(m_pFix->Start());
-        QVERIFY(app.ConnectDriver());
         app.SetProfileMngr(std::make_unique<CProfileMngr>());
         app.SetStationMngr(std::make_unique<CStationMngr>(app, Store()));
         CProfile profile;

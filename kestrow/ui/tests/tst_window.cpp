@@ -222,9 +222,6 @@ private slots:
     // and ends.
     void secondCopyRestoresTheFirstAndEnds()
     {
-#ifndef KESTROW_TEST_KESTROW
-        QSKIP("the kestrow program is not built");
-#else
         const QString registry = QString::fromStdString(m_pFix->RegistryPath());
         const QString path = CSingleInstance::DefaultSocketPath(registry);
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
@@ -252,27 +249,21 @@ private slots:
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
         QVERIFY(dlg.isVisible() && !dlg.isMinimized());
-#endif
     }
 
     // No adapter and a registry that cannot be opened: the pictures are
     // taken at once and the program ends, saying what it lacked.
     void screenshotsWithoutAdapterOrRegistry()
     {
-#ifndef KESTROW_TEST_KESTROW
-        QSKIP("the kestrow program is not built");
-#else
         const std::string registry = m_pFix->dir.Write("garbage.sqlite3", std::string(4096, 'x'));
         const std::string shots = m_pFix->dir.File("shots");
         const ktest::RunResult run = ktest::Run({KESTROW_TEST_KESTROW, "--screenshots", shots, "--registry", registry},
                                                 std::chrono::seconds(60));
         QCOMPARE(run.exitCode, 0);
         QVERIFY(QFileInfo::exists(QString::fromStdString(shots + "/profiles.png")));
-        QVERIFY2(run.err.find("no adapter found") != std::string::npos, run.err.c_str());
-        QVERIFY2(run.err.find("The registry " + registry + " cannot be opened: file is not a database.") !=
-                     std::string::npos,
-                 run.err.c_str());
-#endif
+        const std::string unreadable = "The registry " + registry + " cannot be opened: file is not a database.";
+        for (const std::string &said : {std::string("no adapter found"), unreadable})
+            QVERIFY2(run.err.find(said) != std::string::npos, run.err.c_str());
     }
 };
 
