@@ -112,6 +112,16 @@ bool Adapter::connected() {
     return m_assoc.up;
 }
 
+void Adapter::refuse(std::uint32_t code) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_refused.insert(code);
+}
+
+void Adapter::refuse_none() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_refused.clear();
+}
+
 void Adapter::drop_link() {
     std::lock_guard<std::mutex> lock(m_mutex);
     advance(m_clock.now_ms());
@@ -234,6 +244,12 @@ void Adapter::handle_frame(std::span<const std::uint8_t> frame, std::vector<std:
         // This adapter's driver does not know the command: the query fails.
         line += "cmd " + hex32(code, 4) + " VERSION read " +
                 hex32(w::kStatusNotSupported, 8) + " probe-ignored";
+        w::encode_reply(reply, w::kStatusNotSupported, {});
+        return;
+    }
+    if (m_refused.count(code) != 0) {
+        line += "cmd " + hex32(code, 4) + " " + (name.empty() ? std::string("?") : std::string(name)) + " - " +
+                hex32(w::kStatusNotSupported, 8) + " refused";
         w::encode_reply(reply, w::kStatusNotSupported, {});
         return;
     }

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -55,6 +56,10 @@ public:
     void drop_link();
     void set_latency(std::int64_t ms) { m_latency.store(ms); }
     std::int64_t latency() const { return m_latency.load(); }
+    // The driver fails every later request carrying command `code`, as it
+    // fails a command it does not know; `refuse_none` lifts every refusal.
+    void refuse(std::uint32_t code);
+    void refuse_none();
 
     // When set, every request is also written to stderr.
     void set_verbose(bool on) { m_verbose = on; }
@@ -141,6 +146,7 @@ private:
 
     RequestLog m_log;
     std::atomic<std::int64_t> m_latency;
+    std::set<std::uint32_t> m_refused;
     std::atomic<std::uint64_t> m_requests{0};
     std::atomic<std::uint64_t> m_malformed{0};
     std::atomic<bool> m_verbose{false};

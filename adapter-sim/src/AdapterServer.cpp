@@ -430,6 +430,17 @@ std::string AdapterServer::control(std::string_view raw) {
         m_adapter.set_latency(ms);
         return "ok\n";
     }
+    if (word == "refuse") {
+        const auto code = parse_number(arg);
+        if (arg == "none") {
+            m_adapter.refuse_none();
+        } else if (!code || *code > 0xffffffffu) {
+            return "error: refuse takes a command code or none\n";
+        } else {
+            m_adapter.refuse(static_cast<std::uint32_t>(*code));
+        }
+        return "ok\n";
+    }
     if (word == "remove-network" || word == "restore-network") {
         const auto ssid = parse_ssid(arg);
         if (arg.empty() || !ssid)
@@ -466,7 +477,7 @@ std::string AdapterServer::control(std::string_view raw) {
     if (word.empty())
         return "error: empty command\n";
     return "error: unknown command '" + std::string(line) +
-           "' (drop-link, vanish [MS], appear, latency MS, remove-network SSID, "
+           "' (drop-link, vanish [MS], appear, latency MS, refuse CODE|none, remove-network SSID, "
            "restore-network SSID, stats, log, clear-log, quit)\n";
 }
 

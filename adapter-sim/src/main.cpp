@@ -40,8 +40,8 @@ void usage(FILE *out) {
     std::fputs("usage: adapter-sim [--dir DIR] [--scenario FILE] [--seed N] [--eeprom FILE]\n"
                "                   [--exit-with-parent] [-v]\n"
                "       adapter-sim ctl [--dir DIR] ADAPTER|SOCKET COMMAND [ARGUMENT]\n"
-               "commands: drop-link, vanish [MS], appear, latency MS, remove-network SSID,\n"
-               "          restore-network SSID, stats, log, clear-log, quit\n",
+               "commands: drop-link, vanish [MS], appear, latency MS, refuse CODE|none,\n"
+               "          remove-network SSID, restore-network SSID, stats, log, clear-log, quit\n",
                out);
 }
 

@@ -31,6 +31,10 @@ inline std::string TwoNetworks(const std::string &adapterKeys = {})
                .Text();
 }
 
+using Texts = std::vector<std::string>;  // message box texts
+
+inline CProfileMngr &Store() { return *theApp().ProfileMngr(); }
+
 class CUiFixture {
 public:
     CUiFixture() : sim(dir.File("adapters"))
@@ -50,15 +54,12 @@ public:
         sim.Stop();
         ResetTheApp();
     }
-    CUiFixture(const CUiFixture &) = delete;
-    CUiFixture &operator=(const CUiFixture &) = delete;
 
     bool Start(const std::string &scenario = TwoNetworks()) { return sim.Start(scenario); }
-    bool Ctl(const std::string &command, std::string *reply = nullptr) { return sim.Ctl(command, reply); }
     // The message box texts shown since the last call.
-    std::vector<std::string> TakeMessages()
+    Texts TakeMessages()
     {
-        std::vector<std::string> texts = sink.Texts();
+        Texts texts = sink.Texts();
         sink.shown.clear();
         return texts;
     }

@@ -4,11 +4,8 @@
 #include <QLabel>
 #include <QtTest>
 
-#include <cstring>
 #include <memory>
-#include <set>
 
-#include "DeviceOps.h"
 #include "KestrowApp.h"
 #include "MainAbout.h"
 #include "MainGen.h"
@@ -23,22 +20,6 @@ using namespace kestrow;
 using namespace kestrow::test;
 
 namespace {
-
-// Passes requests to the library but refuses the command codes listed.
-std::set<std::int32_t> g_refused;
-int FilteredExec(void *record)
-{
-    std::int32_t code = 0;
-    std::memcpy(&code, record, sizeof code);
-    return g_refused.count(code) != 0 ? 21 : DefaultDeviceOps().exec_oid(record);
-}
-const DeviceOps kFilteredOps{[](const char *n) { return DefaultDeviceOps().connect(n); },
-                             [] { return DefaultDeviceOps().disconnect(); }, FilteredExec};
-void Refuse(std::set<std::int32_t> codes)
-{
-    g_refused = std::move(codes);
-    InstallDeviceOps(&kFilteredOps);
-}
 
 using G = CMainGen;
 using S = CMainStats;
@@ -69,9 +50,8 @@ private:
     {
         CKestrowApp &app = theApp();
         QVERIFY(m_pFix->Start());
-        QVERIFY(app.ConnectDriver());
         app.SetProfileMngr(std::make_unique<CProfileMngr>());
-        app.SetStationMngr(std::make_unique<CStationMngr>(app, *app.ProfileMngr()));
+        app.SetStationMngr(std::make_unique<CStationMngr>(app, Store()));
         CProfile profile;
         profile.NetName = ssid;
         profile.NetMode = true;
@@ -79,9 +59,8 @@ private:
         profile.PhyChnl = CProfile::ChannelIndex(phyType, channel);
         auto station = std::make_unique<CStation>(profile, nullptr, dBm);
         QVERIFY(station->Apply(CStation::Connect));
-        CProfile *stored = app.ProfileMngr()->Get(app.ProfileMngr()->AddNew(&profile));
-        stored->ProfName = "Office";
-        app.ProfileMngr()->SetCurrent(stored, false);
+        Store().Rename(Store().AddNew(&profile), "Office");
+        Store().SetCurrent(Store().Get("Office"), false);
         app.StationMngr()->SetConnected(station.get());
         app.StationMngr()->AddStation(std::move(station));
     }
@@ -103,14 +82,9 @@ private slots:
     void init()
     {
         m_Status = CStatusSnapshot();
-        InstallDeviceOps(nullptr);
         m_pFix = std::make_unique<CUiFixture>();
     }
-    void cleanup()
-    {
-        InstallDeviceOps(nullptr);
-        m_pFix.reset();
-    }
+    void cleanup() { m_pFix.reset(); }
 
     // Connected, then the link drops: the values go, "Not Connected" and
     // "N/A" come, and the throughput stays.
@@ -139,7 +113,7 @@ private slots:
         Expect(stats.Controls(), throughput);
         Expect(stats.Controls(), {{S::IDC_SIGNAL, "99%"}, {S::IDC_MAX_RATE, "54 Mbps"}});
 
-        QVERIFY(m_pFix->Ctl("drop-link"));
+        QVERIFY(m_pFix->sim.Ctl("drop-link"));
         theApp().SetThroughput(0, theApp().TxKBps());
         Refresh(general, stats);
         Expect(general.Controls(), notConnected);
@@ -152,7 +126,7 @@ private slots:
     void rateFallbackAndAFailedReset()
     {
         ConnectTo("LegacyB", 1, 11, -75);
-        Refuse({0x540});
+        QVERIFY(m_pFix->sim.Ctl("refuse 0x540"));
         CMainGen general;
         CMainStats stats;
         Refresh(general, stats);
@@ -160,7 +134,7 @@ private slots:
         Expect(stats.Controls(), {{S::IDC_MAX_RATE, "11 Mbps"}, {S::IDC_SIGNAL, "53%"}});
         stats.OnReset();  // the simulator accepts it
         QVERIFY(m_pFix->TakeMessages().empty());
-        Refuse({0x380});
+        QVERIFY(m_pFix->sim.Ctl("refuse 0x380"));
         stats.OnReset();
         const auto messages = m_pFix->TakeMessages();
         QVERIFY(messages.size() == 1 && messages[0].starts_with("An error occured connecting to the driver."));

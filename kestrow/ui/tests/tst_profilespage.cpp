@@ -32,8 +32,6 @@ private:
     std::unique_ptr<CUiFixture> m_pFix;
     std::unique_ptr<CMainProfile> m_pPage;
 
-    static CProfileMngr &Store() { return *theApp().ProfileMngr(); }
-
     // Names of a list's rows, top to bottom.
     static QStringList Rows(QTreeView *list)
     {
@@ -44,10 +42,14 @@ private:
     }
     QWidget *Control(int id) { return m_pPage->Controls().Control(id); }
     void Select(const char *name) { QVERIFY(m_pPage->SelectProfile(name)); }
-    std::vector<std::string> TakeMessages() { return m_pFix->TakeMessages(); }
-    // Three members A, B, C (priorities 0..2) and one other profile D.
-    void AddFour()
+
+private slots:
+    void init()
     {
+        m_pFix = std::make_unique<CUiFixture>();
+        QVERIFY(theApp().CreateMainLock());
+        theApp().SetProfileMngr(std::make_unique<CProfileMngr>());
+        // Three members A, B, C (priorities 0..2) and one other profile D.
         for (const char *name : {"A", "B", "C", "D"}) {
             Store().Rename(Store().AddNew(nullptr), name);
             CProfile &p = *Store().Get(name);
@@ -56,15 +58,6 @@ private:
             p.AutoSelect = *name != 'D';
             p.Priority = p.AutoSelect ? Store().UpdatePriorities(-1) : -1;
         }
-        m_pPage->Refresh();
-    }
-
-private slots:
-    void init()
-    {
-        m_pFix = std::make_unique<CUiFixture>();
-        QVERIFY(theApp().CreateMainLock());
-        theApp().SetProfileMngr(std::make_unique<CProfileMngr>());
         m_pPage = std::make_unique<CMainProfile>();
         m_pPage->resize(600, 400);
         m_pPage->OnSetActive();
@@ -77,7 +70,6 @@ private slots:
 
     void listsArrowsAndMenu()
     {
-        AddFour();
         QCOMPARE(Rows(m_pPage->AutoList()), (QStringList{"A", "B", "C"}));
         QCOMPARE(Rows(m_pPage->OtherList()), QStringList{"D"});
         QCOMPARE(m_pPage->AutoList()->model()->index(1, 1).data().toString(), QStringLiteral("NetB"));
@@ -101,7 +93,6 @@ private slots:
 
     void commandsRunTheOperationsAndRefill()
     {
-        AddFour();
         Select("C");
         qobject_cast<QToolButton *>(Control(CMainProfile::IDC_UP))->click();
         QCOMPARE(Rows(m_pPage->AutoList()), (QStringList{"A", "C", "B"}));
@@ -128,12 +119,11 @@ private slots:
         const QString one = QString::fromStdString(m_pFix->dir.File("one.reg"));
         m_pPage->SetFileChooser([&one](bool save) { return save ? one : QString(); });
         m_pPage->OnExportAll();
-        QVERIFY(TakeMessages().empty() && QFile::exists(one));
+        QVERIFY(m_pFix->TakeMessages().empty() && QFile::exists(one));
     }
 
     void doubleClickConnects()
     {
-        AddFour();
         // The adapter is taken for there but does not answer: the connect
         // fails with its message (and the failed open marks it removed).
         for (QTreeView *list : {m_pPage->AutoList(), m_pPage->OtherList()}) {
@@ -143,19 +133,18 @@ private slots:
             // A full refresh between the two clicks changes no row.
             m_pPage->Refresh();
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
-            QCOMPARE(TakeMessages(), std::vector<std::string>{LoadString(IDS_PROFILE_CONNECT_FAILED)});
+            QCOMPARE(m_pFix->TakeMessages(), Texts{LoadString(IDS_PROFILE_CONNECT_FAILED)});
             QCOMPARE(m_pPage->ActiveList(), list);
         }
         // Known to be gone: the page says so instead.
         theApp().SetAdapterState(AdapterState::Removed);
         Select("A");
         m_pPage->OnConnect();
-        QCOMPARE(TakeMessages(), std::vector<std::string>{kNoAdapterMessage});
+        QCOMPARE(m_pFix->TakeMessages(), Texts{kNoAdapterMessage});
     }
 
     void connectedMarkFollowsTheNetwork()
     {
-        AddFour();
         theApp().SetStationMngr(std::make_unique<CStationMngr>(theApp(), *theApp().ProfileMngr()));
         CStationMngr &stations = *theApp().StationMngr();
         for (const char *net : {"NetC", "NetD"}) {
