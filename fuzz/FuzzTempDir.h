@@ -25,9 +25,6 @@ public:
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
     }
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-
     const std::string &path() const { return path_; }
 
 private:

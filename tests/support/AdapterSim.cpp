@@ -33,8 +33,7 @@ std::string AdapterSim::Program()
     return KTEST_ADAPTER_SIM;
 }
 
-bool AdapterSim::Start(const std::string &scenario, std::string *error,
-                       const std::vector<std::string> &extraArgs)
+bool AdapterSim::Start(const std::string &scenario, std::string *error)
 {
     m_Args = {Program(), "--exit-with-parent", "--dir", m_AdapterDir};
     if (!scenario.empty()) {
@@ -42,7 +41,6 @@ bool AdapterSim::Start(const std::string &scenario, std::string *error,
         WriteFile(file, scenario);
         m_Args.insert(m_Args.end(), {"--scenario", file});
     }
-    m_Args.insert(m_Args.end(), extraArgs.begin(), extraArgs.end());
     return Restart(error);
 }
 
@@ -68,8 +66,7 @@ void AdapterSim::KillHard()
 
 void AdapterSim::Stop()
 {
-    if (m_Process.Running())
-        (void)m_Process.Kill(SIGTERM);
+    (void)m_Process.Kill(SIGTERM);  // nothing when it is not running
 }
 
 bool AdapterSim::Ctl(const std::string &command, std::string *reply, const std::string &adapter) const
