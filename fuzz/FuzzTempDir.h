@@ -3,7 +3,6 @@
 // first use; removed when the process exits normally.
 #pragma once
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -15,10 +14,8 @@ public:
     TempDir() : path_(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp")
     {
         path_ += "/kestrow-fuzz-XXXXXX";
-        if (::mkdtemp(path_.data()) == nullptr) {
-            std::perror("mkdtemp");
+        if (::mkdtemp(path_.data()) == nullptr)
             std::abort();
-        }
     }
     ~TempDir()
     {

@@ -22,24 +22,14 @@
 #include "ScenarioBuilder.h"
 #include "TempDir.h"
 
-namespace {
-
-long LockSeconds()
-{
-    const char *text = std::getenv("KESTROW_FAULT_LOCK_SECONDS");
-    const long value = text != nullptr ? std::atol(text) : 0;
-    return value > 0 && value <= 24 * 3600 ? value : 30;
-}
-
-} // namespace
-
 TEST(CrossProcessLock, TwoProcessesOfFourThreadsNeverOverlap)
 {
     ktest::AdapterSim sim;
     std::string error;
     ASSERT_TRUE(sim.Start(ktest::ScenarioBuilder::OneOpenNetwork(), &error)) << error;
 
-    const long seconds = LockSeconds();
+    const char *wanted = std::getenv("KESTROW_FAULT_LOCK_SECONDS");
+    const long seconds = wanted != nullptr && std::atol(wanted) > 0 ? std::atol(wanted) : 30;
     const std::string ms = std::to_string(seconds * 1000);
     // As a service and a desktop program would: one adapter directory, two
     // runtime directories.

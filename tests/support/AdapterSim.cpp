@@ -9,8 +9,7 @@
 namespace ktest {
 
 namespace {
-constexpr milliseconds kStartTimeout{20000};
-constexpr milliseconds kCtlTimeout{20000};
+constexpr milliseconds kTimeout{20000};  // for start-up and for each ctl command
 } // namespace
 
 AdapterSim::AdapterSim(std::string adapterDir) : m_AdapterDir(std::move(adapterDir))
@@ -48,7 +47,7 @@ bool AdapterSim::Restart(std::string *error)
 {
     std::string problem;
     if (!m_Process.Start(m_Args, &problem)) {
-    } else if (m_Process.WaitForLine("ready", kStartTimeout)) {
+    } else if (m_Process.WaitForLine("ready", kTimeout)) {
         return true;
     } else {
         problem = "adapter-sim did not report ready";
@@ -75,7 +74,7 @@ bool AdapterSim::Ctl(const std::string &command, std::string *reply, const std::
     std::istringstream words(command);
     for (std::string word; words >> word;)
         argv.push_back(word);
-    const RunResult run = Run(argv, kCtlTimeout);
+    const RunResult run = Run(argv, kTimeout);
     if (reply != nullptr)
         *reply = run.out;
     return run.exitCode == 0;
