@@ -3,7 +3,6 @@
 // first use; removed when the process exits normally.
 #pragma once
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -15,19 +14,14 @@ public:
     TempDir() : path_(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp")
     {
         path_ += "/kestrow-fuzz-XXXXXX";
-        if (::mkdtemp(path_.data()) == nullptr) {
-            std::perror("mkdtemp");
+        if (::mkdtemp(path_.data()) == nullptr)
             std::abort();
-        }
     }
     ~TempDir()
     {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
     }
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-
     const std::string &path() const { return path_; }
 
 private:

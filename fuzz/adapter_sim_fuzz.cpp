@@ -37,16 +37,11 @@ namespace {
 namespace w = lunmark_wire;
 using namespace adapter_sim;
 
+// The shared scenario parses (the seed writer plays it too), or value()
+// throws and the run ends at once.
 const Scenario &TheScenario()
 {
-    static const Scenario scenario = [] {
-        ScenarioResult r = parse_scenario(fuzz_support::kScenario, "fuzz.scn");
-        if (!r.scenario) {
-            std::fprintf(stderr, "fuzz scenario: %s\n", r.error.c_str());
-            std::abort();
-        }
-        return *r.scenario;
-    }();
+    static const Scenario scenario = parse_scenario(fuzz_support::kScenario, "fuzz.scn").scenario.value();
     return scenario;
 }
 

@@ -27,15 +27,13 @@ namespace sim_test {
 namespace w = lunmark_wire;
 using Bytes = std::vector<std::uint8_t>;
 
-inline Bytes make_frame(std::uint32_t code, const std::function<void(std::uint8_t *)> &fill = {}) {
+inline Bytes make_frame(std::uint32_t code) {
     Bytes f(w::kFrameSize, 0);
     w::put_u32(f.data(), w::kFrameSignature);
     w::put_u16(f.data() + 4, static_cast<std::uint16_t>(w::kRecordSize));
     w::put_u32(f.data() + 8, w::kFrameMagic);
     w::put_u32(f.data() + w::kFrameTrailerOffset, ~w::kFrameMagic);
     w::put_u32(f.data() + w::kFrameRecordOffset, code);
-    if (fill)
-        fill(f.data() + w::kFrameRecordOffset + w::kRecordDataOffset);
     return f;
 }
 

@@ -4,7 +4,6 @@
 #include <sqlite3.h>
 
 #include <sys/stat.h>
-#include <filesystem>
 #include <unistd.h>
 
 
@@ -136,8 +135,7 @@ TEST_F(RegistryTest, TransactionsCommitTogetherOrNotAtAll)
 TEST_F(RegistryTest, ForeignOrDamagedDatabaseIsRefused)
 {
     std::uint32_t error = 0;
-    const std::string text = dir_.File("text.sqlite3");
-    ktest::WriteFile(text, std::string(8192, 'x'));
+    const std::string text = dir_.Write("text.sqlite3", std::string(8192, 'x'));
     // Some other program's SQLite database.
     const std::string other = dir_.File("other.sqlite3");
     {
@@ -149,8 +147,7 @@ TEST_F(RegistryTest, ForeignOrDamagedDatabaseIsRefused)
     const std::string other_bytes = ktest::ReadFile(other);
     const std::string folder = dir_.File("folder.sqlite3");
     ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
-    const std::string locked = dir_.File("locked.sqlite3");
-    ktest::WriteFile(locked, "");
+    const std::string locked = dir_.Write("locked.sqlite3", "");
     ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
 
     // The process-wide registry stays closed (no fall-back to the default
@@ -212,12 +209,6 @@ TEST_F(RegistryTest, DefaultPathFollowsTheEnvironment)
     ::unsetenv("KESTROW_REGISTRY");
     ::setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
     EXPECT_EQ(Registry::default_path(), dir_.File("kestrow/registry.sqlite3"));
-
-    // The process-wide registry opens there, creating the folder.
-    ASSERT_EQ(Registry::set_current_user_path(Registry::default_path()), 0u);
-    ASSERT_NE(Registry::current_user(), nullptr);
-    EXPECT_EQ(Registry::current_user()->set_dword(kApp, "dBm-Percent", 1), 0u);
-    EXPECT_TRUE(std::filesystem::exists(dir_.File("kestrow/registry.sqlite3")));
     ::unsetenv("XDG_CONFIG_HOME");
 }
 
@@ -305,9 +296,7 @@ TEST_F(RegistryTest, DamagedHivesAreRefusedWithNothingChanged)
     }
 
     for (const Case &c : cases) {
-        const std::string file = dir_.File("bad.reg");
-        ktest::WriteFile(file, c.bytes);
-        EXPECT_EQ(reg_->restore_key(kApp + "\\Import", file), c.expected) << c.what;
+        EXPECT_EQ(reg_->restore_key(kApp + "\\Import", dir_.Write("bad.reg", c.bytes)), c.expected) << c.what;
         EXPECT_EQ(ktest::DumpRegistryTree("Software"), before) << c.what;
     }
     EXPECT_EQ(reg_->restore_key(kApp + "\\Import", dir_.File("missing.reg")), kErrorFileNotFound);

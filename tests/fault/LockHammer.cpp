@@ -49,21 +49,17 @@ void HoldForever()
         ::pause();
 }
 
-void PauseAfterPlacing()
-{
-    if (const char *ms = std::getenv("FAULT_PAUSE_AFTER_PLACING"))
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(ms)));
-}
-
 } // namespace
 
-// Stands in for the C library's, which it calls.
+// Stands in for the C library's: calls it, then pauses for
+// FAULT_PAUSE_AFTER_PLACING milliseconds when that is set.
 extern "C" int link(const char *from, const char *to) noexcept
 {
     static const auto real = reinterpret_cast<int (*)(const char *, const char *)>(::dlsym(RTLD_NEXT, "link"));
     const int rc = real(from, to);
     const int saved = errno;
-    PauseAfterPlacing();
+    if (const char *ms = std::getenv("FAULT_PAUSE_AFTER_PLACING"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(ms)));
     errno = saved;
     return rc;
 }

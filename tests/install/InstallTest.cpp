@@ -123,9 +123,7 @@ TEST_F(InstallTest, InstalledProgramsWorkTogether)
     std::string error;
     ASSERT_TRUE(sim.Start({In(INSTALL_BINDIR, "adapter-sim"), "--dir", adapters}, &error, CleanEnvironment()))
         << error;
-    std::string ready;
-    EXPECT_TRUE(sim.ReadLine(&ready, std::chrono::seconds(60)));
-    EXPECT_NE(ready.find("adapter-sim: ready: 1 adapter"), std::string::npos) << ready;
+    EXPECT_TRUE(sim.WaitForLine("adapter-sim: ready: 1 adapter", std::chrono::seconds(60)));
 
     const ktest::RunResult list =
         RunProgram({In(INSTALL_BINDIR, "lunmark-tool"), "adapters"}, {"LUNMARK_ADAPTER_DIR=" + adapters});

@@ -9,8 +9,7 @@
 namespace ktest {
 
 namespace {
-constexpr milliseconds kStartTimeout{20000};
-constexpr milliseconds kCtlTimeout{20000};
+constexpr milliseconds kTimeout{20000};  // for start-up and for each ctl command
 } // namespace
 
 AdapterSim::AdapterSim(std::string adapterDir) : m_AdapterDir(std::move(adapterDir))
@@ -33,8 +32,7 @@ std::string AdapterSim::Program()
     return KTEST_ADAPTER_SIM;
 }
 
-bool AdapterSim::Start(const std::string &scenario, std::string *error,
-                       const std::vector<std::string> &extraArgs)
+bool AdapterSim::Start(const std::string &scenario, std::string *error)
 {
     m_Args = {Program(), "--exit-with-parent", "--dir", m_AdapterDir};
     if (!scenario.empty()) {
@@ -42,7 +40,6 @@ bool AdapterSim::Start(const std::string &scenario, std::string *error,
         WriteFile(file, scenario);
         m_Args.insert(m_Args.end(), {"--scenario", file});
     }
-    m_Args.insert(m_Args.end(), extraArgs.begin(), extraArgs.end());
     return Restart(error);
 }
 
@@ -50,7 +47,7 @@ bool AdapterSim::Restart(std::string *error)
 {
     std::string problem;
     if (!m_Process.Start(m_Args, &problem)) {
-    } else if (m_Process.WaitForLine("ready", kStartTimeout)) {
+    } else if (m_Process.WaitForLine("ready", kTimeout)) {
         return true;
     } else {
         problem = "adapter-sim did not report ready";
@@ -68,8 +65,7 @@ void AdapterSim::KillHard()
 
 void AdapterSim::Stop()
 {
-    if (m_Process.Running())
-        (void)m_Process.Kill(SIGTERM);
+    (void)m_Process.Kill(SIGTERM);  // nothing when it is not running
 }
 
 bool AdapterSim::Ctl(const std::string &command, std::string *reply, const std::string &adapter) const
@@ -78,7 +74,7 @@ bool AdapterSim::Ctl(const std::string &command, std::string *reply, const std::
     std::istringstream words(command);
     for (std::string word; words >> word;)
         argv.push_back(word);
-    const RunResult run = Run(argv, kCtlTimeout);
+    const RunResult run = Run(argv, kTimeout);
     if (reply != nullptr)
         *reply = run.out;
     return run.exitCode == 0;

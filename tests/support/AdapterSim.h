@@ -27,13 +27,11 @@ public:
     // Starts the simulator with `scenario` text (empty: its default
     // scenario) and waits until it reports ready.  False with *error set
     // when it did not come up.
-    bool Start(const std::string &scenario = {}, std::string *error = nullptr,
-               const std::vector<std::string> &extraArgs = {});
+    bool Start(const std::string &scenario = {}, std::string *error = nullptr);
     // Starts again with the last scenario (on the same directory).
     bool Restart(std::string *error = nullptr);
     void KillHard();  // SIGKILL: the sockets stay behind
     void Stop();      // SIGTERM and wait
-    bool Running() const { return m_Process.Running(); }
 
     // "adapter-sim ctl --dir DIR ADAPTER COMMAND..." (the command split at
     // blanks); true on exit code 0, its output in *reply.

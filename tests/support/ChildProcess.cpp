@@ -233,7 +233,7 @@ int ChildProcess::Kill(int signal)
     return Wait(std::chrono::minutes(1));  // then SIGKILL: every wait is bounded
 }
 
-int ChildProcess::Wait(milliseconds timeout, bool *timedOut)
+int ChildProcess::Wait(milliseconds timeout)
 {
     if (m_pid <= 0)
         return -1;
@@ -242,8 +242,6 @@ int ChildProcess::Wait(milliseconds timeout, bool *timedOut)
     pid_t rc = 0;
     while ((rc = ::waitpid(m_pid, &status, WNOHANG)) == 0 && Clock::now() < deadline)
         std::this_thread::sleep_for(milliseconds(2));
-    if (timedOut != nullptr)
-        *timedOut = rc == 0;
     if (rc == 0) {  // still running: killed, then reaped without a limit
         (void)::kill(m_pid, SIGKILL);
         (void)::waitpid(m_pid, &status, 0);
@@ -263,11 +261,11 @@ RunResult Run(const std::vector<std::string> &argv, milliseconds timeout,
     child.CloseInput();
     const auto deadline = Clock::now() + timeout;
     result.out = child.ReadRest(timeout);
-    bool timedOut = false;
-    // Output ends a moment before the process does.
-    const int status = child.Wait(milliseconds(std::max(RemainingMs(deadline), 1000)), &timedOut);
+    // Output ends a moment before the process does; one still running at
+    // the deadline is killed, so it has no exit code.
+    const int status = child.Wait(milliseconds(std::max(RemainingMs(deadline), 1000)));
     result.err = child.Stderr();
-    if (!timedOut && WIFEXITED(status))
+    if (WIFEXITED(status))
         result.exitCode = WEXITSTATUS(status);
     return result;
 }

@@ -31,7 +31,6 @@ public:
     // Writes to standard input; false when it is closed or the write fails.
     bool Send(const std::string &text);
     void CloseInput();
-    bool Running() const { return m_pid > 0; }
 
     // Next line of standard output (without the newline); false when none
     // came within `timeout` or the output ended.
@@ -46,8 +45,8 @@ public:
     // Sends `signal` and reaps the process; its wait status.
     int Kill(int signal);
     // Waits for the end (at most `timeout`; then the process is killed).
-    // The wait status; *timedOut tells which happened.
-    int Wait(milliseconds timeout, bool *timedOut = nullptr);
+    // The wait status.
+    int Wait(milliseconds timeout);
 
 private:
     void Close();

@@ -1,6 +1,6 @@
 #include "ScenarioBuilder.h"
 
-#include <cstdio>
+#include "Scenario.h"
 
 namespace ktest {
 
@@ -34,21 +34,7 @@ ScenarioBuilder &ScenarioBuilder::Set(const std::string &key, long long value)
 
 std::string ScenarioBuilder::Quote(const std::string &text)
 {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\' || c == '"') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte > 0x7E) {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-            out += hex;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    return adapter_sim::quote_ssid(text);
 }
 
 std::string ScenarioBuilder::OneOpenNetwork()

@@ -7,11 +7,11 @@
 
 namespace ctltest {
 
-CtlEnv::CtlEnv(bool withSim, const std::string &scenario)
+CtlEnv::CtlEnv(const std::string &scenario)
 {
     dir_.Subdir("run");
     std::string error;
-    simReady_ = withSim && sim_.Start(scenario, &error);
+    simReady_ = sim_.Start(scenario, &error);
 }
 
 std::vector<std::string> CtlEnv::Environment(const std::vector<std::string> &extra) const

@@ -19,9 +19,8 @@ using ktest::RunResult;
 
 class CtlEnv {
 public:
-    // Starts adapter-sim with `scenario` (empty: its default) unless
-    // `withSim` is false.
-    explicit CtlEnv(bool withSim = true, const std::string &scenario = {});
+    // Starts adapter-sim with `scenario` (empty: its default).
+    explicit CtlEnv(const std::string &scenario = {});
 
     bool SimReady() const { return simReady_; }
     ktest::AdapterSim &Sim() { return sim_; }
