@@ -1,5 +1,6 @@
 #include "trace/IniReader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +8,9 @@
 namespace lunmark {
 
 namespace {
+
+// How much more of a file each read asks for.
+constexpr std::size_t kReadChunk = 64 * 1024;
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
@@ -63,12 +67,19 @@ bool IniReader::load(const std::string& path, const Reporter& report)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    // One byte more than is used tells whether the file goes on.
-    std::string content(kMaxFileSize + 1, '\0');
-    in.read(content.data(), static_cast<std::streamsize>(content.size()));
+    // Read in chunks up to one byte more than is used, which tells whether
+    // the file goes on: the buffer grows with what the file holds, so a
+    // small file never costs the whole limit in memory.
+    std::string content;
+    std::size_t got = 0;
+    while (in && got <= kMaxFileSize) {
+        content.resize(std::min(IniReader::kMaxFileSize + 1, got + kReadChunk));
+        in.read(content.data() + got, static_cast<std::streamsize>(content.size() - got));
+        got += static_cast<std::size_t>(in.gcount());
+    }
     if (in.bad())
         return false;
-    content.resize(static_cast<std::size_t>(in.gcount()));
+    content.resize(got);
     if (content.size() > kMaxFileSize) {
         // Keep whole lines only: a cut line could become a wrong message.
         const std::size_t last = content.rfind('\n', kMaxFileSize - 1);
