@@ -3,9 +3,10 @@
 //
 // Threads: VisibleParts and UpdatePages are called on the user-interface
 // thread.  ShowRefresh and SetTrayTip are called on the thread that did the
-// device work (the refresh worker, the polling thread): an implementation
-// must move the values to its own thread (a queued call into its event
-// loop) and never touch a widget there.  Neither waits for anything.
+// device work (the refresh worker, the polling thread), or by SetMainWindow
+// with what came before the window was set: an implementation must move
+// the values to its own thread (a queued call into its event loop) and
+// never touch a widget there.  Neither waits for anything.
 #pragma once
 
 #include <string>

@@ -430,7 +430,7 @@ void CKestrowApp::OnMainTimer(CRefreshRequest parts)
     CSectionLock lock(*this, Section::Main);
     if (!lock)
         return;
-    if (m_pMainWnd.load() == nullptr)
+    if (m_pMainWnd.load() == nullptr && !m_bKeepRefresh.load())
         return;
     CPageRefresh out;
     out.full = m_bFullRefresh.exchange(false);
@@ -474,8 +474,11 @@ void CKestrowApp::OnMainTimer(CRefreshRequest parts)
 
     // The window may be going: SetMainWindow waits for this hand-over.
     std::lock_guard<std::mutex> windowLock(m_TipMutex);
+    const bool keep = m_bKeepRefresh.exchange(false);
     if (IMainWindow *window = m_pMainWnd.load())
         window->ShowRefresh(std::move(out));
+    else if (keep)
+        m_KeptRefresh = std::move(out);
 }
 
 std::vector<CLinkSample> CKestrowApp::HistorySamples() const
@@ -518,6 +521,12 @@ void CKestrowApp::RequestRefresh(CRefreshRequest parts)
         m_bRefreshQueued.store(false);
 }
 
+void CKestrowApp::RequestFirstRefresh(CRefreshRequest parts)
+{
+    m_bKeepRefresh.store(true);
+    RequestRefresh(parts);
+}
+
 void CKestrowApp::SetWakeCallback(std::function<void()> wake)
 {
     std::lock_guard<std::mutex> lock(m_WakeMutex);
@@ -539,6 +548,10 @@ void CKestrowApp::SetMainWindow(IMainWindow *window)
     m_pMainWnd.store(window);
     if (window != nullptr && !m_strTip.empty())
         window->SetTrayTip(m_strTip);
+    if (window != nullptr && m_KeptRefresh) {
+        window->ShowRefresh(std::move(*m_KeptRefresh));
+        m_KeptRefresh.reset();
+    }
 }
 
 void CKestrowApp::UpdateTip(bool connected, const std::string &ssid)

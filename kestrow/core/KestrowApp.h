@@ -16,6 +16,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <semaphore>
 #include <string>
 #include <string_view>
@@ -139,6 +140,12 @@ public:
     // second request only adds its parts to it, so requests never pile up
     // behind a slow adapter.  Without a worker (no start-up) it runs at once.
     void RequestRefresh(CRefreshRequest parts);
+    // User-interface thread, before its main window is set: queues a main
+    // timer routine for `parts` as RequestRefresh does, and keeps its values
+    // when no window is set yet by the time they are read; SetMainWindow
+    // hands them to the window.  The window's first values are so read
+    // while the window is being built, instead of after.
+    void RequestFirstRefresh(CRefreshRequest parts);
     // A refresh is queued and has not started yet.
     bool RefreshQueued() const { return m_bRefreshQueued.load(); }
     // Whether the main lock is held or being taken, read without touching
@@ -298,6 +305,10 @@ private:
     std::shared_future<void> m_ServiceStop;
     std::atomic<IMainWindow *> m_pMainWnd{nullptr};
     mutable std::mutex m_TipMutex;
+    // The values of RequestFirstRefresh's routine, read before the window
+    // was set (guarded by m_TipMutex), and whether that routine is pending.
+    std::optional<CPageRefresh> m_KeptRefresh;
+    std::atomic<bool> m_bKeepRefresh{false};
     mutable std::mutex m_ChoiceMutex;
     mutable std::mutex m_HistoryMutex;
     CLinkHistory m_History;  // guarded by m_HistoryMutex

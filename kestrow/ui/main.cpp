@@ -199,6 +199,9 @@ int main(int argc, char **argv)
     CKestrowApp &app = theApp();
     InstallRefreshWake(app);
     auto session = std::make_unique<CKestrowSession>(app, CKestrowSession::Kind::Window);
+    // The window opens on the General page: its values are read right after
+    // start-up, while the window is being built.
+    app.RequestFirstRefresh(CRefreshRequest{.general = true});
 
     int result = 0;
     {
