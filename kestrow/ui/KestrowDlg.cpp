@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "KestrowApp.h"
+#include "PageLayout.h"
 #include "SectionLock.h"
 #include "Preferences.h"
 #include "Prefs.h"
@@ -141,9 +142,10 @@ void CKestrowDlg::OnInitDialog(bool shownSoon)
     }
     m_bSiteWasVisible = false;
     // Loading the icons, reaching the notification area (over the session
-    // bus) and building the other pages take time the first paint should
-    // not wait for: they follow the window's first paint, come at once when
-    // the window is not going to be shown, and at the latest after a second.
+    // bus), making the value texts selectable and building the other pages
+    // take time the first paint should not wait for: they follow the
+    // window's first paint, come at once when the window is not going to be
+    // shown, and at the latest after a second.
     m_bAfterPaintPending = true;
     if (!shownSoon) {
         QMetaObject::invokeMethod(this, [this] {
@@ -168,6 +170,10 @@ void CKestrowDlg::FinishAfterFirstPaint()
     }
     m_Tray.SetIcon(m_TrayState == CTrayIcons::State::Count ? TrayIcon() : m_TrayIcons.Icon(m_TrayState));
     m_Tray.Add();
+    m_bValuesSelectable = true;
+    for (CPageSlot *slot : m_Slots) {
+        CPageLayout::MakeValuesSelectable(slot);
+    }
     // The other pages follow while the event loop is idle, so that a tab
     // switch later finds its page ready.
     BuildNextPageWhenIdle();
@@ -197,6 +203,9 @@ void CKestrowDlg::BuildPage(int index)
         return;
     }
     m_Slots[index]->Build();
+    if (m_bValuesSelectable) {
+        CPageLayout::MakeValuesSelectable(m_Slots[index]);
+    }
     // What came for the page before it was there.
     switch (index) {
     case PAGE_GENERAL:

@@ -174,6 +174,8 @@ private:
     bool m_bMinimizePending = false;
     bool m_bInTray = false;  // hidden in the notification area
     bool m_bAfterPaintPending = false;
+    // The pages' value texts are selectable (set up after the first paint).
+    bool m_bValuesSelectable = false;
     int m_nFullRefreshes = 0;
     int m_nRefreshes = 0;
 };

@@ -8,16 +8,31 @@
 
 namespace kestrow {
 
+namespace {
+// Marks a value label whose text is to become selectable.
+constexpr char kSelectableLater[] = "kestrowSelectableLater";
+} // namespace
+
 QLabel *CPageLayout::ValueLabel(int id, const QString &text)
 {
     auto *label = new QLabel(text);
     label->setTextFormat(Qt::PlainText);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setProperty(kSelectableLater, true);
     label->setMinimumWidth(200);
     if (id != 0) {
         CQtControlParent::Tag(label, id);
     }
     return label;
+}
+
+void CPageLayout::MakeValuesSelectable(QWidget *page)
+{
+    for (QLabel *label : page->findChildren<QLabel *>()) {
+        if (label->property(kSelectableLater).toBool()) {
+            label->setProperty(kSelectableLater, QVariant());
+            label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        }
+    }
 }
 
 QGroupBox *CPageLayout::Group(const QString &title, QFormLayout **form)
@@ -41,6 +56,7 @@ QLabel *CPageLayout::AddRow(QFormLayout *form, const QString &label, int id, con
 QLabel *CPageLayout::AddCounterRow(QFormLayout *form, const QString &label, int id, const QString &text)
 {
     QLabel *value = AddRow(form, label, id, text);
+    value->setProperty(kSelectableLater, QVariant());
     value->setTextInteractionFlags(Qt::NoTextInteraction);
     return value;
 }

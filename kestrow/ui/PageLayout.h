@@ -14,8 +14,14 @@ namespace kestrow {
 
 class CPageLayout {
 public:
-    // A read-only value text with control id `id` (0: no id).
+    // A read-only value text with control id `id` (0: no id).  Its text
+    // becomes selectable with the mouse through MakeValuesSelectable.
     static QLabel *ValueLabel(int id, const QString &text = QString());
+    // Lets the user select the texts of the value labels under `page`.  A
+    // selectable label lays its text out in a text document of its own,
+    // which costs a start-up the time of several widgets: the window does
+    // this after its first paint.
+    static void MakeValuesSelectable(QWidget *page);
     // A group box with a form layout; the box's layout is returned in *form.
     static QGroupBox *Group(const QString &title, QFormLayout **form);
     // Adds "label  value" to the form and returns the value.

@@ -21,6 +21,8 @@
 #include "HistoryPlot.h"
 #include "KestrowApp.h"
 #include "KestrowDlg.h"
+#include "MainAbout.h"
+#include "MainGen.h"
 #include "SingleInstance.h"
 #include "SysTray.h"
 #include "UiFixture.h"
@@ -119,6 +121,14 @@ private slots:
         // from the largest.
         QTRY_COMPARE(dlg.windowIcon().pixmap(48, 48).width(), 48);
         QCOMPARE(CKestrowDlg::TrayIcon().pixmap(48, 48).width(), 48);
+        // The value texts become selectable then too, on the pages built
+        // later as well; a traffic counter's never does.
+        const auto selectable = [&](int id) {
+            const auto *label = qobject_cast<QLabel *>(CQtControlParent(&dlg).Control(id));
+            return label != nullptr && (label->textInteractionFlags() & Qt::TextSelectableByMouse) != 0;
+        };
+        QTRY_VERIFY(selectable(CMainGen::IDC_SSID) && selectable(CMainAbout::IDC_DEVICE_NAME));
+        QVERIFY(!selectable(CMainGen::IDC_RECEIVED));
         // View Site shows the Available Networks dialog, whose menu's
         // commands go through the main window; Close hides it.
         qobject_cast<QPushButton *>(CQtControlParent(&dlg).Control(CKestrowDlg::IDC_VIEW_SITE))->click();
