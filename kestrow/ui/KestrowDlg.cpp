@@ -22,22 +22,6 @@
 namespace kestrow {
 
 namespace {
-// The window and tray icons come in the sizes a title bar, task switcher and
-// notification area use.  The larger ones are installed in the icon theme
-// for launchers; loading them here would only cost start-up time, since
-// the window system is sent every size the window icon has.
-constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64};
-
-QIcon IconFromResources(const char *stem)
-{
-    QIcon icon;
-    for (int size : kIconSizes) {
-        icon.addFile(QStringLiteral(":/kestrow/icons/%1-%2.png").arg(QLatin1String(stem)).arg(size),
-                     QSize(size, size));
-    }
-    return icon;
-}
-
 // The wireless service is started again at exit only on Windows NT 5.1,
 // where stopping it at start-up would otherwise leave the system without
 // it; never on this platform.
@@ -49,12 +33,12 @@ bool IsWindowsNT51()
 
 QIcon CKestrowDlg::ProgramIcon()
 {
-    return IconFromResources("program");
+    return CTrayIcons::FromResources(QStringLiteral("program"));
 }
 
 QIcon CKestrowDlg::TrayIcon()
 {
-    return IconFromResources("tray");
+    return CTrayIcons::FromResources(QStringLiteral("tray"));
 }
 
 CKestrowDlg::CKestrowDlg(const QString &caption, QWidget *parent, int selectPage)

@@ -5,7 +5,18 @@
 namespace kestrow {
 
 namespace {
+// The larger sizes are installed in the icon theme for launchers; loading
+// them here would only cost start-up time, since the window system is sent
+// every size the window icon has.
 constexpr int kSizes[] = {16, 22, 24, 32, 48, 64};
+} // namespace
+
+QIcon CTrayIcons::FromResources(const QString &stem)
+{
+    QIcon icon;
+    for (int size : kSizes)
+        icon.addFile(QStringLiteral(":/kestrow/icons/%1-%2.png").arg(stem).arg(size), QSize(size, size));
+    return icon;
 }
 
 CTrayIcons::State CTrayIcons::StateOf(AdapterState adapter, bool connected, std::optional<int> signalDbm)
@@ -42,10 +53,8 @@ QString CTrayIcons::Stem(State state)
 const QIcon &CTrayIcons::Icon(State state)
 {
     QIcon &icon = m_Icons[static_cast<std::size_t>(state)];
-    if (icon.isNull()) {
-        for (int size : kSizes)
-            icon.addFile(QStringLiteral(":/kestrow/icons/%1-%2.png").arg(Stem(state)).arg(size), QSize(size, size));
-    }
+    if (icon.isNull())
+        icon = FromResources(Stem(state));
     return icon;
 }
 

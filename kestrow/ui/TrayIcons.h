@@ -26,6 +26,10 @@ public:
     static QString Stem(State state);
 
     const QIcon &Icon(State state);
+    // The icon of the built-in pictures named `stem` ("program", "tray",
+    // "tray-good" ...) in the sizes a title bar, task switcher and
+    // notification area use.
+    static QIcon FromResources(const QString &stem);
 
 private:
     std::array<QIcon, static_cast<std::size_t>(State::Count)> m_Icons;
