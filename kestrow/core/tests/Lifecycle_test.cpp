@@ -29,9 +29,10 @@ class RecordingWindow : public IMainWindow {
 public:
     CRefreshRequest VisibleParts() const override { return {}; }
     void UpdatePages(bool) override {}
-    void ShowRefresh(CPageRefresh) override {}
+    void ShowRefresh(CPageRefresh refresh) override { generalReads += refresh.generalRead ? 1 : 0; }
     void SetTrayTip(const std::string &text) override { tip = text; }
     std::string tip;
+    int generalReads = 0;
 };
 
 class LifecycleTest : public ::testing::Test {
@@ -120,6 +121,18 @@ TEST_F(LifecycleTest, AutoSelectionConnectsTheFirstReachableTheLossIsSeenAndShut
     EXPECT_EQ(theApp().ProfileMngr()->Get(added)->NetName, "unsaved");
     EXPECT_EQ(theApp().GetProfileString("", "ConnectedStation", ""), "two;3");
     theApp().Shutdown();
+}
+
+// The window's first values may be read before it is set: they are kept
+// for it only when asked for, and handed over once.
+TEST_F(LifecycleTest, ValuesReadBeforeTheWindowIsSetReachItOnceWhenAskedFor)
+{
+    ASSERT_TRUE(theApp().CreateMainLock());  // no start-up: routines run on this thread
+    theApp().OnMainTimer(CRefreshRequest{.general = true});
+    theApp().RequestFirstRefresh(CRefreshRequest{.general = true});
+    theApp().SetMainWindow(&window_);
+    theApp().SetMainWindow(&window_);
+    EXPECT_EQ(window_.generalReads, 1);
 }
 
 // The polling thread's ticks begin once the wireless service has stopped,
