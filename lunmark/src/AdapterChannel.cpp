@@ -58,7 +58,10 @@ bool frame_words_intact(const std::uint8_t *frame, std::uint32_t magic) {
 // A frame area holds a frame at any offset below this, so that the frame
 // can be placed relative to the caller's record within a memory page.
 constexpr std::size_t kPageSize = 4096;
-constexpr std::size_t kFrameAreaSize = wire::kFrameSize + kPageSize;
+// Room before the frame for the answer's message header, so that the whole
+// message comes in with one plain receive.
+constexpr std::size_t kAnswerHeadroom = W32N_RECEIVE_HEADROOM;
+constexpr std::size_t kFrameAreaSize = kAnswerHeadroom + wire::kFrameSize + kPageSize;
 // How far apart (modulo a page) the frame's record and the caller's lie.
 constexpr std::uintptr_t kClearance = 64;
 
@@ -82,6 +85,7 @@ constexpr std::uintptr_t kKernelAnswerFrameAt = wire::kReplyHeaderSize;
 // into the caller's.  The frame's record lies kClearance bytes after the
 // caller's, or as far before it where the kernel's copy would be slow.
 std::uint8_t *frame_for(std::uint8_t *area, const void *record) {
+    area += kAnswerHeadroom;
     const auto base = reinterpret_cast<std::uintptr_t>(area);
     const auto at = reinterpret_cast<std::uintptr_t>(record) - wire::kFrameRecordOffset;
     std::uintptr_t frame = at + kClearance;
@@ -263,6 +267,7 @@ bool AdapterChannel::exec_in_frame(std::uint8_t *area, void *record, std::uint32
             request.send_count = inside ? 1 : std::size(scattered);
             request.receive = &whole;
             request.receive_count = 1;
+            request.receive_headroom = kAnswerHeadroom;
             const int result = W32N_MakeNdisRequestV(handle_, &request, &overlapped_);
             written = request.bytes_written;
             return result;

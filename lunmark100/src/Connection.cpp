@@ -17,6 +17,8 @@ namespace lunmark100 {
 
 namespace wire = lunmark_wire;
 
+static_assert(W32N_RECEIVE_HEADROOM == wire::kReplyHeaderSize);
+
 namespace {
 
 constexpr int kDefaultTimeoutMs = 5000;
@@ -69,7 +71,7 @@ std::shared_ptr<Connection> Connection::open(const std::string &path, int timeou
 }
 
 Connection::Connection(int fd, int timeout_ms)
-    : fd_(fd), timeout_ms_(timeout_ms), rx_(wire::kMaxBuffer) {}
+    : fd_(fd), timeout_ms_(timeout_ms), rx_(wire::kReplyHeaderSize + wire::kMaxBuffer) {}
 
 Connection::~Connection() { ::close(fd_); }
 
@@ -97,7 +99,7 @@ int Connection::request(w32n_ndis_request &request, w32n_overlapped &completion)
         // The answer's bytes replace the start of the buffer only now that
         // the answer is known to be this request's and good.
         if (rc == 0 && answer.bytes_written != 0)
-            std::memcpy(request.buffer, rx_.data(), answer.bytes_written);
+            std::memcpy(request.buffer, rx_.data() + wire::kReplyHeaderSize, answer.bytes_written);
     }
     request.bytes_written = rc == 0 ? answer.bytes_written : 0;
     request.bytes_needed = answer.bytes_needed;
@@ -121,8 +123,9 @@ int Connection::exchange(w32n_ndis_request &request, Answer &answer) {
     if (length > wire::kMaxBuffer || (request.buffer == nullptr && length != 0))
         return W32N_ERR_ARGUMENT;
     const iovec out{request.buffer, length};
-    return exchange(request.request_type, request.oid, {&out, length != 0 ? 1u : 0u}, length, {},
-                    answer);
+    const iovec in{rx_.data() + wire::kReplyHeaderSize, wire::kMaxBuffer};
+    return exchange(request.request_type, request.oid, {&out, length != 0 ? 1u : 0u}, length,
+                    {&in, 1}, true, answer);
 }
 
 namespace {
@@ -155,12 +158,15 @@ int Connection::exchange(const w32n_ndis_request_v &request, Answer &answer) {
         !to_iovecs(request.receive, request.receive_count, in, in_used, room) ||
         length > wire::kMaxBuffer || room < length)
         return W32N_ERR_ARGUMENT;
+    const bool whole = request.receive_headroom >= W32N_RECEIVE_HEADROOM &&
+                       request.receive_count == 1 && in_used == 1;
     return exchange(request.request_type, request.oid, {out, out_used},
-                    static_cast<std::uint32_t>(length), {in, in_used}, answer);
+                    static_cast<std::uint32_t>(length), {in, in_used}, whole, answer);
 }
 
 int Connection::exchange(std::uint32_t type, std::uint32_t oid, std::span<const iovec> out,
-                         std::uint32_t length, std::span<const iovec> in, Answer &answer) {
+                         std::uint32_t length, std::span<const iovec> in, bool whole,
+                         Answer &answer) {
     if (dropped_.load())
         return W32N_ERR_IO;
 
@@ -185,23 +191,31 @@ int Connection::exchange(std::uint32_t type, std::uint32_t oid, std::span<const 
         return timed_out ? W32N_ERR_TIMEOUT : sent < 0 ? W32N_ERR_IO : W32N_ERR_LOST;
     }
 
-    // Where a message goes: its header apart, then `in` up to the most a
-    // message may carry, then rx_ for whatever the protocol still allows.
-    // A longer message is truncated by the receive and refused.
-    std::uint8_t head[wire::kReplyHeaderSize];
+    // Where a message goes.  Whole: into the one segment with its header in
+    // the room before it; a message longer than that is cut by the receive,
+    // which still tells its length.  Otherwise the header apart, then `in`
+    // up to the most a message may carry, then rx_ for whatever the
+    // protocol still allows.
+    std::uint8_t own_head[wire::kReplyHeaderSize];
+    std::uint8_t *head = own_head;
     iovec in_iov[2 + W32N_MAX_SEGMENTS];
     std::size_t parts = 0;
-    in_iov[parts++] = {head, sizeof head};
-    std::size_t room = wire::kMaxBuffer;
-    for (const iovec &part : in) {
-        if (room == 0)
-            break;
-        const std::size_t take = std::min(part.iov_len, room);
-        in_iov[parts++] = {part.iov_base, take};
-        room -= take;
+    if (whole) {
+        head = static_cast<std::uint8_t *>(in[0].iov_base) - wire::kReplyHeaderSize;
+        in_iov[parts++] = {head, wire::kReplyHeaderSize + std::min(in[0].iov_len, wire::kMaxBuffer)};
+    } else {
+        in_iov[parts++] = {own_head, sizeof own_head};
+        std::size_t room = wire::kMaxBuffer;
+        for (const iovec &part : in) {
+            if (room == 0)
+                break;
+            const std::size_t take = std::min(part.iov_len, room);
+            in_iov[parts++] = {part.iov_base, take};
+            room -= take;
+        }
+        if (room != 0)
+            in_iov[parts++] = {rx_.data() + wire::kReplyHeaderSize, room};
     }
-    if (room != 0)
-        in_iov[parts++] = {rx_.data(), room};
 
     // Answers to earlier requests (late or repeated ones) are read and
     // dropped until this request's own answer comes, all within one
@@ -214,7 +228,7 @@ int Connection::exchange(std::uint32_t type, std::uint32_t oid, std::span<const 
             return rc;
         }
         const auto reply = wire::decode_reply_header(
-            std::span<const std::uint8_t>(head, std::min(got, sizeof head)), got);
+            std::span<const std::uint8_t>(head, std::min(got, wire::kReplyHeaderSize)), got);
         if (!reply) {
             drop();
             return W32N_ERR_PROTOCOL;
@@ -236,16 +250,26 @@ int Connection::exchange(std::uint32_t type, std::uint32_t oid, std::span<const 
 
 int Connection::receive(clock::time_point deadline, bool first, std::span<iovec> in_iov,
                         std::size_t &got) {
+    // One buffer is a plain receive, which costs the kernel less than a
+    // scattered one; MSG_TRUNC makes it return the message's whole length.
+    bool cut = false;
+    const auto take = [&](int flags) -> ssize_t {
+        if (in_iov.size() == 1)
+            return ::recv(fd_, in_iov[0].iov_base, in_iov[0].iov_len, flags | MSG_TRUNC);
+        msghdr in{};
+        in.msg_iov = in_iov.data();
+        in.msg_iovlen = in_iov.size();
+        const ssize_t n = ::recvmsg(fd_, &in, flags);
+        cut = n >= 0 && (in.msg_flags & MSG_TRUNC) != 0;
+        return n;
+    };
     // The first wait is one receive bounded by SO_RCVTIMEO (one system
     // call); a wait interrupted by a signal, and every later one, goes on in
     // poll() until the deadline, which is checked before each of them.
-    msghdr in{};
-    in.msg_iov = in_iov.data();
-    in.msg_iovlen = in_iov.size();
     ssize_t n = -1;
     errno = EAGAIN;
     if (first)
-        n = ::recvmsg(fd_, &in, 0);
+        n = take(0);
     while (n < 0) {
         if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
             return W32N_ERR_LOST;
@@ -256,18 +280,14 @@ int Connection::receive(clock::time_point deadline, bool first, std::span<iovec>
         const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
         if (ready < 0 && errno != EINTR)
             return W32N_ERR_LOST;
-        if (ready > 0) {
-            in = msghdr{};
-            in.msg_iov = in_iov.data();
-            in.msg_iovlen = in_iov.size();
-            n = ::recvmsg(fd_, &in, MSG_DONTWAIT);
-        } else {
+        if (ready > 0)
+            n = take(MSG_DONTWAIT);
+        else
             errno = EINTR; // wait on until the deadline
-        }
     }
     if (n == 0 || dropped_.load())
         return W32N_ERR_LOST;
-    if (in.msg_flags & MSG_TRUNC)
+    if (cut || static_cast<std::size_t>(n) > wire::kReplyHeaderSize + wire::kMaxBuffer)
         return W32N_ERR_PROTOCOL;
     got = static_cast<std::size_t>(n);
     return 0;

@@ -56,17 +56,20 @@ private:
     int exchange(w32n_ndis_request &request, Answer &answer);
     int exchange(const w32n_ndis_request_v &request, Answer &answer);
     // Sends the request header and then `out` (`length` bytes in all), and
-    // waits for this request's answer.  Each message's header is received
-    // into a buffer of its own, its further bytes into `in` and, past
-    // those, into rx_; a message longer than the protocol allows is
-    // malformed.  0 with the answer (its bytes_written at most `length`),
-    // else the W32N_ERR_* code of the failure (the connection is then
-    // dropped, except after W32N_ERR_DRIVER).
+    // waits for this request's answer.  `whole`: `in` is one segment with
+    // W32N_RECEIVE_HEADROOM bytes of room before it, and each message is
+    // received into that room and the segment in one piece.  Otherwise each
+    // message's header is received into a buffer of its own, its further
+    // bytes into `in` and, past those, into rx_.  A message longer than the
+    // protocol allows is malformed.  0 with the answer (its bytes_written
+    // at most `length`), else the W32N_ERR_* code of the failure (the
+    // connection is then dropped, except after W32N_ERR_DRIVER).
     int exchange(std::uint32_t type, std::uint32_t oid, std::span<const iovec> out,
-                 std::uint32_t length, std::span<const iovec> in, Answer &answer);
+                 std::uint32_t length, std::span<const iovec> in, bool whole, Answer &answer);
     // Receives the next message into `in` before `deadline`; `first`: the
-    // first wait of a request.  0 with its length in `got`, else the
-    // W32N_ERR_* code of the failure (a message longer than `in` is a
+    // first wait of a request.  0 with the message's length in `got` (into
+    // a single buffer, the bytes past it are cut off), else the W32N_ERR_*
+    // code of the failure (a message longer than the protocol allows is a
     // protocol error).
     int receive(clock::time_point deadline, bool first, std::span<iovec> in, std::size_t &got);
     int complete(int rc, const Answer &answer, w32n_overlapped &completion);
@@ -75,7 +78,7 @@ private:
     const int timeout_ms_;
     std::atomic<bool> dropped_{false};
     std::mutex mutex_;              // one request at a time
-    std::vector<std::uint8_t> rx_;  // answer bytes (after the header), under mutex_
+    std::vector<std::uint8_t> rx_;  // room for a header, then answer bytes; under mutex_
     std::uint32_t sequence_ = 0;    // of the last request sent, under mutex_
 };
 

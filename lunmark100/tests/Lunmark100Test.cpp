@@ -70,32 +70,40 @@ protected:
 
     // The same request through W32N_MakeNdisRequestV: `buffer` goes out in
     // three segments (cut inside a frame's head and before its trailer)
-    // and the answer comes back into two segments cut at an odd place, each
-    // with guard bytes on either side that must stay untouched.  `got` is
-    // what the segments received, put together.
-    static Sent send_v(w32n_handle h, std::vector<std::uint8_t> &buffer, std::vector<std::uint8_t> &got) {
+    // and the answer comes back into two segments cut at an odd place or,
+    // `whole`, into one segment with headroom before it.  Guard bytes
+    // around them must stay untouched.  `got` is what the segments
+    // received, put together.
+    static Sent send_v(w32n_handle h, std::vector<std::uint8_t> &buffer,
+                       std::vector<std::uint8_t> &got, bool whole = false) {
         constexpr std::size_t kGuard = 16;
         const auto n = static_cast<std::uint32_t>(buffer.size());
-        const std::uint32_t cut = n / 3 | 1;
-        std::vector<std::uint8_t> into(n + 3 * kGuard, 0xA5);
+        const std::uint32_t cut = whole ? n : n / 3 | 1;
+        const std::size_t room = whole ? W32N_RECEIVE_HEADROOM : kGuard;
+        std::vector<std::uint8_t> into(n + 2 * kGuard + room, 0xA5);
         const w32n_segment out[] = {
             {buffer.data(), 5}, {buffer.data() + 5, n - 9}, {buffer.data() + n - 4, 4}};
-        const w32n_segment in[] = {{into.data() + kGuard, cut},
-                                   {into.data() + 2 * kGuard + cut, n - cut}};
+        const w32n_segment in[] = {{into.data() + kGuard + (whole ? room : 0), cut},
+                                   {into.data() + kGuard + room + cut, n - cut}};
         w32n_ndis_request_v req{};
         req.oid = wire::kOidPrivateCommand;
         req.send = out;
         req.send_count = 3;
         req.receive = in;
-        req.receive_count = 2;
+        req.receive_count = whole ? 1 : 2;
+        req.receive_headroom = whole ? W32N_RECEIVE_HEADROOM : 0;
         w32n_overlapped ov{};
         const int rc = W32N_MakeNdisRequestV(h, &req, &ov);
-        for (const std::size_t at : {std::size_t{0}, kGuard + cut, into.size() - kGuard})
+        std::vector<std::size_t> guards{0, into.size() - kGuard};
+        if (!whole)
+            guards.push_back(kGuard + cut);
+        for (const std::size_t at : guards)
             EXPECT_TRUE(std::all_of(into.begin() + at, into.begin() + at + kGuard,
                                     [](std::uint8_t b) { return b == 0xA5; }))
-                << "a write outside the receive segments";
-        got.assign(into.begin() + kGuard, into.begin() + kGuard + cut);
-        got.insert(got.end(), into.begin() + 2 * kGuard + cut, into.end() - kGuard);
+                << "a write outside the receive segments" << (whole ? " and headroom" : "");
+        const auto *first = static_cast<const std::uint8_t *>(in[0].base);
+        got.assign(first, first + cut);
+        got.insert(got.end(), into.end() - kGuard - (n - cut), into.end() - kGuard);
         return completed(ov, rc, req);
     }
 
@@ -180,13 +188,15 @@ TEST_F(Lunmark100, RequestCarriesTheBufferBothWays) {
     EXPECT_EQ(sent.written, wire::kFrameSize);
     EXPECT_EQ(buf, expected);
 
-    auto out = frame(0x30);
-    std::vector<std::uint8_t> got;
-    const Sent scattered = send_v(h, out, got);
-    ASSERT_EQ(scattered.rc, 0);
-    EXPECT_EQ(scattered.written, wire::kFrameSize);
-    EXPECT_EQ(out, frame(0x30));
-    EXPECT_EQ(got, expected);
+    for (const bool whole : {false, true}) {
+        auto out = frame(0x30);
+        std::vector<std::uint8_t> got;
+        const Sent scattered = send_v(h, out, got, whole);
+        ASSERT_EQ(scattered.rc, 0) << whole;
+        EXPECT_EQ(scattered.written, wire::kFrameSize);
+        EXPECT_EQ(out, frame(0x30));
+        EXPECT_EQ(got, expected);
+    }
 }
 
 TEST_F(Lunmark100, SilentDriverTimesOutCloseWakesAWaiterAndAVanishedDriverFails) {
@@ -236,13 +246,15 @@ TEST_F(Lunmark100, MalformedAnswersFailAndDropTheConnection) {
     };
     for (const auto &[what, reply] : cases) {
         d->set_handler([&reply](const wire::Request &) { return reply; });
-        for (const bool scattered : {false, true}) {
+        // Plain, scattered, and into one segment with headroom.
+        for (const int form : {0, 1, 2}) {
             const w32n_handle h2 = W32N_OpenAdapterA("\\Device\\wlan0");
             auto buf = frame(1);
             const auto before = buf;
             std::vector<std::uint8_t> got;
-            EXPECT_EQ((scattered ? send_v(h2, buf, got) : send(h2, buf)).rc, W32N_ERR_PROTOCOL)
-                << what << (scattered ? " (scattered)" : "");
+            EXPECT_EQ((form > 0 ? send_v(h2, buf, got, form == 2) : send(h2, buf)).rc,
+                      W32N_ERR_PROTOCOL)
+                << what << " (form " << form << ")";
             EXPECT_EQ(buf, before) << what;
             EXPECT_EQ(send(h2, buf).rc, W32N_ERR_IO) << what;
             W32N_CloseAdapter(h2);
@@ -267,13 +279,14 @@ TEST_F(Lunmark100, DriverStatusIsAFailureButKeepsTheConnection) {
 TEST_F(Lunmark100, ARepeatedAnswerIsNeverTakenForTheNextRequest) {
     d->set_answer_twice(true);
     for (std::uint32_t code : {0x30u, 0x31u, 0x32u, 0x33u}) {
-        // The scattered requests receive the earlier answer's repeat into
-        // their own segments, and then their own answer.
+        // The scattered requests (two segments, then one with headroom)
+        // receive the earlier answer's repeat into their own segments, and
+        // then their own answer.
         auto buf = frame(code), sent = buf;
         if (code % 2 == 0)
             ASSERT_EQ(send(h, buf).rc, 0);
         else
-            ASSERT_EQ(send_v(h, sent, buf).rc, 0);
+            ASSERT_EQ(send_v(h, sent, buf, code == 0x33u).rc, 0);
         EXPECT_EQ(wire::get_u32(buf.data() + wire::kFrameRecordOffset), code);
     }
     EXPECT_EQ(d->requests(), 4);
@@ -286,13 +299,13 @@ TEST_F(Lunmark100, ScatteredRequestChecksItsSegmentsAndKeepsToThem) {
     const std::vector<w32n_segment> many(W32N_MAX_SEGMENTS + 1, w32n_segment{small.data(), 1});
     const auto n = static_cast<std::uint32_t>(many.size());
     // The fields in order: type, oid, send segments and their count, receive
-    // segments and their count, and the two counts the call sets.
+    // segments and their count, the two counts the call sets, and the headroom.
     const std::pair<const char *, w32n_ndis_request_v> bad[] = {
-        {"more than the protocol carries", {0, 0, &too_big, 1, &too_big, 1, 0, 0}},
-        {"room for less than the buffer", {0, 0, &fits, 1, &half, 1, 0, 0}},
-        {"a null base", {0, 0, &null_base, 1, &fits, 1, 0, 0}},
-        {"a null list", {0, 0, nullptr, 1, &fits, 1, 0, 0}},
-        {"too many segments", {0, 0, &fits, 1, many.data(), n, 0, 0}},
+        {"more than the protocol carries", {0, 0, &too_big, 1, &too_big, 1, 0, 0, 0}},
+        {"room for less than the buffer", {0, 0, &fits, 1, &half, 1, 0, 0, 0}},
+        {"a null base", {0, 0, &null_base, 1, &fits, 1, 0, 0, 0}},
+        {"a null list", {0, 0, nullptr, 1, &fits, 1, 0, 0, 0}},
+        {"too many segments", {0, 0, &fits, 1, many.data(), n, 0, 0, 0}},
     };
     for (auto [what, req] : bad)
         EXPECT_EQ(W32N_MakeNdisRequestV(h, &req, nullptr), W32N_ERR_ARGUMENT) << what;
@@ -303,17 +316,18 @@ TEST_F(Lunmark100, ScatteredRequestChecksItsSegmentsAndKeepsToThem) {
     // what the segments hold never land outside them.
     auto buf = frame(1);
     std::vector<std::uint8_t> got;
-    for (const std::uint32_t written : {100u, static_cast<std::uint32_t>(wire::kFrameSize)}) {
-        d->set_handler([written](const wire::Request &r) {
-            std::vector<std::uint8_t> out, data(r.buffer.begin(), r.buffer.end());
-            data.resize(written + 300, 0x77);
-            wire::encode_reply(out, 0, data);
-            wire::put_u32(out.data() + 12, written);
-            return out;
-        });
-        const Sent sent = send_v(h, buf, got);
-        ASSERT_EQ(sent.rc, 0) << written;
-        EXPECT_EQ(sent.written, written);
-        EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + written, got.begin())) << written;
-    }
+    for (const std::uint32_t written : {100u, static_cast<std::uint32_t>(wire::kFrameSize)})
+        for (const bool whole : {false, true}) {
+            d->set_handler([written](const wire::Request &r) {
+                std::vector<std::uint8_t> out, data(r.buffer.begin(), r.buffer.end());
+                data.resize(written + 300, 0x77);
+                wire::encode_reply(out, 0, data);
+                wire::put_u32(out.data() + 12, written);
+                return out;
+            });
+            const Sent sent = send_v(h, buf, got, whole);
+            ASSERT_EQ(sent.rc, 0) << written;
+            EXPECT_EQ(sent.written, written);
+            EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + written, got.begin())) << written;
+        }
 }

@@ -159,7 +159,8 @@ int W32N_MakeNdisRequest(w32n_handle handle, w32n_ndis_request *request, w32n_ov
 // request, and the answer scattered over the receive segments.  Their other
 // bytes, and all of them after a failure, are overwritten with 0xEE: the
 // real library may leave a refused message there, and callers must not
-// count on what they held.
+// count on what they held.  So are the bytes of a receive headroom, where
+// the real library puts each message's header.
 int W32N_MakeNdisRequestV(w32n_handle handle, w32n_ndis_request_v *request, w32n_overlapped *) {
     std::vector<std::uint8_t> buffer;
     for (std::uint32_t i = 0; i < request->send_count; ++i) {
@@ -169,6 +170,10 @@ int W32N_MakeNdisRequestV(w32n_handle handle, w32n_ndis_request_v *request, w32n
     request->bytes_needed = 0;
     const int result = answer(handle, request->oid, buffer.data(),
                               static_cast<std::uint32_t>(buffer.size()), request->bytes_written);
+    if (request->receive_count > 0)
+        std::memset(static_cast<std::uint8_t *>(request->receive[0].base) -
+                        request->receive_headroom,
+                    0xEE, request->receive_headroom);
     std::size_t from = 0;
     const std::size_t written = std::min<std::size_t>(request->bytes_written, buffer.size());
     for (std::uint32_t i = 0; i < request->receive_count; ++i) {

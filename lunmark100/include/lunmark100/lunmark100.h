@@ -143,7 +143,15 @@ typedef struct w32n_ndis_request_v {
     uint32_t receive_count;
     uint32_t bytes_written;       /* set by the call: bytes of the driver's answer */
     uint32_t bytes_needed;        /* set by the call: as reported by the driver */
+    uint32_t receive_headroom;    /* bytes just before the first receive segment
+                                     that the call may overwrite (0: none) */
 } w32n_ndis_request_v;
+
+/* Headroom that lets a request with one receive segment take each answer
+ * whole, header and all, with one plain receive into that room and the
+ * segment, instead of a scattered receive (which costs the kernel more per
+ * call).  The room's bytes mean nothing afterwards. */
+#define W32N_RECEIVE_HEADROOM 20u
 
 /* Sends one request whose buffer is the send segments (their lengths add up
  * to the buffer length) and waits for the driver's answer, like
