@@ -6,7 +6,8 @@
 // its first request, sequence 1.  Whatever comes back, the caller's buffer
 // takes at most its own length and only from a well-formed reply to that
 // request; the scattered request's receive segments likewise (they may also
-// keep bytes of a refused reply, but nothing lands outside them).
+// keep bytes of a refused reply, but nothing lands outside them or the
+// headroom given before a single segment).
 // fuzz-link: lunmark100_fuzzlib
 #include <algorithm>
 #include <cstddef>
@@ -41,8 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const bool good = reply && reply->sequence == 1 && reply->status == 0 && reply->bytes_written <= length &&
                       message.size() <= wire::kReplyHeaderSize + wire::kMaxBuffer;
 
-    // Once through the plain request, once through the scattered one.
-    for (const bool scattered : {false, true}) {
+    // Once through the plain request, once scattered over two receive
+    // segments, once into one segment with headroom before it.
+    for (const int form : {0, 1, 2}) {
         int fds[2];
         if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0)
             std::abort();
@@ -55,8 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         auto connection = std::make_shared<lunmark100::Connection>(fds[0], 1000);
 
         // Guards on either side of the caller's buffer, and for the
-        // scattered request on either side of both receive segments (cut
-        // at an odd place), catch writes past them.  The scattered request
+        // two-segment request on either side of both receive segments (cut
+        // at an odd place), catch writes past them; the headroom lies
+        // within the front guard.  The scattered request
         // sends from a buffer of its own, in two segments.
         std::vector<std::uint8_t> buffer(length + 96, 0xA5);
         std::vector<std::uint8_t> sent_buffer(length, 0x3C);
@@ -65,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::uint32_t written = 0;
         w32n_overlapped completion{};
         int rc;
-        if (!scattered) {
+        if (form == 0) {
             w32n_ndis_request request{};
             request.oid = wire::kOidPrivateCommand;
             request.buffer = start;
@@ -73,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             rc = connection->request(request, completion);
             written = request.bytes_written;
         } else {
-            const std::uint32_t first = std::min(cut, length);
+            const std::uint32_t first = form == 1 ? std::min(cut, length) : length;
             w32n_segment out[2] = {{sent_buffer.data(), first},
                                    {sent_buffer.data() + first, length - first}};
             w32n_segment in[2] = {{start, first}, {start + first + 32, length - first}};
@@ -82,18 +85,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             request.send = out;
             request.send_count = 2;
             request.receive = in;
-            request.receive_count = 2;
+            request.receive_count = form == 1 ? 2 : 1;
+            request.receive_headroom = form == 2 ? W32N_RECEIVE_HEADROOM : 0;
             rc = connection->request(request, completion);
             written = request.bytes_written;
-            for (std::size_t i = 0; i < 32; ++i)
-                if (start[first + i] != 0xA5 || start[length + 32 + i] != 0xA5)
-                    __builtin_trap();
-            // Put the segments together where the plain request has them.
-            std::memmove(start + first, start + first + 32, length - first);
+            if (form == 1) {
+                for (std::size_t i = 0; i < 32; ++i)
+                    if (start[first + i] != 0xA5 || start[length + 32 + i] != 0xA5)
+                        __builtin_trap();
+                // Put the segments together where the plain request has them.
+                std::memmove(start + first, start + first + 32, length - first);
+            }
         }
 
+        const std::size_t front = form == 2 ? 32 - W32N_RECEIVE_HEADROOM : 32;
         for (std::size_t i = 0; i < 32; ++i)
-            if (buffer[i] != 0xA5 || (!scattered && buffer[32 + length + i] != 0xA5))
+            if ((i < front && buffer[i] != 0xA5) || (form != 1 && buffer[32 + length + i] != 0xA5))
                 __builtin_trap();
         if (written > length || completion.bytes_transferred != written)
             __builtin_trap();
@@ -109,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             __builtin_trap();
         const auto request = wire::decode_request(std::span<const std::uint8_t>(sent.data(), static_cast<std::size_t>(n)));
         if (!request || request->buffer.size() != length ||
-            (scattered && length != 0 &&
+            (form != 0 && length != 0 &&
              std::memcmp(request->buffer.data(), sent_buffer.data(), length) != 0))
             __builtin_trap();
         ::close(driver);
