@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace adapter_sim {
 
@@ -77,6 +79,15 @@ bool is_write_code(std::uint32_t code) {
 
 // A 32-bit address inside the register space, word aligned.
 bool valid_register(std::uint32_t addr) { return addr < kRegisterSpace && addr % 4 == 0; }
+
+// Fails a request as the driver fails one it does not know
+// (NDIS_STATUS_NOT_SUPPORTED).  The log line gets `what` (its fields up to
+// the status), the status and `why`.
+void answer_not_supported(const std::string &what, std::string_view why,
+                          std::vector<std::uint8_t> &reply, std::string &line) {
+    line += what + " " + hex32(lunmark_wire::kStatusNotSupported, 8) + " " + std::string(why);
+    lunmark_wire::encode_reply(reply, lunmark_wire::kStatusNotSupported, {});
+}
 
 } // namespace
 
@@ -199,9 +210,8 @@ void Adapter::process(std::span<const std::uint8_t> message,
         return;
     }
     if (req->type != lunmark_wire::kRequestQuery) {
-        line += "oid " + hex32(req->oid, 8) + " - - " + hex32(lunmark_wire::kStatusNotSupported, 8) +
-                " request-type-" + std::to_string(req->type);
-        lunmark_wire::encode_reply(reply, lunmark_wire::kStatusNotSupported, {});
+        answer_not_supported("oid " + hex32(req->oid, 8) + " - -",
+                             "request-type-" + std::to_string(req->type), reply, line);
         return;
     }
     if (req->oid == lunmark_wire::kOidPrivateCommand) {
@@ -209,9 +219,7 @@ void Adapter::process(std::span<const std::uint8_t> message,
     } else if (req->oid == lunmark_wire::kOidPrivateTrace) {
         handle_trace(req->buffer, reply, line);
     } else {
-        line += "oid " + hex32(req->oid, 8) + " - - " + hex32(lunmark_wire::kStatusNotSupported, 8) +
-                " unsupported-oid";
-        lunmark_wire::encode_reply(reply, lunmark_wire::kStatusNotSupported, {});
+        answer_not_supported("oid " + hex32(req->oid, 8) + " - -", "unsupported-oid", reply, line);
     }
 }
 
@@ -242,15 +250,13 @@ void Adapter::handle_frame(std::span<const std::uint8_t> frame, std::vector<std:
     const std::string_view name = command_name(code);
     if (code == cmd::kVersion && !m_spec.answers_probe) {
         // This adapter's driver does not know the command: the query fails.
-        line += "cmd " + hex32(code, 4) + " VERSION read " +
-                hex32(w::kStatusNotSupported, 8) + " probe-ignored";
-        w::encode_reply(reply, w::kStatusNotSupported, {});
+        answer_not_supported("cmd " + hex32(code, 4) + " VERSION read", "probe-ignored", reply, line);
         return;
     }
     if (m_refused.count(code) != 0) {
-        line += "cmd " + hex32(code, 4) + " " + (name.empty() ? std::string("?") : std::string(name)) + " - " +
-                hex32(w::kStatusNotSupported, 8) + " refused";
-        w::encode_reply(reply, w::kStatusNotSupported, {});
+        answer_not_supported("cmd " + hex32(code, 4) + " " +
+                                 (name.empty() ? std::string("?") : std::string(name)) + " -",
+                             "refused", reply, line);
         return;
     }
 

@@ -431,14 +431,14 @@ std::string AdapterServer::control(std::string_view raw) {
         return "ok\n";
     }
     if (word == "refuse") {
-        const auto code = parse_number(arg);
         if (arg == "none") {
             m_adapter.refuse_none();
-        } else if (!code || *code > 0xffffffffu) {
-            return "error: refuse takes a command code or none\n";
-        } else {
-            m_adapter.refuse(static_cast<std::uint32_t>(*code));
+            return "ok\n";
         }
+        const auto code = parse_number(arg);
+        if (!code || *code > 0xffffffffu)
+            return "error: refuse takes a command code or none\n";
+        m_adapter.refuse(static_cast<std::uint32_t>(*code));
         return "ok\n";
     }
     if (word == "remove-network" || word == "restore-network") {
