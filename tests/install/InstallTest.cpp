@@ -63,7 +63,7 @@ TEST_F(InstallTest, EveryPartIsInPlace)
     std::vector<std::string> expected = {
         In(INSTALL_LIBDIR, "liblunmark.so"),
         In(INSTALL_LIBDIR, "liblunmark.so.1"),
-        In(INSTALL_LIBDIR, "liblunmark100.so.1"),
+        In(INSTALL_LIBDIR, "liblunmark100.so.2"),
         In(INSTALL_LIBDIR, "pkgconfig/lunmark.pc"),
         In(INSTALL_INCLUDEDIR, "lunmark/lunmark.h"),
         In(INSTALL_DATADIR, "lunmark/zentil_ReportMessages.ini"),
@@ -84,7 +84,7 @@ TEST_F(InstallTest, EveryPartIsInPlace)
         EXPECT_TRUE(fs::exists(path)) << path;
 
     // The shared libraries carry their sonames.
-    for (const char *lib : {"liblunmark.so.1", "liblunmark100.so.1"}) {
+    for (const char *lib : {"liblunmark.so.1", "liblunmark100.so.2"}) {
         const ktest::RunResult r = RunProgram({"readelf", "-d", In(INSTALL_LIBDIR, lib)});
         if (r.exitCode != 0)
             GTEST_SKIP() << "readelf is not available";
