@@ -73,7 +73,7 @@ bool IniReader::load(const std::string& path, const Reporter& report)
     std::string content;
     std::size_t got = 0;
     while (in && got <= kMaxFileSize) {
-        content.resize(std::min(IniReader::kMaxFileSize + 1, got + kReadChunk));
+        content.resize(std::min(kMaxFileSize + 1, got + kReadChunk));
         in.read(content.data() + got, static_cast<std::streamsize>(content.size() - got));
         got += static_cast<std::size_t>(in.gcount());
     }
