@@ -22,6 +22,7 @@
 #include "MainGen.h"
 #include "ProfileMngr.h"
 #include "RecordingMessageSink.h"
+#include "RefreshWake.h"
 #include "ScenarioBuilder.h"
 #include "TempDir.h"
 #include "platform/Registry.h"
@@ -71,7 +72,6 @@ private:
     std::unique_ptr<ktest::AdapterSim> m_pSim;
     std::unique_ptr<CKestrowDlg> m_pDlg;
     std::unique_ptr<ktest::RecordingMessageSink> m_pSink;
-    std::atomic<bool> m_bWakeQueued{false};
     // Page refreshes (full or not) since the window was set up.
     int m_nPageUpdates = 0;
 
@@ -93,14 +93,7 @@ private:
             QVERIFY(store.SaveAll());
         }
         CKestrowApp &app = theApp();
-        app.SetWakeCallback([this] {
-            if (!m_bWakeQueued.exchange(true)) {
-                QMetaObject::invokeMethod(qApp, [this] {
-                    m_bWakeQueued.store(false);
-                    theApp().PumpRefresh();
-                }, Qt::QueuedConnection);
-            }
-        });
+        InstallRefreshWake(app);
         app.SetPollTiming(std::chrono::milliseconds(0), std::chrono::milliseconds(25));
         QVERIFY(app.Startup());
         m_pDlg = std::make_unique<CKestrowDlg>(QStringLiteral("Configuration Utility"));
