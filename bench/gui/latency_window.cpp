@@ -46,7 +46,7 @@ int main(int argc, char **argv)
     // The first tick after one second instead of five: the measurement
     // should see the polling thread's refreshes, not wait for them.
     app.SetPollTiming(std::chrono::milliseconds(1000), std::chrono::milliseconds(1000));
-    InstallRefreshWake(app);
+    CRefreshWake wake(app);
     CKestrowSession session(app, CKestrowSession::Kind::Window);
     std::vector<double> lateness;
     std::vector<double> switches;
@@ -88,6 +88,5 @@ int main(int argc, char **argv)
         std::fflush(stdout);
         app.SetMainWindow(nullptr);
     }
-    app.SetWakeCallback(nullptr);
     return 0;
 }

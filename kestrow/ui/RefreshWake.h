@@ -3,8 +3,7 @@
 // one queued at a time however many ticks come while the loop is busy.
 #pragma once
 
-#include <QCoreApplication>
-#include <QMetaObject>
+#include <QObject>
 
 #include <atomic>
 
@@ -12,17 +11,23 @@
 
 namespace kestrow {
 
-inline void InstallRefreshWake(CKestrowApp &app)
-{
-    static std::atomic<bool> queued{false};
-    app.SetWakeCallback([] {
-        if (!queued.exchange(true)) {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), [] {
-                queued.store(false);
-                theApp().PumpRefresh();
-            }, Qt::QueuedConnection);
-        }
-    });
-}
+class CRefreshWake : public QObject {
+    Q_OBJECT
+
+public:
+    // Made on the user-interface thread; installs itself as `app`'s wake
+    // callback until it is destroyed.
+    explicit CRefreshWake(CKestrowApp &app);
+    ~CRefreshWake() override;
+    CRefreshWake(const CRefreshWake &) = delete;
+    CRefreshWake &operator=(const CRefreshWake &) = delete;
+
+private slots:
+    void Pump();
+
+private:
+    CKestrowApp &m_App;
+    std::atomic<bool> m_bQueued{false};
+};
 
 } // namespace kestrow

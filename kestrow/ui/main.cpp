@@ -197,7 +197,7 @@ int main(int argc, char **argv)
         (void)SetMessageSink(&unattended);
     }
     CKestrowApp &app = theApp();
-    InstallRefreshWake(app);
+    CRefreshWake wake(app);
     auto session = std::make_unique<CKestrowSession>(app, CKestrowSession::Kind::Window);
     // The window opens on the General page: its values are read right after
     // start-up, while the window is being built.

@@ -71,6 +71,7 @@ private:
     std::unique_ptr<ktest::TempDir> m_pDir;
     std::unique_ptr<ktest::AdapterSim> m_pSim;
     std::unique_ptr<CKestrowDlg> m_pDlg;
+    std::unique_ptr<CRefreshWake> m_pWake;
     std::unique_ptr<ktest::RecordingMessageSink> m_pSink;
     // Page refreshes (full or not) since the window was set up.
     int m_nPageUpdates = 0;
@@ -93,7 +94,7 @@ private:
             QVERIFY(store.SaveAll());
         }
         CKestrowApp &app = theApp();
-        InstallRefreshWake(app);
+        m_pWake = std::make_unique<CRefreshWake>(app);
         app.SetPollTiming(std::chrono::milliseconds(0), std::chrono::milliseconds(25));
         QVERIFY(app.Startup());
         m_pDlg = std::make_unique<CKestrowDlg>(QStringLiteral("Configuration Utility"));
@@ -140,7 +141,7 @@ private slots:
     {
         CKestrowApp &app = theApp();
         app.SetMainWindow(nullptr);
-        app.SetWakeCallback(nullptr);
+        m_pWake.reset();
         app.Shutdown();
         m_pDlg.reset();
         // Queued wake-ups of the ended program do nothing now.
