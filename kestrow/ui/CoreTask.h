@@ -8,7 +8,6 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <QObject>
 #include <QPointer>
 
@@ -18,6 +17,7 @@
 
 #include "DeviceWorker.h"
 #include "KestrowApp.h"
+#include "QueuedCall.h"
 
 namespace kestrow {
 
@@ -33,13 +33,10 @@ void RunCoreTask(QObject *context, std::function<Result()> work, std::function<v
     auto alive = std::make_shared<QPointer<QObject>>(context);
     (void)worker->Post([work = std::move(work), done = std::move(done), alive]() mutable {
         auto result = std::make_shared<Result>(work());
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [done = std::move(done), alive, result]() {
-                if (!alive->isNull())
-                    done(std::move(*result));
-            },
-            Qt::QueuedConnection);
+        PostQueued(QCoreApplication::instance(), [done = std::move(done), alive, result]() {
+            if (!alive->isNull())
+                done(std::move(*result));
+        });
     });
     // Not posted: the worker stops with the program, and nothing is shown.
 }

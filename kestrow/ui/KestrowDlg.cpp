@@ -14,6 +14,7 @@
 
 #include "KestrowApp.h"
 #include "PageLayout.h"
+#include "QueuedCall.h"
 #include "SectionLock.h"
 #include "Preferences.h"
 #include "Prefs.h"
@@ -328,7 +329,7 @@ void CKestrowDlg::ShowRefresh(CPageRefresh refresh)
 {
     // The refresh worker calls this; the pages belong to this thread.
     auto values = std::make_shared<CPageRefresh>(std::move(refresh));
-    QMetaObject::invokeMethod(this, [this, values] { Render(*values); }, Qt::QueuedConnection);
+    PostQueued(this, [this, values] { Render(*values); });
 }
 
 void CKestrowDlg::Render(CPageRefresh &refresh)
@@ -382,9 +383,9 @@ void CKestrowDlg::Render(CPageRefresh &refresh)
 void CKestrowDlg::NoteUserConnect(const std::string &ssid)
 {
     // The device worker calls this; the notifier belongs to this thread.
-    QMetaObject::invokeMethod(this, [this, ssid] {
+    PostQueued(this, [this, ssid] {
         m_Notifier.Policy().ExpectUserConnect(ssid, std::chrono::steady_clock::now());
-    }, Qt::QueuedConnection);
+    });
 }
 
 void CKestrowDlg::ShowLink(const CLinkState &link)
@@ -452,8 +453,7 @@ bool CKestrowDlg::IsSiteListVisible() const
 void CKestrowDlg::SetTrayTip(const std::string &text)
 {
     // The polling thread calls this; the tray belongs to this thread.
-    QMetaObject::invokeMethod(this, [this, tip = QStr(text)] { m_Tray.SetTip(tip); },
-                              Qt::QueuedConnection);
+    PostQueued(this, [this, tip = QStr(text)] { m_Tray.SetTip(tip); });
 }
 
 void CKestrowDlg::OnPreferences()
